@@ -49,8 +49,9 @@ struct Channel {
   Access access = Access::ReadWrite;
   /// Output buffer, allocated on first write.
   std::unique_ptr<char[]> out;
-  /// Input stream, allocated on first read.
-  std::unique_ptr<FdInStream> in;
+  /// Input stream, made on the first read after a connection; replaced
+  /// for the console by in-process drivers (set_console_input).
+  std::unique_ptr<InStream> in;
 };
 
 Channel g_channels[kMaxUnit + 1];
@@ -134,7 +135,7 @@ bool release_channel(Channel& c, int* write_errno) {
   c.fd.store(-1);
   c.committed.store(0);
   c.last_was_write.store(false);
-  if (c.in) c.in->set_fd(-1);
+  c.in.reset();
   return cut_ok;
 }
 
@@ -252,7 +253,7 @@ bool open_three_ways(Channel& c, const std::string& name) {
     c.last_was_write.store(false);
     c.committed.store(0);
     c.fd.store(fd);
-    if (c.in) c.in->set_fd(fd);
+    c.in.reset();
     return true;
   }
   errno = last_errno;
@@ -268,7 +269,7 @@ void release_other_writers_of(int unit, const std::string& name) {
   if (::stat(name.c_str(), &target) != 0) return;
   for (int u = 0; u <= kMaxUnit; ++u) {
     Channel& other = g_channels[u];
-    if (u == unit || other.console || other.fd.load() < 0) continue;
+    if (u == unit || other.console || other.fd.load() < 0 || !other.last_was_write.load()) continue;
     struct stat st {};
     if (::fstat(other.fd.load(), &st) == 0 && st.st_dev == target.st_dev && st.st_ino == target.st_ino) {
       release(u);
@@ -331,7 +332,7 @@ Channel& begin_write(int unit, const char* format) {
   return c;
 }
 
-FdInStream& begin_read(int unit, const char* format) {
+InStream& begin_read(int unit, const char* format) {
   Channel& c = channel(unit);
   g_format = format;
   g_lately = Transfer::Reading;
@@ -418,7 +419,7 @@ void write_fixed(int unit, const FixedFormat& format, std::span<const double> va
 }
 
 bool read_list(int unit, EofMode mode, std::span<const Dest> dests) {
-  FdInStream& in = begin_read(unit, "list io");
+  InStream& in = begin_read(unit, "list io");
   const ReadStatus st = textio::read_list(in, dests);
   switch (st.error) {
     case ReadError::None:
@@ -436,7 +437,7 @@ bool read_list(int unit, EofMode mode, std::span<const Dest> dests) {
 }
 
 void read_a90(int unit, Text90& out) {
-  FdInStream& in = begin_read(unit, "(A90)");
+  InStream& in = begin_read(unit, "(A90)");
   const ReadStatus st = read_line_a90(in, out);
   if (!st.ok()) fail(unit, st.context, st.message);
   g_format = nullptr;
@@ -482,5 +483,22 @@ void fail(int unit, std::string_view context, std::string_view message) {
 }
 
 void set_exit_hook(ExitHook hook) { g_exit_hook = hook; }
+
+void set_console_input(std::unique_ptr<InStream> in) { channel(kConsoleIn).in = std::move(in); }
+
+void reset_channels() {
+  release_all_quietly();
+  for (auto& c : g_channels) {
+    if (!c.console) {
+      c.named = false;
+      c.name.clear();
+    }
+    c.in.reset();
+    c.committed.store(0);
+    c.last_was_write.store(false);
+  }
+  g_lately = Transfer::None;
+  g_format = nullptr;
+}
 
 }  // namespace wavefft::textio

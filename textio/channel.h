@@ -15,6 +15,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <span>
 #include <string_view>
 
@@ -84,5 +85,12 @@ InStream& input(int unit);
 /// return.
 using ExitHook = void (*)(int status);
 void set_exit_hook(ExitHook hook);
+
+/// Replaces the console input stream (in-process drivers and tests).
+void set_console_input(std::unique_ptr<InStream> in);
+
+/// Releases every file channel and forgets all per-run state of the text
+/// layer, so that an in-process driver can start the next run.
+void reset_channels();
 
 }  // namespace wavefft::textio
