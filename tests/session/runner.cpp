@@ -876,24 +876,48 @@ int main(int argc, char** argv) {
   }
 
   const bool drop = c.unprivileged && ::geteuid() == 0;
+  fs::path run_program_path = program;
+  fs::path run_genwave = genwave;
+  fs::path bindir;
   if (drop) {
     chown_tree(workdir, kNobodyUid, kNobodyGid);
-    std::vector<fs::path> needed{program};
-    if (c.has_setup) needed.push_back(genwave);
+    // The build tree may lie where user 65534 cannot reach it (a checkout
+    // under /root): the executables run from copies in a folder of their own.
+    bindir = make_temp_dir(c.name + "-bin");
+    try {
+      fs::permissions(bindir, fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                                  fs::perms::others_read | fs::perms::others_exec);
+      const auto exec_perms = fs::perms::owner_all | fs::perms::group_read | fs::perms::group_exec |
+                              fs::perms::others_read | fs::perms::others_exec;
+      run_program_path = bindir / program.filename();
+      fs::copy_file(program, run_program_path, fs::copy_options::overwrite_existing);
+      fs::permissions(run_program_path, exec_perms);
+      if (c.has_setup) {
+        run_genwave = bindir / genwave.filename();
+        fs::copy_file(genwave, run_genwave, fs::copy_options::overwrite_existing);
+        fs::permissions(run_genwave, exec_perms);
+      }
+    } catch (const fs::filesystem_error& e) {
+      die(kExitBadCase, std::string("copying the executables: ") + e.what());
+    }
+    std::vector<fs::path> needed{run_program_path};
+    if (c.has_setup) needed.push_back(run_genwave);
     if (const auto why = probe_unprivileged(needed, workdir)) {
       std::printf("SKIP case %s: it must run unprivileged, but %s\n", c.name.c_str(), why->c_str());
       remove_tree(workdir);
+      remove_tree(bindir);
       return kExitSkip;
     }
   }
 
-  if (c.has_setup && !run_setup(c, workdir, genwave, drop)) {
+  if (c.has_setup && !run_setup(c, workdir, run_genwave, drop)) {
     std::printf("FAIL case %s: the setup script failed\nworking directory kept: %s\n", c.name.c_str(),
                 workdir.c_str());
     return kExitMismatch;
   }
 
-  const RunResult r = run_program(c, program, workdir, drop);
+  const RunResult r = run_program(c, run_program_path, workdir, drop);
+  if (!bindir.empty()) remove_tree(bindir);
 
   Report rep;
   if (r.timed_out) rep.fail("the program ran longer than 120 s and was killed");
