@@ -1,0 +1,338 @@
+#include "report/analysis.h"
+
+#include <algorithm>
+#include <bit>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <numbers>
+
+namespace wavefft::report {
+namespace {
+
+constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
+
+// Relative tolerance within which a gain counts as exactly 1: the spectrum
+// file keeps 4 significant digits, the echo file 9.
+constexpr double kUnitGainTolerance = 0.01;
+// Tighter, for the part of the band where the filter gain is exactly 1.
+constexpr double kFlatGainTolerance = 0.002;
+// Input lines below this share of the largest one are too weak to compare.
+constexpr double kSignificantInput = 1e-4;
+
+std::string num(double v, int digits = 4) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+  return buf;
+}
+
+std::string percent(double share) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*f", share < 0.1 ? 1 : 0, share * 100.0);
+  return buf;
+}
+
+std::string ordinal(std::size_t k) {
+  const std::size_t tens = k % 100;
+  const char* suffix = "th";
+  if (tens < 11 || tens > 13) {
+    if (k % 10 == 1) suffix = "st";
+    if (k % 10 == 2) suffix = "nd";
+    if (k % 10 == 3) suffix = "rd";
+  }
+  return std::to_string(k) + suffix;
+}
+
+double input_dt(const Series& input) {
+  if (input.size() >= 2) return input.time[1] - input.time[0];
+  if (input.size() == 1) return -input.time[0];  // the second time is never set: 0
+  return 0.0;
+}
+
+// Largest amplitude of component c over the lines above zero frequency.
+double peak_above_zero(const Spectrum& sp, std::size_t c) {
+  double peak = 0.0;
+  for (std::size_t i = 1; i < sp.size(); ++i) {
+    if (std::isfinite(sp.amp[c][i])) peak = std::max(peak, sp.amp[c][i]);
+  }
+  return peak;
+}
+
+bool line_nonzero(const Spectrum& sp, std::size_t i) {
+  // A field that could not be read counts as nonzero: only an exact zero
+  // marks a line that the filter removed.
+  return sp.amp[0][i] != 0.0 || sp.amp[1][i] != 0.0 || sp.amp[2][i] != 0.0;
+}
+
+}  // namespace
+
+void forward_fft(std::vector<std::complex<double>>& a) {
+  const std::size_t n = a.size();
+  if (n < 2) return;
+  for (std::size_t i = 1, j = 0; i < n; ++i) {
+    std::size_t bit = n >> 1;
+    for (; j & bit; bit >>= 1) j ^= bit;
+    j ^= bit;
+    if (i < j) std::swap(a[i], a[j]);
+  }
+  std::vector<std::complex<double>> w(n / 2);
+  for (std::size_t k = 0; k < n / 2; ++k) {
+    const double angle = -2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(n);
+    w[k] = {std::cos(angle), std::sin(angle)};
+  }
+  for (std::size_t len = 2; len <= n; len <<= 1) {
+    const std::size_t half = len / 2;
+    const std::size_t stride = n / len;
+    for (std::size_t start = 0; start < n; start += len) {
+      for (std::size_t k = 0; k < half; ++k) {
+        const std::complex<double> t = w[k * stride] * a[start + k + half];
+        a[start + k + half] = a[start + k] - t;
+        a[start + k] += t;
+      }
+    }
+  }
+}
+
+int omega_power(Operation op) {
+  switch (op) {
+    case Operation::Integration: return -1;
+    case Operation::DoubleIntegration: return -2;
+    case Operation::Differentiation: return 1;
+    default: return 0;
+  }
+}
+
+std::string operation_name(Operation op) {
+  switch (op) {
+    case Operation::None: return "none";
+    case Operation::Integration: return "single integration";
+    case Operation::DoubleIntegration: return "double integration";
+    case Operation::Differentiation: return "differentiation";
+    default: return "unknown";
+  }
+}
+
+OperationFit detect_operation(const Series& input, const Spectrum& sp) {
+  OperationFit fit;
+  const std::size_t rows = sp.size();
+  fit.gain.assign(rows, kNaN);
+  if (rows < 3) return fit;
+  const std::size_t nf = 2 * (rows - 1);
+  const std::size_t nt = input.size();
+  const double dt = input_dt(input);
+  if (!std::has_single_bit(nf) || nt < 2 || nt > nf || !std::isfinite(dt) || dt == 0.0) return fit;
+  const double df = 1.0 / (static_cast<double>(nf) * dt);
+  if (!(std::fabs(sp.df - df) <= 1e-3 * std::fabs(df) + 2e-4)) return fit;
+
+  // |transform| * |dt| of each input component, lines 0 .. rows-1.
+  std::array<std::vector<double>, 3> in_amp;
+  std::array<double, 3> in_peak{};
+  std::vector<std::complex<double>> buf(nf);
+  for (std::size_t c = 0; c < 3; ++c) {
+    std::fill(buf.begin(), buf.end(), std::complex<double>{});
+    for (std::size_t i = 0; i < nt; ++i) buf[i] = input.comp[c][i];
+    forward_fft(buf);
+    in_amp[c].resize(rows);
+    for (std::size_t k = 0; k < rows; ++k) {
+      in_amp[c][k] = std::abs(buf[k]) * std::fabs(dt);
+      if (k > 0) in_peak[c] = std::max(in_peak[c], in_amp[c][k]);
+    }
+  }
+  auto omega = [&](std::size_t k) { return 2.0 * std::numbers::pi * static_cast<double>(k) * std::fabs(df); };
+  auto significant = [&](std::size_t c, std::size_t k) {
+    return in_peak[c] > 0.0 && in_amp[c][k] > kSignificantInput * in_peak[c];
+  };
+
+  // For each candidate, count the lines where spectrum / (input * omega^p)
+  // is 1: the pass band of the filter (all lines without a filter).
+  const Operation candidates[] = {Operation::None, Operation::Integration, Operation::DoubleIntegration,
+                                  Operation::Differentiation};
+  std::size_t best_count = 0, second_count = 0;
+  Operation best = Operation::Unknown;
+  for (const Operation op : candidates) {
+    std::size_t count = 0;
+    for (std::size_t c = 0; c < 3; ++c) {
+      for (std::size_t k = 1; k < rows; ++k) {
+        const double a = sp.amp[c][k];
+        if (!significant(c, k) || !std::isfinite(a) || a <= 0.0) continue;
+        const double g = a / (in_amp[c][k] * std::pow(omega(k), omega_power(op)));
+        if (std::fabs(g - 1.0) <= kUnitGainTolerance) ++count;
+      }
+    }
+    if (count > best_count) {
+      second_count = best_count;
+      best_count = count;
+      best = op;
+    } else if (count > second_count) {
+      second_count = count;
+    }
+  }
+  if (best_count < 3 || best_count < 2 * second_count) return fit;
+  fit.op = best;
+
+  // Gain per line, from the component with the most input energy there.
+  for (std::size_t k = 0; k < rows; ++k) {
+    std::size_t pick = 3;
+    for (std::size_t c = 0; c < 3; ++c) {
+      if (significant(c, k) && std::isfinite(sp.amp[c][k]) && (pick == 3 || in_amp[c][k] > in_amp[pick][k])) pick = c;
+    }
+    if (pick == 3) continue;
+    // The zero-frequency line is never changed by the operation.
+    const double scale = k == 0 ? 1.0 : std::pow(omega(k), omega_power(best));
+    fit.gain[k] = sp.amp[pick][k] / (in_amp[pick][k] * scale);
+  }
+  return fit;
+}
+
+Band find_band(const Spectrum& sp, const std::vector<double>& gain) {
+  Band b;
+  const std::size_t rows = sp.size();
+  std::size_t first = rows, last = 0;
+  for (std::size_t i = 0; i < rows; ++i) {
+    if (!line_nonzero(sp, i)) continue;
+    if (first == rows) first = i;
+    last = i;
+  }
+  if (first == rows) return b;
+  if (first == 0 && last == rows - 1) return b;  // no removed line at either end
+  for (std::size_t i = first; i <= last; ++i) {
+    if (!line_nonzero(sp, i)) return b;  // a gap: not one band
+  }
+  b.found = true;
+  b.first = first;
+  b.last = last;
+  b.f_lo = sp.freq[first];
+  b.f_hi = sp.freq[last];
+  if (gain.size() == rows) {
+    for (std::size_t i = first; i <= last; ++i) {
+      if (!(std::fabs(gain[i] - 1.0) <= kFlatGainTolerance)) continue;
+      if (!b.flat_known) b.flat_lo = sp.freq[i];
+      b.flat_known = true;
+      b.flat_hi = sp.freq[i];
+    }
+  }
+  return b;
+}
+
+std::size_t output_step(const Series& input, const Waveform& output) {
+  const auto& t = output.series.time;
+  const double dt = input_dt(input);
+  if (input.size() < 2 || t.size() < 2 || !std::isfinite(dt) || dt == 0.0) return 0;
+  // The time column shows the input times of the rows kept; it restarts or
+  // drops to 0 where a window runs past the record, so use the leading run
+  // that moves in the direction of dt.
+  std::size_t m = 0;
+  while (m + 1 < t.size() && (t[m + 1] - t[m]) * dt >= 0.0) ++m;
+  if (m == 0 || t[m] == t[0]) return 0;
+  const double k = (t[m] - t[0]) / static_cast<double>(m) / dt;
+  if (!std::isfinite(k) || k < 0.5 || k > 1e9) return 0;
+  const double whole = std::round(k);
+  if (std::fabs(k - whole) > 0.1) return 0;
+  return static_cast<std::size_t>(whole);
+}
+
+Analysis analyse(const RunFiles& run) {
+  Analysis a;
+  const Spectrum& sp = run.spectrum;
+  a.nt = run.input.size();
+  a.dt = input_dt(run.input);
+  const std::size_t rows = sp.size();
+  if (rows >= 3 && std::has_single_bit(2 * (rows - 1))) a.nf = 2 * (rows - 1);
+  a.df = sp.df;
+  const OperationFit fit = detect_operation(run.input, sp);
+  a.op = fit.op;
+  a.band = find_band(sp, fit.gain);
+  a.step = output_step(run.input, run.output);
+
+  if (a.nf == 0) {
+    a.warnings.push_back({"mismatch", "Unexpected spectrum length",
+                          "amp3.csv has " + std::to_string(rows) +
+                              " rows, which is not nf/2 + 1 for a transform length nf that is a power of two."});
+  } else if (a.nt > a.nf) {
+    a.warnings.push_back({"mismatch", "Files from different runs?",
+                          "fort.99 has " + std::to_string(a.nt) + " records but amp3.csv belongs to a transform of " +
+                              std::to_string(a.nf) + " samples."});
+  } else if (a.dt != 0.0 && std::isfinite(a.dt)) {
+    const double expected = 1.0 / (static_cast<double>(a.nf) * a.dt);
+    if (!(std::fabs(a.df - expected) <= 1e-3 * std::fabs(expected) + 2e-4)) {
+      a.warnings.push_back({"mismatch", "Files from different runs?",
+                            "The frequency step of amp3.csv (" + num(a.df) + " Hz) is not 1/(nf dt) = " +
+                                num(expected) + " Hz for the dt of fort.99."});
+    }
+  }
+
+  if (a.nf != 0 && a.nf == a.nt) {
+    a.warnings.push_back(
+        {"no-padding", "No zero padding",
+         "The record has " + std::to_string(a.nt) + " samples, a power of two, so the transform length equals the "
+         "record length and nothing was padded: frequency-domain filtering and integration wrap around, the end of "
+         "the record leaking into its start. Append zero records to the input to get padding."});
+  }
+
+  if (a.step >= 2 && a.dt != 0.0) {
+    const double fa = 1.0 / (2.0 * static_cast<double>(a.step) * std::fabs(a.dt));
+    a.alias_freq = fa;
+    double worst = 0.0;
+    std::size_t worst_c = 0;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double peak = peak_above_zero(sp, c);
+      if (peak <= 0.0) continue;
+      double above = 0.0;
+      for (std::size_t i = 1; i < rows; ++i) {
+        if (std::fabs(sp.freq[i]) > fa * (1.0 + 1e-9) && std::isfinite(sp.amp[c][i])) above = std::max(above, sp.amp[c][i]);
+      }
+      if (above / peak > worst) {
+        worst = above / peak;
+        worst_c = c;
+      }
+    }
+    if (worst > kAliasShare) {
+      a.warnings.push_back(
+          {"aliasing", "Aliasing",
+           "The waveform file keeps every " + ordinal(a.step) + " sample (step " + num(static_cast<double>(a.step) * std::fabs(a.dt)) +
+               " s), so it holds frequencies up to " + num(fa) + " Hz only, but the spectrum above " + num(fa) +
+               " Hz reaches " + percent(worst) + "% of its peak (comp" + std::to_string(worst_c + 1) +
+               "). That content folds back onto lower frequencies: set fH2 below " + num(fa) + " Hz."});
+    }
+  }
+
+  if ((a.op == Operation::Integration || a.op == Operation::DoubleIntegration) && a.df != 0.0) {
+    std::vector<std::size_t> low;
+    for (std::size_t i = 1; i < rows && low.size() < kLowLines; ++i) {
+      if (line_nonzero(sp, i)) low.push_back(i);
+    }
+    double worst = 0.0;
+    std::size_t worst_c = 0;
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double peak = peak_above_zero(sp, c);
+      if (peak <= 0.0) continue;
+      for (const std::size_t i : low) {
+        if (std::isfinite(sp.amp[c][i]) && sp.amp[c][i] / peak > worst) {
+          worst = sp.amp[c][i] / peak;
+          worst_c = c;
+        }
+      }
+    }
+    if (!low.empty() && worst >= kLowLineShare) {
+      const double duration = 1.0 / std::fabs(a.df);
+      const double gain = duration / (2.0 * std::numbers::pi);
+      const bool twice = a.op == Operation::DoubleIntegration;
+      // When the band reaches down to the first lines, fL1 is the cause;
+      // otherwise the record itself has that much long-period content.
+      const bool at_bottom = low.front() <= 2;
+      a.warnings.push_back(
+          {"low-lines", "Integration with energy at the lowest lines",
+           "After " + operation_name(a.op) + ", the lowest nonzero lines (from " + num(std::fabs(sp.freq[low.front()])) +
+               " Hz) reach " + percent(worst) + "% of the peak (comp" + std::to_string(worst_c + 1) +
+               "). Integration divides each line by 2\u03c0f" + (twice ? " twice" : "") +
+               ", so the lowest lines grow most: the line at 1/duration = " + num(std::fabs(a.df)) +
+               " Hz by duration/2\u03c0 = " + num(gain) + (twice ? " squared" : "") +
+               "; the zero-frequency line is kept as it is. " +
+               (at_bottom ? "Keep fL1 well above 1/duration."
+                          : "Unless this long-period content is real, raise fL1 (and fL2).")});
+    }
+  }
+  return a;
+}
+
+}  // namespace wavefft::report

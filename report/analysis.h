@@ -1,0 +1,87 @@
+// What the files of a run tell about it: the transform length, the
+// operation applied, the pass band, the output step, and the warnings worth
+// showing a user.
+#pragma once
+
+#include <complex>
+#include <cstddef>
+#include <string>
+#include <vector>
+
+#include "report/runfiles.h"
+
+namespace wavefft::report {
+
+/// In-place forward discrete Fourier transform (exponent sign -1, no
+/// scaling). The size must be a power of two (0 and 1 are left unchanged).
+void forward_fft(std::vector<std::complex<double>>& a);
+
+/// The operation a run applied to the spectrum, found by comparing the
+/// spectrum file with the transform of the echoed input.
+enum class Operation { Unknown, None, Integration, DoubleIntegration, Differentiation };
+
+/// Power of angular frequency by which the operation multiplies the spectrum
+/// (0, -1, -2, 1); 0 for Unknown.
+int omega_power(Operation op);
+
+/// Human-readable name ("single integration", ...).
+std::string operation_name(Operation op);
+
+struct OperationFit {
+  Operation op = Operation::Unknown;
+  /// Per spectrum line, the band-pass gain that remains once the operation is
+  /// divided out (NaN where the input has too little energy to tell).
+  std::vector<double> gain;
+};
+
+/// Compares the spectrum with the transform (times dt) of the input
+/// zero-padded to the transform length of the spectrum. Unknown when the
+/// files do not fit together (transform length, frequency step).
+OperationFit detect_operation(const Series& input, const Spectrum& spectrum);
+
+/// The pass band as seen in the spectrum file: a contiguous run of lines
+/// where some component is nonzero, with lines of all-zero amplitude below or
+/// above it (or both).
+struct Band {
+  bool found = false;
+  std::size_t first = 0, last = 0;  // first and last nonzero line
+  double f_lo = 0.0, f_hi = 0.0;    // their frequencies, Hz
+  bool flat_known = false;          // the part with gain 1, when it could be told
+  double flat_lo = 0.0, flat_hi = 0.0;
+};
+
+Band find_band(const Spectrum& spectrum, const std::vector<double>& gain);
+
+/// Row step k of the waveform file relative to the input samples: the
+/// output time step divided by the input dt, when that is close to a whole
+/// number; 0 when it cannot be told (fewer than two rows, dt of zero).
+std::size_t output_step(const Series& input, const Waveform& output);
+
+struct Warning {
+  std::string kind;   // "no-padding", "aliasing", "low-lines", "mismatch"
+  std::string title;  // a few words
+  std::string text;   // one or two sentences
+};
+
+/// Everything the page shows besides the plots.
+struct Analysis {
+  std::size_t nt = 0;        // input records
+  double dt = 0.0;           // input time step (second time minus first)
+  std::size_t nf = 0;        // transform length (0 when the spectrum does not tell)
+  double df = 0.0;           // frequency step of the spectrum, Hz
+  Operation op = Operation::Unknown;
+  Band band;
+  std::size_t step = 0;      // output row step k (0 when unknown)
+  double alias_freq = 0.0;   // 1/(2 k dt) when k >= 2, else 0
+  std::vector<Warning> warnings;
+};
+
+/// Thresholds of the warnings, relative to the peak amplitude of a component
+/// over the lines above zero frequency.
+inline constexpr double kAliasShare = 0.01;    // spectrum above the new Nyquist
+inline constexpr double kLowLineShare = 0.5;   // lowest nonzero lines after integration
+inline constexpr std::size_t kLowLines = 3;    // how many of the lowest lines count
+
+Analysis analyse(const RunFiles& run);
+
+}  // namespace wavefft::report

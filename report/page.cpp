@@ -1,0 +1,212 @@
+#include "report/page.h"
+
+#include <cmath>
+#include <cstdio>
+#include <filesystem>
+#include <system_error>
+
+#include "report/svg.h"
+
+namespace wavefft::report {
+namespace {
+
+const char* const kColours[3] = {"#1f5fa8", "#b8332b", "#2b8a3e"};
+
+const char* const kStyle =
+    "body{font-family:sans-serif;font-size:14px;color:#222;margin:16px 24px;max-width:1320px}"
+    "h1{font-size:20px;margin:0 0 10px}h2{font-size:16px;margin:18px 0 6px}"
+    "table.summary{border-collapse:collapse}table.summary th{text-align:left;font-weight:normal;color:#555;"
+    "padding:2px 16px 2px 0;vertical-align:top}table.summary td{padding:2px 0}"
+    "ul.warnings{margin:4px 0;padding-left:20px}ul.warnings li{margin:3px 0;color:#7a3b00}"
+    ".plots{display:grid;grid-template-columns:repeat(3,auto);gap:6px 10px;justify-content:start}"
+    ".head{font-weight:bold;font-size:13px;color:#444}"
+    "svg.plot{font-size:10px;background:#fff}svg.plot text{fill:#333}svg.plot .title{font-weight:bold;font-size:11px}"
+    "svg.plot .grid{stroke:#e4e4e4}svg.plot .frame{fill:none;stroke:#999}"
+    "svg.plot .trace{fill:none;stroke-width:1}svg.plot .band{fill:#f6d96b;fill-opacity:.35}"
+    "svg.plot .marker{stroke:#b8332b;stroke-dasharray:4 3}svg.plot .note{fill:#999}"
+    "p.foot{color:#777;font-size:12px;margin-top:16px}code{font-size:13px}";
+
+std::string num(double v, int digits = 4) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+  return buf;
+}
+
+std::string ordinal(std::size_t k) {
+  if (k == 1) return "every sample";
+  const std::size_t tens = k % 100;
+  const char* suffix = "th";
+  if (tens < 11 || tens > 13) {
+    if (k % 10 == 1) suffix = "st";
+    if (k % 10 == 2) suffix = "nd";
+    if (k % 10 == 3) suffix = "rd";
+  }
+  return "every " + std::to_string(k) + suffix + " sample";
+}
+
+std::string row(const std::string& head, const std::string& html) {
+  return "<tr><th>" + escape_xml(head) + "</th><td>" + html + "</td></tr>";
+}
+
+std::vector<Point> points(const std::vector<double>& x, const std::vector<double>& y) {
+  std::vector<Point> p(std::min(x.size(), y.size()));
+  for (std::size_t i = 0; i < p.size(); ++i) p[i] = {x[i], y[i]};
+  return p;
+}
+
+}  // namespace
+
+std::string waveform_unit(Operation op) {
+  switch (op) {
+    case Operation::None: return "u";
+    case Operation::Integration: return "u\u00b7s";
+    case Operation::DoubleIntegration: return "u\u00b7s\u00b2";
+    case Operation::Differentiation: return "u/s";
+    default: return "u\u00b7s\u207f";
+  }
+}
+
+std::string spectrum_unit(Operation op) {
+  switch (op) {
+    case Operation::None: return "u\u00b7s";
+    case Operation::Integration: return "u\u00b7s\u00b2";
+    case Operation::DoubleIntegration: return "u\u00b7s\u00b3";
+    case Operation::Differentiation: return "u";
+    default: return "u\u00b7s\u207f";
+  }
+}
+
+std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator) {
+  std::error_code ec;
+  const auto full = std::filesystem::weakly_canonical(std::filesystem::absolute(run.dir, ec), ec);
+  const std::string dir = ec ? run.dir.string() : full.string();
+  const std::string wave = run.wave_path.filename().string();
+  const Series& in = run.input;
+  const Series& out = run.output.series;
+  const Spectrum& sp = run.spectrum;
+
+  std::string h;
+  h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
+  h += "<meta name=\"generator\" content=\"" + escape_xml(generator) + "\">";
+  h += "<title>wavefft report: " + escape_xml(dir) + "</title><style>";
+  h += kStyle;
+  h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_xml(dir) + "</code></h1>\n";
+
+  // Summary.
+  h += "<table class=\"summary\">";
+  {
+    std::string v = std::to_string(a.nt) + " records, dt " + num(a.dt, 6) + " s";
+    if (a.nt >= 1) v += ", " + num(static_cast<double>(a.nt) * a.dt, 6) + " s long";
+    h += row("Input (fort.99)", escape_xml(v));
+  }
+  if (a.nf != 0) {
+    std::string v = std::to_string(a.nf);
+    if (a.nf > a.nt) {
+      v += " (" + std::to_string(a.nf - a.nt) + " zeros padded)";
+    } else if (a.nf == a.nt) {
+      v += " (no padding)";
+    }
+    h += row("Transform length", escape_xml(v));
+  }
+  {
+    std::string v = std::to_string(sp.size()) + " lines";
+    if (sp.df != 0.0) {
+      v += ", step " + num(sp.df) + " Hz, up to " + num(sp.freq.back()) + " Hz";
+    }
+    if (sp.overflowed_freq > 0) {
+      v += "; " + std::to_string(sp.overflowed_freq) + " frequencies too wide for their field, taken from the grid";
+    }
+    h += row("Spectrum (amp3.csv)", escape_xml(v));
+  }
+  h += row("Operation", escape_xml(a.op == Operation::Unknown ? "could not be told from the files" : operation_name(a.op)));
+  {
+    std::string v = "no band-pass filter seen (no removed lines at the ends of the spectrum)";
+    if (a.band.found) {
+      v = "lines from " + num(a.band.f_lo) + " to " + num(a.band.f_hi) + " Hz kept";
+      if (a.band.flat_known) v += ", gain 1 from " + num(a.band.flat_lo) + " to " + num(a.band.flat_hi) + " Hz";
+    }
+    h += row("Pass band", escape_xml(v));
+  }
+  {
+    std::string v = wave + ": " + std::to_string(out.size()) + " rows";
+    if (a.step >= 1) v += ", " + ordinal(a.step) + " (step " + num(static_cast<double>(a.step) * std::fabs(a.dt), 6) + " s)";
+    if (run.output.overflowed_time > 0) {
+      v += "; " + std::to_string(run.output.overflowed_time) + " times too wide for their field, extrapolated";
+    }
+    h += row("Waveform file", escape_xml(v));
+  }
+  h += "</table>\n";
+
+  // Warnings.
+  h += "<h2>Warnings</h2>\n";
+  if (a.warnings.empty()) {
+    h += "<p class=\"no-warnings\">None.</p>\n";
+  } else {
+    h += "<ul class=\"warnings\">";
+    for (const Warning& w : a.warnings) {
+      h += "<li data-warning=\"" + escape_xml(w.kind) + "\"><b>" + escape_xml(w.title) + ".</b> " + escape_xml(w.text) +
+           "</li>";
+    }
+    h += "</ul>\n";
+  }
+
+  // Plots: one row per component; input, processed waveform, spectrum.
+  std::vector<double> out_time = out.time;
+  if (a.step >= 1 && !out_time.empty()) {
+    // The time column repeats the input times of the rows kept (from the
+    // start again after a cut, 0 past the end of the record); plot on the
+    // regular axis of the rows instead.
+    for (std::size_t j = 0; j < out_time.size(); ++j) {
+      out_time[j] = out.time[0] + static_cast<double>(j * a.step) * a.dt;
+    }
+  }
+  h += "<h2>Plots</h2>\n<div class=\"plots\">";
+  h += "<div class=\"head\">Input (fort.99)</div><div class=\"head\">Processed (" + escape_xml(wave) +
+       ")</div><div class=\"head\">Amplitude spectrum (amp3.csv)</div>";
+  for (std::size_t c = 0; c < 3; ++c) {
+    const std::string comp = "comp" + std::to_string(c + 1);
+    Plot p;
+    p.width = kPlotWidth;
+    p.height = kPlotHeight;
+    p.x_label = "time (s)";
+
+    p.id = "input-" + comp;
+    p.title = comp + " input";
+    p.y_label = "u";
+    h += render_plot(p, {{points(in.time, in.comp[c]), kColours[c]}});
+
+    p.id = "output-" + comp;
+    p.title = comp + " processed";
+    p.y_label = waveform_unit(a.op);
+    h += render_plot(p, {{points(out_time, out.comp[c]), kColours[c]}});
+
+    Plot s;
+    s.width = kPlotWidth;
+    s.height = kPlotHeight;
+    s.id = "spectrum-" + comp;
+    s.title = comp + " amplitude";
+    s.x_label = "frequency (Hz)";
+    s.y_label = spectrum_unit(a.op);
+    s.log_x = s.log_y = true;
+    if (a.band.found) {
+      s.band = std::make_pair(a.band.f_lo, a.band.f_hi);
+      s.band_label = "pass band: lines from " + num(a.band.f_lo) + " to " + num(a.band.f_hi) + " Hz kept";
+    }
+    if (a.alias_freq > 0.0) {
+      s.marker = a.alias_freq;
+      s.marker_label = "1/(2\u00b7k\u00b7dt) = " + num(a.alias_freq) + " Hz: the highest frequency the waveform file holds";
+    }
+    std::vector<double> f(sp.freq.size());
+    for (std::size_t i = 0; i < f.size(); ++i) f[i] = std::fabs(sp.freq[i]);
+    h += render_plot(s, {{points(f, sp.amp[c]), kColours[c]}});
+  }
+  h += "</div>\n";
+  h += "<p class=\"foot\">u: the unit of the input record. Spectrum lines of amplitude zero are drawn on the lower "
+       "edge; the shaded range is the pass band, the dashed line the highest frequency left after keeping every k-th "
+       "sample. Made by " +
+       escape_xml(generator) + " from fort.99, amp3.csv and " + escape_xml(wave) + ".</p>\n";
+  h += "</body></html>\n";
+  return h;
+}
+
+}  // namespace wavefft::report

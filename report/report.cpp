@@ -1,0 +1,113 @@
+// wavefft-report: turns the files of one wavefft run into a single HTML page
+// with plots of the input, the processed waveform and the spectra, and the
+// warnings that the files give reason for.
+//
+//   wavefft-report [--out FILE] [--wave NAME] [DIR]
+#include <cstdio>
+#include <exception>
+#include <filesystem>
+#include <fstream>
+#include <iostream>
+#include <string>
+#include <string_view>
+
+#include "report/analysis.h"
+#include "report/page.h"
+#include "report/runfiles.h"
+
+#ifndef WAVEFFT_VERSION
+#define WAVEFFT_VERSION "unknown"
+#endif
+
+namespace {
+
+constexpr const char* kUsage =
+    "Usage: wavefft-report [--out FILE] [--wave NAME] [DIR]\n"
+    "\n"
+    "Reads the files a wavefft run left in DIR (default: the current folder):\n"
+    "fort.99, amp3.csv and the waveform file, and writes one self-contained\n"
+    "HTML page with plots of the input and processed components, the\n"
+    "amplitude spectra (pass band shaded) and warnings about the processing.\n"
+    "\n"
+    "  --out FILE   page to write (default: DIR/report.html)\n"
+    "  --wave NAME  the waveform file, relative to DIR unless absolute\n"
+    "               (default: the one CSV file in DIR other than amp3.csv\n"
+    "               whose first line begins with \" time(s)\")\n"
+    "  --help       show this text and exit\n"
+    "  --version    show the version and exit\n"
+    "\n"
+    "Exit status: 0 page written, 1 a file is missing or unreadable, 2 wrong\n"
+    "arguments.\n";
+
+int usage_error(const std::string& message) {
+  std::cerr << "wavefft-report: " << message << " (try wavefft-report --help)\n";
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string out, wave, dir;
+  bool have_dir = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    auto value = [&](std::string_view option, std::string& into) -> int {
+      // "--out FILE" or "--out=FILE"; 1 when consumed, -1 when missing.
+      if (arg == option) {
+        if (i + 1 >= argc) return -1;
+        into = argv[++i];
+        return 1;
+      }
+      if (arg.size() > option.size() && arg.substr(0, option.size()) == option && arg[option.size()] == '=') {
+        into = std::string(arg.substr(option.size() + 1));
+        return 1;
+      }
+      return 0;
+    };
+    if (arg == "--help" || arg == "-h") {
+      std::cout << kUsage;
+      return 0;
+    }
+    if (arg == "--version") {
+      std::cout << "wavefft-report " << WAVEFFT_VERSION << "\n";
+      return 0;
+    }
+    int r = value("--out", out);
+    if (r == 0) r = value("--wave", wave);
+    if (r < 0) return usage_error(std::string(arg) + " needs a value");
+    if (r > 0) continue;
+    if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option " + std::string(arg));
+    if (have_dir) return usage_error("more than one folder given");
+    dir = arg;
+    have_dir = true;
+  }
+  if (!have_dir) dir = ".";
+  if (out.empty()) out = (std::filesystem::path(dir) / "report.html").string();
+
+  try {
+    const auto run = wavefft::report::read_run(dir, wave);
+    const auto analysis = wavefft::report::analyse(run);
+    const std::string page =
+        wavefft::report::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION);
+    std::ofstream file(out, std::ios::binary | std::ios::trunc);
+    if (!file) {
+      std::cerr << "wavefft-report: " << out << ": cannot be written\n";
+      return 1;
+    }
+    file << page;
+    file.close();
+    if (!file) {
+      std::cerr << "wavefft-report: " << out << ": write error\n";
+      return 1;
+    }
+    std::cout << "wrote " << out << " (" << analysis.warnings.size()
+              << (analysis.warnings.size() == 1 ? " warning)\n" : " warnings)\n");
+  } catch (const wavefft::report::FileError& e) {
+    std::cerr << "wavefft-report: " << e.what() << "\n";
+    return 1;
+  } catch (const std::exception& e) {
+    std::cerr << "wavefft-report: " << e.what() << "\n";
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,273 @@
+#include "report/svg.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <limits>
+
+namespace wavefft::report {
+namespace {
+
+// Margins of the plotting area inside the SVG, in pixels.
+constexpr double kLeft = 62.0, kRight = 12.0, kTop = 22.0, kBottom = 34.0;
+
+std::string fmt(const char* format, double a) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, format, a);
+  return buf;
+}
+
+// One axis: data range and the pixel range it maps to.
+struct Axis {
+  double lo = 0.0, hi = 1.0;  // data range
+  bool log = false;
+  double p0 = 0.0, p1 = 1.0;  // pixels of lo and hi
+  double t(double v) const { return log ? std::log10(v) : v; }
+  double map(double v) const { return p0 + (t(v) - t(lo)) / (t(hi) - t(lo)) * (p1 - p0); }
+};
+
+// Widens a degenerate range so that the mapping is defined.
+void widen(double& lo, double& hi, bool log) {
+  if (hi > lo) return;
+  if (log) {
+    lo /= 10.0;
+    hi *= 10.0;
+  } else {
+    const double d = lo == 0.0 ? 1.0 : std::fabs(lo) * 0.1;
+    lo -= d;
+    hi += d;
+  }
+}
+
+}  // namespace
+
+std::string escape_xml(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+std::vector<Point> decimate(const std::vector<Point>& points, double x_lo, double x_hi, std::size_t columns) {
+  std::vector<Point> good;
+  good.reserve(points.size());
+  for (const Point& p : points) {
+    if (std::isfinite(p.x) && std::isfinite(p.y)) good.push_back(p);
+  }
+  if (columns == 0 || good.size() <= 2 * columns || !(x_hi > x_lo)) return good;
+  struct Column {
+    bool seen = false;
+    std::size_t lo = 0, hi = 0;  // indices of the smallest and largest y
+  };
+  std::vector<Column> cols(columns);
+  const double scale = static_cast<double>(columns) / (x_hi - x_lo);
+  for (std::size_t i = 0; i < good.size(); ++i) {
+    const double pos = std::floor((good[i].x - x_lo) * scale);
+    const std::size_t c = pos <= 0.0                             ? 0
+                          : pos >= static_cast<double>(columns - 1) ? columns - 1
+                                                                    : static_cast<std::size_t>(pos);
+    Column& col = cols[c];
+    if (!col.seen) {
+      col = {true, i, i};
+      continue;
+    }
+    if (good[i].y < good[col.lo].y) col.lo = i;
+    if (good[i].y > good[col.hi].y) col.hi = i;
+  }
+  std::vector<Point> out;
+  out.reserve(2 * columns);
+  for (const Column& col : cols) {
+    if (!col.seen) continue;
+    out.push_back(good[std::min(col.lo, col.hi)]);
+    if (col.lo != col.hi) out.push_back(good[std::max(col.lo, col.hi)]);
+  }
+  return out;
+}
+
+std::vector<double> linear_ticks(double lo, double hi, int target) {
+  if (!(hi > lo) || !std::isfinite(lo) || !std::isfinite(hi) || target < 1) return {lo};
+  const double raw = (hi - lo) / target;
+  const double mag = std::pow(10.0, std::floor(std::log10(raw)));
+  const double norm = raw / mag;
+  const double step = (norm < 1.5 ? 1.0 : norm < 3.0 ? 2.0 : norm < 7.0 ? 5.0 : 10.0) * mag;
+  std::vector<double> ticks;
+  const double first = std::ceil(lo / step - 1e-9);
+  for (int i = 0; i < 100; ++i) {
+    double v = (first + i) * step;
+    if (v > hi + step * 1e-9) break;
+    if (std::fabs(v) < step * 1e-9) v = 0.0;
+    ticks.push_back(v);
+  }
+  return ticks;
+}
+
+std::vector<double> log_ticks(double lo, double hi, int max_ticks) {
+  if (!(lo > 0.0) || !(hi >= lo) || !std::isfinite(hi) || max_ticks < 1) return {};
+  const int e0 = static_cast<int>(std::ceil(std::log10(lo) - 1e-9));
+  const int e1 = static_cast<int>(std::floor(std::log10(hi) + 1e-9));
+  if (e1 < e0) return {};
+  const int every = (e1 - e0) / max_ticks + 1;
+  std::vector<double> ticks;
+  for (int e = e0; e <= e1; e += every) ticks.push_back(std::pow(10.0, e));
+  return ticks;
+}
+
+std::string tick_label(double v) {
+  if (v == 0.0) return "0";
+  return fmt("%g", v);
+}
+
+std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
+  const double w = plot.width, h = plot.height;
+  Axis ax, ay;
+  ax.log = plot.log_x;
+  ay.log = plot.log_y;
+  ax.p0 = kLeft;
+  ax.p1 = w - kRight;
+  ay.p0 = h - kBottom;
+  ay.p1 = kTop;
+
+  // Data ranges. On a logarithmic x axis points at or below zero are left
+  // out; on a logarithmic y axis they are drawn on the lower edge.
+  constexpr double inf = std::numeric_limits<double>::infinity();
+  double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf;
+  for (const Trace& tr : traces) {
+    for (const Point& p : tr.points) {
+      if (!std::isfinite(p.x) || !std::isfinite(p.y) || (ax.log && p.x <= 0.0)) continue;
+      x_lo = std::min(x_lo, p.x);
+      x_hi = std::max(x_hi, p.x);
+      if (ay.log && p.y <= 0.0) continue;
+      y_lo = std::min(y_lo, p.y);
+      y_hi = std::max(y_hi, p.y);
+    }
+  }
+  std::string note;
+  const bool have_x = x_lo <= x_hi, have_y = y_lo <= y_hi;
+  if (!have_x) {
+    note = "no data to plot";
+    x_lo = ax.log ? 1.0 : 0.0;
+    x_hi = ax.log ? 10.0 : 1.0;
+  }
+  if (!have_y) {
+    if (have_x && ay.log) note = "all values are zero";
+    y_lo = ay.log ? 1.0 : 0.0;
+    y_hi = ay.log ? 10.0 : 1.0;
+  }
+  if (ax.log) {
+    x_lo = std::pow(10.0, std::floor(std::log10(x_lo) + 1e-9));
+    x_hi = std::pow(10.0, std::ceil(std::log10(x_hi) - 1e-9));
+  }
+  if (ay.log) {
+    y_lo = std::max(y_lo, y_hi * std::pow(10.0, -plot.log_y_decades));
+    y_lo = std::pow(10.0, std::floor(std::log10(y_lo) + 1e-9));
+    y_hi = std::pow(10.0, std::ceil(std::log10(y_hi) - 1e-9));
+  } else if (have_y) {
+    const double pad = (y_hi - y_lo) * 0.05;
+    if (std::isfinite(pad)) {
+      y_lo -= pad;
+      y_hi += pad;
+    }
+  }
+  widen(x_lo, x_hi, ax.log);
+  widen(y_lo, y_hi, ay.log);
+  ax.lo = x_lo;
+  ax.hi = x_hi;
+  ay.lo = y_lo;
+  ay.hi = y_hi;
+
+  std::string s;
+  const std::string id = escape_xml(plot.id);
+  std::size_t total_points = 0;
+  std::string body;
+
+  // Grid, ticks and labels.
+  const auto xt = ax.log ? log_ticks(ax.lo, ax.hi, 8) : linear_ticks(ax.lo, ax.hi, 6);
+  const auto yt = ay.log ? log_ticks(ay.lo, ay.hi, 6) : linear_ticks(ay.lo, ay.hi, 5);
+  for (const double v : xt) {
+    const std::string px = fmt("%.1f", ax.map(v));
+    body += "<line class=\"grid\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + fmt("%.1f", ay.p1) + "\" y2=\"" +
+            fmt("%.1f", ay.p0) + "\"/>";
+    body += "<text x=\"" + px + "\" y=\"" + fmt("%.1f", ay.p0 + 13) + "\" text-anchor=\"middle\">" + tick_label(v) +
+            "</text>";
+  }
+  for (const double v : yt) {
+    const std::string py = fmt("%.1f", ay.map(v));
+    body += "<line class=\"grid\" x1=\"" + fmt("%.1f", ax.p0) + "\" x2=\"" + fmt("%.1f", ax.p1) + "\" y1=\"" + py +
+            "\" y2=\"" + py + "\"/>";
+    body += "<text x=\"" + fmt("%.1f", ax.p0 - 4) + "\" y=\"" + fmt("%.1f", ay.map(v) + 3.5) +
+            "\" text-anchor=\"end\">" + tick_label(v) + "</text>";
+  }
+
+  // Shaded band and marker, clipped to the plotting area.
+  if (plot.band) {
+    double b0 = plot.band->first, b1 = plot.band->second;
+    if (ax.log && b0 <= 0.0) b0 = ax.lo;
+    b0 = std::clamp(b0, ax.lo, ax.hi);
+    b1 = std::clamp(b1, ax.lo, ax.hi);
+    if (b1 > b0 && (!ax.log || b1 > 0.0)) {
+      const double px0 = ax.map(b0), px1 = ax.map(b1);
+      body += "<rect class=\"band\" x=\"" + fmt("%.1f", px0) + "\" y=\"" + fmt("%.1f", ay.p1) + "\" width=\"" +
+              fmt("%.1f", std::max(px1 - px0, 1.0)) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"><title>" +
+              escape_xml(plot.band_label) + "</title></rect>";
+    }
+  }
+  if (plot.marker && *plot.marker > ax.lo && *plot.marker < ax.hi) {
+    const std::string px = fmt("%.1f", ax.map(*plot.marker));
+    body += "<line class=\"marker\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + fmt("%.1f", ay.p1) + "\" y2=\"" +
+            fmt("%.1f", ay.p0) + "\"><title>" + escape_xml(plot.marker_label) + "</title></line>";
+  }
+
+  // Traces.
+  const auto columns = static_cast<std::size_t>(std::max(1.0, ax.p1 - ax.p0));
+  for (const Trace& tr : traces) {
+    std::vector<Point> px;
+    px.reserve(tr.points.size());
+    for (const Point& p : tr.points) {
+      if (!std::isfinite(p.x) || !std::isfinite(p.y) || (ax.log && p.x <= 0.0)) continue;
+      const double y = ay.log ? std::clamp(p.y, ay.lo, ay.hi) : p.y;
+      px.push_back({ax.map(p.x), ay.map(y)});
+    }
+    const auto thin = decimate(px, ax.p0, ax.p1, columns);
+    if (thin.empty()) continue;
+    total_points += thin.size();
+    body += "<polyline class=\"trace\" clip-path=\"url(#" + id + "-clip)\" stroke=\"" + escape_xml(tr.colour) +
+            "\" points=\"";
+    for (std::size_t i = 0; i < thin.size(); ++i) {
+      if (i) body += ' ';
+      body += fmt("%.1f", thin[i].x) + "," + fmt("%.1f", thin[i].y);
+    }
+    body += "\"/>";
+  }
+  if (!note.empty()) {
+    body += "<text class=\"note\" x=\"" + fmt("%.1f", (ax.p0 + ax.p1) / 2) + "\" y=\"" + fmt("%.1f", (ay.p0 + ay.p1) / 2) +
+            "\" text-anchor=\"middle\">" + note + "</text>";
+  }
+
+  s += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" id=\"" + id + "\" width=\"" + std::to_string(plot.width) +
+       "\" height=\"" + std::to_string(plot.height) + "\" viewBox=\"0 0 " + std::to_string(plot.width) + " " +
+       std::to_string(plot.height) + "\" role=\"img\" aria-label=\"" + escape_xml(plot.title) + "\" data-points=\"" +
+       std::to_string(total_points) + "\">";
+  s += "<defs><clipPath id=\"" + id + "-clip\"><rect x=\"" + fmt("%.1f", ax.p0) + "\" y=\"" + fmt("%.1f", ay.p1) +
+       "\" width=\"" + fmt("%.1f", ax.p1 - ax.p0) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"/></clipPath></defs>";
+  s += "<text class=\"title\" x=\"" + fmt("%.1f", ax.p0) + "\" y=\"14\">" + escape_xml(plot.title) + "</text>";
+  s += body;
+  s += "<rect class=\"frame\" x=\"" + fmt("%.1f", ax.p0) + "\" y=\"" + fmt("%.1f", ay.p1) + "\" width=\"" +
+       fmt("%.1f", ax.p1 - ax.p0) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"/>";
+  s += "<text x=\"" + fmt("%.1f", (ax.p0 + ax.p1) / 2) + "\" y=\"" + fmt("%.1f", h - 4) + "\" text-anchor=\"middle\">" +
+       escape_xml(plot.x_label) + "</text>";
+  s += "<text x=\"12\" y=\"" + fmt("%.1f", (ay.p0 + ay.p1) / 2) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
+       fmt("%.1f", (ay.p0 + ay.p1) / 2) + ")\">" + escape_xml(plot.y_label) + "</text>";
+  s += "</svg>";
+  return s;
+}
+
+}  // namespace wavefft::report

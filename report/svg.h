@@ -1,0 +1,65 @@
+// Plots as inline SVG: axes with ticks, traces thinned to a few points per
+// pixel column, a shaded band and marker lines.
+#pragma once
+
+#include <cstddef>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace wavefft::report {
+
+/// Escapes &, <, >, " and ' for HTML and SVG text and attribute values.
+std::string escape_xml(std::string_view text);
+
+struct Point {
+  double x, y;
+};
+
+/// Thins a trace to at most two points per column: the columns split
+/// [x_lo, x_hi] into `columns` equal parts, and each column keeps its
+/// smallest and largest y (in the order they occur), so every peak stays
+/// visible. Points with a non-finite coordinate are dropped. A trace of at
+/// most 2 * columns points is returned unchanged (less those points).
+std::vector<Point> decimate(const std::vector<Point>& points, double x_lo, double x_hi, std::size_t columns);
+
+/// Tick values for a linear axis: multiples of 1, 2 or 5 times a power of
+/// ten, about `target` of them, inside [lo, hi].
+std::vector<double> linear_ticks(double lo, double hi, int target);
+
+/// Tick values for a logarithmic axis: powers of ten inside [lo, hi], every
+/// n-th decade when there are more than `max_ticks`.
+std::vector<double> log_ticks(double lo, double hi, int max_ticks);
+
+/// Short label of a tick value ("0", "0.5", "20", "1e-05").
+std::string tick_label(double v);
+
+struct Trace {
+  std::vector<Point> points;
+  std::string colour;
+};
+
+struct Plot {
+  std::string id;           // id attribute of the <svg>
+  std::string title;        // shown above the plot
+  std::string x_label, y_label;
+  bool log_x = false, log_y = false;
+  int width = 420, height = 210;
+  /// Shaded x range (pass band) and its tooltip.
+  std::optional<std::pair<double, double>> band;
+  std::string band_label;
+  /// Dashed vertical line and its tooltip.
+  std::optional<double> marker;
+  std::string marker_label;
+  /// Decades shown below the largest value on a logarithmic y axis; smaller
+  /// values are drawn on the lower edge.
+  double log_y_decades = 7.0;
+};
+
+/// Renders one plot as a complete <svg> element. Traces are thinned to at
+/// most two points per pixel column of the plotting area.
+std::string render_plot(const Plot& plot, const std::vector<Trace>& traces);
+
+}  // namespace wavefft::report

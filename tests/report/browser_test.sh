@@ -1,0 +1,93 @@
+#!/bin/sh
+# The report page in a real browser: runs wavefft on the generated sample
+# record, makes the page with wavefft-report, opens it in headless Chromium
+# and checks that all nine plots were laid out at full size with their
+# traces drawn, and that a screenshot of the page holds a picture.
+#
+#   browser_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT ENSURE_TOOLS
+#
+# Exit status 77 (skipped) when no browser is installed and none can be.
+set -eu
+wavefft=$1 make_sample=$2 report=$3 ensure_tools=$4
+
+find_browser() {
+  for b in /usr/bin/chromium "$(command -v chromium 2>/dev/null || true)"; do
+    if [ -n "$b" ] && [ -x "$b" ]; then
+      echo "$b"
+      return 0
+    fi
+  done
+  return 1
+}
+if ! browser=$(find_browser); then
+  bash "$ensure_tools" --browser || true
+  if ! browser=$(find_browser); then
+    echo "SKIP: no chromium here and it could not be installed (scripts/ensure-tools --browser needs root)"
+    exit 77
+  fi
+fi
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-browser.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$make_sample" sample.txt
+printf 'sample.txt\n0\n1\n0.1 0.2 20 25\n1\n0\n1\nvel.csv\n\n' | "$wavefft" >console.txt
+"$report" --out report.html . >/dev/null
+
+# A copy of the page with a probe at the end: it writes the laid-out size of
+# every plot, and how many of its traces drew something wider than 50 and
+# taller than 5 pixels, into attributes that the dumped DOM shows.
+probe='<script>
+document.querySelectorAll("svg.plot").forEach(function (s) {
+  var r = s.getBoundingClientRect(), drawn = 0;
+  s.querySelectorAll("polyline.trace").forEach(function (p) {
+    var b = p.getBBox();
+    if (b.width > 50 \&\& b.height > 5) drawn++;
+  });
+  s.setAttribute("data-box", Math.round(r.width) + "x" + Math.round(r.height));
+  s.setAttribute("data-drawn", String(drawn));
+});
+document.body.setAttribute("data-probe", "done");
+</script></body>'
+probe_one_line=$(printf '%s' "$probe" | tr '\n' ' ')
+sed "s#</body>#$probe_one_line#" report.html >probe.html
+
+run_browser() {
+  profile=$work/profile-$1
+  shift
+  timeout 180 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --disable-dev-shm-usage \
+    --user-data-dir="$profile" --hide-scrollbars --window-size=1320,1400 "$@"
+}
+run_browser 1 --virtual-time-budget=5000 --dump-dom "file://$work/probe.html" >dom.html 2>browser1.log || {
+  echo "FAIL: the browser did not dump the page"; cat browser1.log; exit 1
+}
+run_browser 2 --screenshot="$work/shot.png" "file://$work/report.html" >/dev/null 2>browser2.log || {
+  echo "FAIL: the browser did not take a screenshot"; cat browser2.log; exit 1
+}
+
+fails=0
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+grep -q 'data-probe="done"' dom.html || fail "the probe script did not run"
+boxes=$(grep -o 'data-box="[0-9]*x[0-9]*"' dom.html | sed 's/data-box="\(.*\)"/\1/')
+count=$(printf '%s\n' "$boxes" | grep -c x || true)
+[ "$count" -eq 9 ] || fail "expected 9 plots laid out, found $count"
+for box in $boxes; do
+  w=${box%x*} h=${box#*x}
+  [ "$w" -gt 100 ] && [ "$h" -gt 100 ] || fail "a plot was laid out at ${w}x${h} pixels"
+done
+drawn=$(grep -o 'data-drawn="[0-9]*"' dom.html | grep -c 'data-drawn="1"' || true)
+[ "$drawn" -eq 9 ] || fail "expected a drawn trace in each of 9 plots, found $drawn"
+# A blank page of this size compresses to a few kilobytes.
+size=$(wc -c <shot.png)
+[ "$size" -gt 30000 ] || fail "the screenshot is only $size bytes"
+[ "$(head -c 8 shot.png | od -An -c | tr -d ' \n')" = '211PNG\r\n032\n' ] || fail "the screenshot is not a PNG"
+
+if [ "$fails" -ne 0 ]; then
+  echo "$fails checks failed; plot boxes: $(echo $boxes)"
+  exit 1
+fi
+echo "9 plots rendered ($(echo $boxes)), screenshot $size bytes"

@@ -1,0 +1,79 @@
+#!/bin/sh
+# Command-line options of wavefft and wavefft-report: --help and --version
+# print and exit 0, anything else is refused with one line on standard error
+# and exit status 2, and wavefft without arguments still starts its dialogue.
+#
+#   cli_test.sh WAVEFFT WAVEFFT_REPORT VERSION
+set -eu
+wavefft=$1 report=$2 version=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-cli.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+
+fails=0
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+
+# call PROGRAM ARGS...: runs it with empty input; sets rc, out.txt, err.txt.
+call() {
+  if "$@" </dev/null >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+}
+
+for prog in "$wavefft" "$report"; do
+  name=$(basename "$prog")
+  call "$prog" --help
+  [ "$rc" -eq 0 ] || fail "$name --help: exit status $rc"
+  [ "$(head -n 1 out.txt)" = "Usage: $name" ] || [ "$(head -n 1 out.txt | cut -d' ' -f1-2)" = "Usage: $name" ] ||
+    fail "$name --help: first line '$(head -n 1 out.txt)'"
+  grep -q -- '--version' out.txt || fail "$name --help does not mention --version"
+  [ ! -s err.txt ] || fail "$name --help wrote to standard error"
+
+  call "$prog" --version
+  [ "$rc" -eq 0 ] || fail "$name --version: exit status $rc"
+  [ "$(cat out.txt)" = "$name $version" ] || fail "$name --version printed '$(cat out.txt)', expected '$name $version'"
+  [ ! -s err.txt ] || fail "$name --version wrote to standard error"
+
+  for bad in --bogus -x; do
+    call "$prog" "$bad"
+    [ "$rc" -eq 2 ] || fail "$name $bad: exit status $rc, expected 2"
+    [ ! -s out.txt ] || fail "$name $bad wrote to standard output"
+    [ "$(wc -l <err.txt)" -eq 1 ] || fail "$name $bad: $(wc -l <err.txt) lines on standard error, expected 1"
+    grep -q -- "$bad" err.txt || fail "$name $bad: the message does not name the argument"
+  done
+done
+
+# wavefft takes no other argument at all, not even a file name or an option
+# after --help.
+for args in "wave.txt" "--help --version" "--version x"; do
+  # shellcheck disable=SC2086
+  call "$wavefft" $args
+  [ "$rc" -eq 2 ] || fail "wavefft $args: exit status $rc, expected 2"
+  [ ! -s out.txt ] || fail "wavefft $args wrote to standard output"
+done
+[ ! -e wave.txt ] || fail "wavefft wave.txt made a file"
+
+# Without arguments: the first prompt, then the end of the input ends the run
+# with the diagnostic of the file-name read, as always.
+call "$wavefft"
+[ "$(cat out.txt)" = "
+Enter input file of waveform data" ] || fail "wavefft without arguments: output '$(cat out.txt)'"
+# (The shell may add its own note on the abort after the four lines.)
+head -n 1 err.txt | grep -q ': end of file$' && sed -n 4p err.txt | grep -qx 'lately reading sequential formatted external IO' ||
+  fail "wavefft without arguments: standard error '$(cat err.txt)'"
+[ "$rc" -ne 0 ] && [ "$rc" -ne 2 ] || fail "wavefft without arguments: exit status $rc"
+
+# wavefft-report: more than one folder, an option without its value.
+call "$report" a b
+[ "$rc" -eq 2 ] || fail "wavefft-report a b: exit status $rc"
+call "$report" --out
+[ "$rc" -eq 2 ] || fail "wavefft-report --out: exit status $rc"
+grep -q 'needs a value' err.txt || fail "wavefft-report --out: message '$(cat err.txt)'"
+
+if [ "$fails" -ne 0 ]; then
+  echo "$fails checks failed"
+  exit 1
+fi
+echo "all option checks passed"

@@ -1,0 +1,112 @@
+#!/bin/sh
+# wavefft-report on real runs of wavefft: generated records processed with
+# different answers, and the warnings each page must (and must not) give;
+# then the failures of wavefft-report itself (missing files, two waveform
+# files, a page that cannot be written).
+#
+#   pages_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT
+set -eu
+wavefft=$1 make_sample=$2 report=$3
+
+work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-pages.XXXXXX")
+trap 'rm -rf "$work"' EXIT
+cd "$work"
+"$make_sample" sample.txt
+# The first 4096 records: a power of two, so nothing is padded.
+head -n 4098 sample.txt >pow2.txt
+
+fails=0
+fail() {
+  echo "FAIL: $*"
+  fails=$((fails + 1))
+}
+
+# run NAME RECORD ANSWERS...: one run in folder NAME, then its page.
+run() {
+  name=$1 record=$2
+  shift 2
+  mkdir "$name"
+  (
+    cd "$name"
+    { echo "../$record"; printf '%s\n' "$@"; echo; } | "$wavefft" >console.txt
+    "$report" >report.out 2>report.err
+  ) || fail "$name: wavefft or wavefft-report failed: $(cat "$name/report.err" 2>/dev/null)"
+}
+
+# warnings NAME: the kinds of warning on the page, sorted, on one line.
+warnings() {
+  grep -o 'data-warning="[a-z-]*"' "$1/report.html" | sed 's/.*="\(.*\)"/\1/' | sort | tr '\n' ' ' | sed 's/ $//'
+}
+
+expect_warnings() {
+  got=$(warnings "$1")
+  [ "$got" = "$2" ] || fail "$1: warnings '$got', expected '$2'"
+}
+
+# Band-pass 0.1-0.2-20-25 Hz, integration, every 2nd sample: a sound run.
+run sound sample.txt 0 1 "0.1 0.2 20 25" 1 0 1 vel.csv
+expect_warnings sound ""
+grep -q '<p class="no-warnings">None.</p>' sound/report.html || fail "sound: no 'None.' under Warnings"
+grep -q '<td>single integration</td>' sound/report.html || fail "sound: the integration was not recognised"
+grep -q 'gain 1 from 0.2075 to 20.0' sound/report.html || fail "sound: the flat part of the band was not found"
+[ "$(cat sound/report.out)" = "wrote ./report.html (0 warnings)" ] || fail "sound: report said '$(cat sound/report.out)'"
+# Nine plots, each trace thinned to at most 2000 points but not empty.
+[ "$(grep -o '<svg ' sound/report.html | wc -l)" -eq 9 ] || fail "sound: not 9 plots"
+for n in $(grep -o 'data-points="[0-9]*"' sound/report.html | sed 's/[^0-9]//g'); do
+  [ "$n" -gt 100 ] && [ "$n" -le 2000 ] || fail "sound: a trace of $n points"
+done
+# Self-contained: nothing is fetched from elsewhere.
+if grep -Eq '(src|href)=' sound/report.html; then fail "sound: the page refers to other files"; fi
+
+# No filter, no operation, every 4th sample: the spectrum above 12.5 Hz aliases.
+run alias sample.txt 0 0 0 0 3 acc.csv
+expect_warnings alias "aliasing"
+grep -q 'up to 12.5 Hz only' alias/report.html || fail "alias: the new Nyquist frequency is not named"
+
+# The same keeping every 2nd sample and cutting at 20 Hz: nothing aliases.
+run noalias sample.txt 0 1 "0 0 18 20" 0 0 1 acc.csv
+expect_warnings noalias ""
+
+# Integration without a band-pass: the lowest lines dominate.
+run drift sample.txt 0 0 1 0 0 vel.csv
+expect_warnings drift "low-lines"
+grep -q 'duration/2π = 13.04' drift/report.html || fail "drift: the amplification duration/2π is not given"
+
+# 4096 records: no zero padding.
+run nopad pow2.txt 0 1 "0.1 0.2 20 25" 0 0 0 acc.csv
+expect_warnings nopad "no-padding"
+grep -q '<td>4096 (no padding)</td>' nopad/report.html || fail "nopad: the transform length line"
+
+# A folder without the run's files: exit 1, both missing files named.
+mkdir empty
+if "$report" empty >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "empty folder: exit status $rc, expected 1"
+grep -q 'missing fort.99, amp3.csv' err.txt || fail "empty folder: message '$(cat err.txt)'"
+[ ! -s out.txt ] || fail "empty folder: something on standard output"
+[ ! -e empty/report.html ] || fail "empty folder: a page was written"
+
+# Two waveform files: exit 1 unless --wave chooses one.
+cp sound/vel.csv sound/vel2.csv
+if "$report" sound >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "two waveform files: exit status $rc"
+grep -q 'more than one waveform file (vel.csv vel2.csv)' err.txt || fail "two waveform files: message '$(cat err.txt)'"
+"$report" --wave vel2.csv --out chosen.html sound >/dev/null || fail "--wave vel2.csv failed"
+grep -q 'Processed (vel2.csv)' chosen.html || fail "--wave: the page does not show vel2.csv"
+
+# A page that cannot be written.
+if "$report" --out no/such/folder/r.html nopad >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "unwritable page: exit status $rc"
+grep -q 'cannot be written' err.txt || fail "unwritable page: message '$(cat err.txt)'"
+
+# A broken spectrum file: the line is named.
+cp -r nopad broken
+sed -i '5s/.*/  0.0732,  garbage,  0.1E+01,  0.1E+01,/' broken/amp3.csv
+if "$report" broken >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "broken amp3.csv: exit status $rc"
+grep -q 'amp3.csv line 5: field 2 is not a number: "garbage"' err.txt || fail "broken amp3.csv: message '$(cat err.txt)'"
+
+if [ "$fails" -ne 0 ]; then
+  echo "$fails checks failed"
+  exit 1
+fi
+echo "all page checks passed"
