@@ -4,10 +4,10 @@
 //
 // For each file, two readers are timed, each N times (default 5), and the
 // medians are printed with their ratio:
-//  1. the program's own way: the free-form reader (textio::read_list) on an
-//     FdInStream: one read of the four header items, one read that skips the
-//     column-title line, then one read of 43 doubles per record until the
-//     end of the file;
+//  1. the program's own way: the free-form reader on an FdInStream: one
+//     read of the four header items, one read that skips the column-title
+//     line, then one read of 43 doubles per record (textio::read_doubles, as
+//     the program reads its records) until the end of the file;
 //  2. a bare loop: read(2) in 1 MiB blocks, skip the first two lines, split
 //     at blanks, tabs, commas and line ends, and convert every number with
 //     std::from_chars.
@@ -32,33 +32,20 @@
 #include <string_view>
 #include <vector>
 
+#include "bench/bare_parse.h"
 #include "textio/freeform.h"
 #include "textio/instream.h"
 
 namespace {
 
 namespace tio = wavefft::textio;
+using wavefft::bench::kValuesPerRecord;
+using wavefft::bench::Tally;
 using Clock = std::chrono::steady_clock;
 
-constexpr int kValuesPerRecord = 43;  // the time and 42 values
-constexpr std::size_t kBlock = std::size_t{1} << 20;
+[[noreturn]] void fail(const std::string& what) { wavefft::bench::fail("read_bench", what); }
 
-struct Tally {
-  long long records = 0;
-  long long numbers = 0;
-  double sum = 0.0;
-};
-
-[[noreturn]] void fail(const std::string& what) {
-  std::fprintf(stderr, "read_bench: %s\n", what.c_str());
-  std::exit(1);
-}
-
-int open_or_fail(const char* path) {
-  const int fd = ::open(path, O_RDONLY | O_CLOEXEC);
-  if (fd < 0) fail(std::string("cannot open ") + path + ": " + std::strerror(errno));
-  return fd;
-}
+int open_or_fail(const char* path) { return wavefft::bench::open_or_fail("read_bench", path); }
 
 /// The reads the program makes, in the program's order.
 Tally read_like_program(const char* path) {
@@ -73,13 +60,10 @@ Tally read_like_program(const char* path) {
 
   double time = 0.0;
   std::array<double, kValuesPerRecord - 1> yy{};
-  std::array<tio::Dest, kValuesPerRecord> record{};
-  record[0] = tio::dest(time);
-  for (std::size_t j = 0; j < yy.size(); ++j) record[j + 1] = tio::dest(yy[j]);
 
   Tally t;
   for (;;) {
-    const tio::ReadStatus s = tio::read_list(in, record);
+    const tio::ReadStatus s = tio::read_doubles(in, time, yy);
     if (s.error != tio::ReadError::None) {
       if (s.end_of_file()) break;
       fail(std::string(path) + ": record " + std::to_string(t.records + 1) + ": " + (s.context ? s.context : "?") +
@@ -94,58 +78,8 @@ Tally read_like_program(const char* path) {
   return t;
 }
 
-bool is_separator(char c) { return c == ' ' || c == '\t' || c == ',' || c == '\n' || c == '\r'; }
-
 /// The bare loop: blocks, a split at separators, std::from_chars.
-Tally read_with_from_chars(const char* path) {
-  const int fd = open_or_fail(path);
-  // A token cut by the block end is moved to the front before the next read.
-  std::vector<char> buf(kBlock + 256);
-  std::size_t len = 0;
-  bool eof = false;
-  int lines_to_skip = 2;
-  Tally t;
-  while (!eof || len > 0) {
-    if (!eof) {
-      const ssize_t n = ::read(fd, buf.data() + len, kBlock);
-      if (n < 0) fail(std::string(path) + ": read failed: " + std::strerror(errno));
-      if (n == 0) eof = true;
-      len += static_cast<std::size_t>(n);
-    }
-    const char* p = buf.data();
-    const char* const end = buf.data() + len;
-    while (lines_to_skip > 0 && p < end) {
-      const void* nl = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
-      if (nl == nullptr) {
-        p = end;
-        break;
-      }
-      p = static_cast<const char*>(nl) + 1;
-      --lines_to_skip;
-    }
-    for (;;) {
-      while (p < end && is_separator(*p)) ++p;
-      const char* q = p;
-      while (q < end && !is_separator(*q)) ++q;
-      if (q == end && !eof) break;  // maybe cut by the block end
-      if (p == q) break;
-      double v = 0.0;
-      const auto [stop, ec] = std::from_chars(p, q, v);
-      if (ec != std::errc() || stop != q) fail(std::string(path) + ": not a number: " + std::string(p, q));
-      t.sum += v;
-      ++t.numbers;
-      p = q;
-    }
-    const auto rest = static_cast<std::size_t>(end - p);
-    if (rest > 256) fail(std::string(path) + ": a token longer than 256 characters");
-    std::memmove(buf.data(), p, rest);
-    len = rest;
-    if (eof) break;
-  }
-  ::close(fd);
-  t.records = t.numbers / kValuesPerRecord;
-  return t;
-}
+Tally read_with_from_chars(const char* path) { return wavefft::bench::parse_with_from_chars("read_bench", path); }
 
 template <class Reader>
 double median_seconds(int runs, Reader&& reader, Tally& tally) {
@@ -198,11 +132,11 @@ int main(int argc, char** argv) {
     all_agree = all_agree && agree;
 
     std::printf("%s: %.2f MiB, %lld records, %lld numbers\n", path, mib, program.records, program.numbers);
-    std::printf("  read_list on FdInStream : %9.2f ms  %8.1f MiB/s  (median of %d)\n", t_program * 1e3,
+    std::printf("  program reader          : %9.2f ms  %8.1f MiB/s  (median of %d)\n", t_program * 1e3,
                 mib / t_program, runs);
     std::printf("  from_chars, 1 MiB blocks: %9.2f ms  %8.1f MiB/s  (median of %d)\n", t_bare * 1e3, mib / t_bare,
                 runs);
-    std::printf("  ratio read_list / from_chars: %.2f\n", t_program / t_bare);
+    std::printf("  ratio program reader / from_chars: %.2f\n", t_program / t_bare);
     std::printf("  sums: %s (%a vs %a; %lld vs %lld numbers)\n", agree ? "agree" : "DIFFER", program.sum, bare.sum,
                 program.numbers, bare.numbers);
   }

@@ -33,7 +33,9 @@ std::optional<TransformLength> choose_length(std::int32_t nt) {
 }
 
 void negate(Series<double>& x, std::int32_t nt) {
-  assert(nt <= kCapacity);
+  // nt counts every record read, also those past the arrays (a file of more
+  // than kCapacity records reaches the sign questions before the length
+  // limit stops the run); only the stored entries can be reversed.
   const std::int32_t last = std::min(nt, kCapacity);
   for (std::int32_t i = 1; i <= last; ++i) x(i) = -x(i);
 }
@@ -57,9 +59,8 @@ void load_and_forward(RunState& s) {
     s.fx3(i) = Complex{0.0, 0.0};
   }
   // Forward transforms, unscaled.
-  transform::wvfast(nf, s.fx1.data(), kCapacity, transform::kForward);
-  transform::wvfast(nf, s.fx2.data(), kCapacity, transform::kForward);
-  transform::wvfast(nf, s.fx3.data(), kCapacity, transform::kForward);
+  Complex* const spectra[] = {s.fx1.data(), s.fx2.data(), s.fx3.data()};
+  transform::wvfast_each(nf, spectra, kCapacity, transform::kForward);
 }
 
 void scale_and_grid(RunState& s) {
@@ -167,9 +168,8 @@ void rebuild(RunState& s) {
     }
   }
 
-  transform::wvfast(nf, s.fx1.data(), kCapacity, transform::kInverse);
-  transform::wvfast(nf, s.fx2.data(), kCapacity, transform::kInverse);
-  transform::wvfast(nf, s.fx3.data(), kCapacity, transform::kInverse);
+  Complex* const spectra[] = {s.fx1.data(), s.fx2.data(), s.fx3.data()};
+  transform::wvfast_each(nf, spectra, kCapacity, transform::kInverse);
 
   // Forward times dt, inverse divided by nf*dt: the round trip is the identity.
   for (std::int32_t i = 1; i <= nf; ++i) {

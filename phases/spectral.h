@@ -35,8 +35,8 @@ struct TransformLength {
 /// Empty when nt > kMaxTransform (the run stops there).
 std::optional<TransformLength> choose_length(std::int32_t nt);
 
-/// Reverses the sign of entries 1 .. nt of x; nt <= 0 does nothing.
-/// Requires nt <= kCapacity.
+/// Reverses the sign of entries 1 .. nt of x; nt <= 0 does nothing, and nt
+/// above kCapacity (records past the arrays) reverses entries 1 .. kCapacity.
 void negate(Series<double>& x, std::int32_t nt);
 
 /// Loads xr1 .. xr3 (1 .. nt) into fx1 .. fx3 with imaginary parts +0, sets

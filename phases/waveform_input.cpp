@@ -4,6 +4,7 @@
 #include <array>
 #include <cstdint>
 #include <limits>
+#include <span>
 
 #include "phases/phases.h"
 #include "textio/channel.h"
@@ -11,7 +12,6 @@
 namespace wavefft::phases {
 
 using textio::dest;
-using textio::Dest;
 using textio::EofMode;
 
 namespace {
@@ -40,7 +40,6 @@ void read_waveform(RunState& s) {
   // (values a record does not supply read as 0.0, as in a fresh row).
   double scratch_time = 0.0;
   std::array<double, kYyColumns> scratch_row{};
-  std::array<Dest, 1 + kValues> dests{};
 
   std::int64_t i = 1;
   for (;;) {
@@ -55,9 +54,7 @@ void read_waveform(RunState& s) {
       t = &scratch_time;
       row = scratch_row.data();
     }
-    dests[0] = dest(*t);
-    for (int j = 0; j < kValues; ++j) dests[static_cast<std::size_t>(j) + 1] = dest(row[j]);
-    if (!textio::read_list(kWaveUnit, EofMode::Reported, dests)) break;
+    if (!textio::read_doubles(kWaveUnit, EofMode::Reported, *t, std::span<double>(row, kValues))) break;
 
     const double c1 = row[kComponentColumn1 - 1];
     const double c2 = row[kComponentColumn2 - 1];
@@ -67,7 +64,8 @@ void read_waveform(RunState& s) {
       s.xr2(i) = c2;
       s.xr3(i) = c3;
     }
-    textio::write_list(kEchoUnit, {*t, c1, c2, c3});
+    const double echo[] = {*t, c1, c2, c3};
+    textio::write_list_doubles(kEchoUnit, echo);
     if (i < std::numeric_limits<std::int32_t>::max()) ++i;
   }
   textio::release(kWaveUnit);

@@ -1,5 +1,6 @@
 #include "textio/channel.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
 #include <csignal>
@@ -7,6 +8,7 @@
 #include <cstring>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -278,7 +280,9 @@ void release_other_writers_of(int unit, const std::string& name) {
 }
 
 void ensure_out(Channel& c) {
-  if (!c.out) c.out = std::make_unique<char[]>(kOutBlock);
+  // Default-initialised: only the bytes of records written are touched, so
+  // a channel that writes little keeps most of the block's pages unused.
+  if (!c.out) c.out = std::unique_ptr<char[]>(new char[kOutBlock]);
 }
 
 // Adds the text of one complete record to a channel's buffer.
@@ -383,6 +387,9 @@ void connect(int unit, std::string_view name) {
   c.named = true;
   c.name.assign(trimmed);
   if (trimmed.empty()) fail(unit, "open", "null file name");
+  // The system takes a name up to its first NUL byte ("miss\0ing.txt" opens
+  // "miss"); the name recorded and shown in diagnostics is that same name.
+  c.name.resize(std::min(c.name.size(), c.name.find('\0')));
   bool ok;
   int err = 0;
   {
@@ -410,6 +417,19 @@ void write_list(int unit, std::span<const ListItem> items) {
   append_record(unit, c, g_record);
 }
 
+void write_list_doubles(int unit, std::span<const double> values) {
+  constexpr std::size_t kDirect = 8;  // records of up to this many values skip the item list
+  if (values.size() > kDirect) {
+    std::vector<ListItem> items(values.begin(), values.end());
+    write_list(unit, items);
+    return;
+  }
+  Channel& c = begin_write(unit, "list io");
+  char text[list_doubles_room(kDirect)];
+  const std::size_t len = render_list_doubles(text, values);
+  append_record(unit, c, std::string_view(text, len));
+}
+
 void write_fixed(int unit, const FixedFormat& format, std::span<const double> values) {
   Channel& c = begin_write(unit, format.text().data());
   g_record.clear();
@@ -418,9 +438,12 @@ void write_fixed(int unit, const FixedFormat& format, std::span<const double> va
   g_format = nullptr;  // the fixed-field transfer has ended
 }
 
-bool read_list(int unit, EofMode mode, std::span<const Dest> dests) {
-  InStream& in = begin_read(unit, "list io");
-  const ReadStatus st = textio::read_list(in, dests);
+namespace {
+
+// The outcome of a free-form read on `unit` in the given mode: true when the
+// read completed, false when it met the end of input in Reported or Ignored
+// mode; any other failure ends the run.
+bool finish_list_read(int unit, EofMode mode, const ReadStatus& st) {
   switch (st.error) {
     case ReadError::None:
       return true;
@@ -434,6 +457,18 @@ bool read_list(int unit, EofMode mode, std::span<const Dest> dests) {
       break;
   }
   fail(unit, st.context, st.message);
+}
+
+}  // namespace
+
+bool read_list(int unit, EofMode mode, std::span<const Dest> dests) {
+  InStream& in = begin_read(unit, "list io");
+  return finish_list_read(unit, mode, textio::read_list(in, dests));
+}
+
+bool read_doubles(int unit, EofMode mode, double& first, std::span<double> rest) {
+  InStream& in = begin_read(unit, "list io");
+  return finish_list_read(unit, mode, textio::read_doubles(in, first, rest));
 }
 
 void read_a90(int unit, Text90& out) {

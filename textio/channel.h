@@ -57,6 +57,10 @@ inline void write_list(int unit, std::initializer_list<ListItem> items) {
   write_list(unit, std::span<const ListItem>(items.begin(), items.size()));
 }
 
+/// Writes one free-form record of doubles on `unit`: the same record as
+/// write_list() with those items.
+void write_list_doubles(int unit, std::span<const double> values);
+
 /// Writes one fixed-field record on `unit`.
 void write_fixed(int unit, const FixedFormat& format, std::span<const double> values);
 
@@ -66,6 +70,11 @@ bool read_list(int unit, EofMode mode, std::span<const Dest> dests);
 inline bool read_list(int unit, EofMode mode, std::initializer_list<Dest> dests) {
   return read_list(unit, mode, std::span<const Dest>(dests.begin(), dests.size()));
 }
+
+/// One free-form read of a record of doubles on `unit`: `first`, then
+/// `rest`; the same as read_list() with those destinations, without building
+/// them for every record.
+bool read_doubles(int unit, EofMode mode, double& first, std::span<double> rest);
 
 /// The "(A90)" line read of a file name from the console.
 void read_a90(int unit, Text90& out);

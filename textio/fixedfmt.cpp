@@ -7,6 +7,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "textio/decimal.h"
+
 namespace wavefft::textio {
 
 namespace {
@@ -57,6 +59,13 @@ void append_non_finite(std::string& out, double x, int w) {
     return;
   }
   append_justified(out, w, minus, text, len);
+}
+
+/// 10^n for 0 <= n <= 18.
+std::uint64_t power_of_ten(int n) {
+  std::uint64_t p = 1;
+  for (int i = 0; i < n; ++i) p *= 10;
+  return p;
 }
 
 bool has_nonzero_digit(const char* text, std::size_t len) {
@@ -322,11 +331,26 @@ void append_f_field(std::string& out, double x, int w, int d) {
 
   // Step 1: digits. The magnitude to exactly d decimals, always with a digit
   // before the point: 0.5, 4 decimals -> "0.5000"; 2.4, 0 decimals -> "2.".
+  // The common range by exact integer arithmetic, the rest by to_chars; both
+  // round the exact value to nearest, ties to even.
   char buf[kFixedBuffer];
-  const auto res = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(x), std::chars_format::fixed, d);
-  assert(res.ec == std::errc());
-  std::size_t len = static_cast<std::size_t>(res.ptr - buf);
-  if (d == 0) buf[len++] = '.';
+  std::size_t len = 0;
+  std::uint64_t scaled = 0;
+  if (d <= kMaxFixedDecimals && round_fixed(std::fabs(x), d, scaled)) {
+    const std::uint64_t unit = power_of_ten(d);
+    const std::uint64_t whole = scaled / unit;
+    const int whole_digits = decimal_length(whole);
+    write_digits(buf, whole, whole_digits);
+    len = static_cast<std::size_t>(whole_digits);
+    buf[len++] = '.';
+    write_digits(buf + len, scaled % unit, d);
+    len += static_cast<std::size_t>(d);
+  } else {
+    const auto res = std::to_chars(buf, buf + sizeof buf - 1, std::fabs(x), std::chars_format::fixed, d);
+    assert(res.ec == std::errc());
+    len = static_cast<std::size_t>(res.ptr - buf);
+    if (d == 0) buf[len++] = '.';
+  }
 
   // Step 2: sign. -0.00001, 4 decimals -> "0.0000" with no minus: the minus
   // shows only when a nonzero digit remains.
@@ -368,7 +392,16 @@ void append_e_field(std::string& out, double x, int w, int d) {
   const char* mant = nullptr;  // the d digits, possibly with the point after m1
   int e = 0;
   const bool minus = x < 0.0;
-  if (x != 0.0) {
+  SignificantDigits sig;
+  if (x != 0.0 && d <= kMaxSignificantDigits && round_significant(std::fabs(x), d, sig)) {
+    // The common range by exact integer arithmetic, with the same rounding
+    // as to_chars below: "m1.m2..md" from the digits.
+    sci[0] = static_cast<char>('0' + sig.q / power_of_ten(d - 1));
+    sci[1] = '.';
+    write_digits(sci + 2, sig.q, d - 1);
+    mant = sci;
+    e = sig.exp10 + 1;
+  } else if (x != 0.0) {
     const auto res = std::to_chars(sci, sci + sizeof sci, std::fabs(x), std::chars_format::scientific, d - 1);
     assert(res.ec == std::errc());
     mant = sci;

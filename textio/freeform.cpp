@@ -11,6 +11,9 @@
 // number allocates nothing. Up to 15 digits with a small exponent convert
 // exactly by one double operation; anything else by std::from_chars from a
 // small stack buffer. Both give the nearest double, bit for bit the same.
+// Records of doubles (read_doubles) in the common form, plain numbers on one
+// line within the current block, are scanned straight from the block with
+// the digits gathered in an integer; any other record goes the general way.
 
 #include "textio/freeform.h"
 
@@ -22,6 +25,7 @@
 #include <limits>
 #include <string_view>
 #include <tuple>
+#include <vector>
 
 namespace wavefft::textio {
 namespace {
@@ -510,11 +514,180 @@ Parsed ListReader::parse_quoted(int quote) {
   }
 }
 
+// ---------------------------------------------------------------------------
+// Records of doubles: a scanner for the common case of plain numbers on one
+// line, straight from the stream's block. It takes nothing from the stream
+// unless the whole record is of that common form; in every other case the
+// general reader above reads the record from the very same position.
+
+/// Values a record may have for the scanner; longer records go to the
+/// general reader.
+constexpr std::size_t kMaxScannedValues = 64;
+/// Significant digits the scanner accumulates in 64 bits (10^19 < 2^64).
+constexpr int kMaxScannedDigits = 19;
+/// Typed exponents the scanner takes; larger ones go to the general reader,
+/// which also knows the limit of the exponent field.
+constexpr std::int64_t kMaxScannedExponent = 99'999;
+
+bool is_digit_char(char c) { return c >= '0' && c <= '9'; }
+bool is_blank_char(char c) { return c == ' ' || c == '\t'; }
+
+/// Scans one plain number at p: [sign] digits [. digits] [exponent], where the
+/// exponent is a letter E, e, D or d with an optional sign, or a sign alone,
+/// then digits, exactly as the general reader takes them. Returns the end of
+/// the number, or nullptr when the text is not of that form (no digit, a
+/// repeat prefix, too many significant digits, a bad or large exponent).
+/// The text must go on up to a line feed, which stops every loop here.
+const char* scan_number(const char* p, double& out) {
+  bool negative = false;
+  if (*p == '-') {
+    negative = true;
+    ++p;
+  } else if (*p == '+') {
+    ++p;
+  }
+  std::uint64_t w = 0;  // the significant digits
+  int count = 0;        // how many of them
+  std::int64_t exponent = 0;
+  bool any_digit = false;
+  while (*p == '0') {
+    any_digit = true;
+    ++p;
+  }
+  while (is_digit_char(*p)) {
+    if (count == kMaxScannedDigits) return nullptr;
+    w = w * 10 + static_cast<std::uint64_t>(*p - '0');
+    ++count;
+    any_digit = true;
+    ++p;
+  }
+  if (*p == '*') return nullptr;  // a repeat count
+  if (*p == '.') {
+    ++p;
+    if (count == 0) {
+      while (*p == '0') {
+        any_digit = true;
+        --exponent;
+        ++p;
+      }
+    }
+    while (is_digit_char(*p)) {
+      if (count == kMaxScannedDigits) return nullptr;
+      w = w * 10 + static_cast<std::uint64_t>(*p - '0');
+      ++count;
+      --exponent;
+      any_digit = true;
+      ++p;
+    }
+  }
+  if (!any_digit) return nullptr;
+  bool has_exponent = false;
+  bool exponent_negative = false;
+  if (*p == '+' || *p == '-') {
+    has_exponent = true;
+    exponent_negative = *p == '-';
+    ++p;
+  } else if (*p == 'E' || *p == 'e' || *p == 'D' || *p == 'd') {
+    has_exponent = true;
+    ++p;
+    if (*p == '+' || *p == '-') {
+      exponent_negative = *p == '-';
+      ++p;
+    }
+  }
+  if (has_exponent) {
+    if (!is_digit_char(*p)) return nullptr;
+    std::int64_t e = 0;
+    while (is_digit_char(*p)) {
+      e = e * 10 + (*p - '0');
+      if (e > kMaxScannedExponent) return nullptr;
+      ++p;
+    }
+    exponent += exponent_negative ? -e : e;
+  }
+
+  // The value: the same nearest double that to_double() gives. No stored
+  // digit: +0.0 whatever the sign. A significand below 2^53 and a power of
+  // ten up to 10^22 are exact doubles, so one correctly rounded operation
+  // gives the nearest double; anything else goes through to_double() itself
+  // with the same digits and exponent.
+  if (w == 0) {
+    out = 0.0;
+  } else if (kExactDoubleArithmetic && w <= (std::uint64_t{1} << 53) && exponent >= -22 && exponent <= 22) {
+    const double m = static_cast<double>(w);
+    const double v = exponent < 0 ? m / kPowersOfTen[static_cast<std::size_t>(-exponent)]
+                                  : m * kPowersOfTen[static_cast<std::size_t>(exponent)];
+    out = negative ? -v : v;
+  } else {
+    DecimalNumber n;
+    n.negative = negative;
+    const auto res = std::to_chars(n.digits, n.digits + kMaxDigits, w);
+    assert(res.ec == std::errc());
+    n.count = static_cast<std::size_t>(res.ptr - n.digits);
+    n.exponent = exponent;
+    out = to_double(n);
+  }
+  return p;
+}
+
+/// Scans a whole record of `n` doubles from the stream's block: blank lines
+/// and blanks before the first value; values separated by blanks or tabs
+/// with at most one comma among them; after the last value, anything up to
+/// the line feed, which is consumed. On success stores the values in
+/// `values`, advances the stream and returns true; otherwise takes nothing.
+bool scan_record(InStream& in, double* values, std::size_t n) {
+  if (in.at_end()) return false;
+  const std::string_view w = in.window();
+  const char* p = w.data();
+  const char* const end = p + w.size();
+  while (p < end && (is_blank_char(*p) || *p == '\n')) ++p;
+  if (p == end) return false;
+  const void* lf = std::memchr(p, '\n', static_cast<std::size_t>(end - p));
+  if (lf == nullptr) return false;  // the record may go on in the next block
+  const char* const line_end = static_cast<const char*>(lf);
+  for (std::size_t i = 0;; ++i) {
+    p = scan_number(p, values[i]);
+    if (p == nullptr) return false;
+    if (i + 1 == n) break;
+    // Between two values: blanks and tabs, with at most one comma.
+    if (!is_blank_char(*p) && *p != ',') return false;
+    while (is_blank_char(*p)) ++p;
+    if (*p == ',') {
+      ++p;
+      while (is_blank_char(*p)) ++p;
+    }
+  }
+  // The rest of the line is discarded, the line feed with it.
+  in.advance(static_cast<std::size_t>(line_end + 1 - w.data()));
+  return true;
+}
+
 }  // namespace
 
 ReadStatus read_list(InStream& in, std::span<const Dest> dests) {
   ListReader reader(in);
   return reader.read(dests);
+}
+
+ReadStatus read_doubles(InStream& in, double& first, std::span<double> rest) {
+  const std::size_t n = rest.size() + 1;
+  if (n <= kMaxScannedValues) {
+    double values[kMaxScannedValues];
+    if (scan_record(in, values, n)) {
+      first = values[0];
+      std::copy_n(values + 1, rest.size(), rest.begin());
+      return success();
+    }
+    std::array<Dest, kMaxScannedValues> dests;
+    dests[0] = dest(first);
+    for (std::size_t i = 0; i < rest.size(); ++i) dests[i + 1] = dest(rest[i]);
+    return read_list(in, std::span<const Dest>(dests.data(), n));
+  }
+  std::vector<Dest> dests;
+  dests.reserve(n);
+  dests.push_back(dest(first));
+  for (double& v : rest) dests.push_back(dest(v));
+  return read_list(in, dests);
 }
 
 // Line read "(A90)", steps 1 to 3. On failure `out` is left unchanged.

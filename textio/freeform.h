@@ -69,6 +69,14 @@ struct ReadStatus {
 /// error) keep their values; values stored before a failure stay stored.
 ReadStatus read_list(InStream& in, std::span<const Dest> dests);
 
+/// One free-form read of a record of doubles: `first`, then `rest` in order.
+/// The same in every respect as read_list() with the destinations
+/// dest(first), dest(rest[0]), ...: values, status, what is left unchanged
+/// and where the stream is left. A record of plain numbers on one line (the
+/// common case) is scanned straight from the stream's block; anything else
+/// is read by read_list() itself.
+ReadStatus read_doubles(InStream& in, double& first, std::span<double> rest);
+
 /// The "(A90)" line read: the first 90 characters of the current line as they
 /// are, blank-padded; the rest of the line is discarded. End of input before
 /// a line end (or at the start) fails with "fmt" (or "read start").

@@ -6,7 +6,7 @@
 
 namespace wavefft::textio {
 
-InStream::InStream(std::size_t block) : buf_(block < 2 ? 2 : block) {}
+InStream::InStream(std::size_t block) : buf_(new char[block < 2 ? 2 : block]), size_(block < 2 ? 2 : block) {}
 
 void InStream::reset() {
   pos_ = 0;
@@ -21,7 +21,7 @@ bool InStream::refill() {
     buf_[0] = buf_[len_ - 1];
     keep = 1;
   }
-  const std::size_t n = fill(buf_.data() + keep, buf_.size() - keep);
+  const std::size_t n = fill(buf_.get() + keep, size_ - keep);
   pos_ = keep;
   len_ = keep + n;
   return n > 0;

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstddef>
+#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -47,7 +48,7 @@ class InStream {
   // Direct access for bulk scanners: the unread bytes of the current block.
   // A scanner that consumes n of them calls advance(n). CR handling is the
   // scanner's job on this path.
-  std::string_view window() const { return {buf_.data() + pos_, len_ - pos_}; }
+  std::string_view window() const { return {buf_.get() + pos_, len_ - pos_}; }
   void advance(std::size_t n) { pos_ += n; }
 
   // Reads the next block; false when the source has no more data (the at-end
@@ -69,7 +70,10 @@ class InStream {
   int after_cr();
   int refill_and_get();
 
-  std::vector<char> buf_;
+  // Default-initialised: only the bytes that fill() delivers are ever
+  // touched, so a short input keeps the pages of a large block unused.
+  std::unique_ptr<char[]> buf_;
+  std::size_t size_;
   std::size_t pos_ = 0;
   std::size_t len_ = 0;
   bool at_end_ = false;

@@ -6,6 +6,8 @@
 #include <cstddef>
 #include <cstring>
 
+#include "textio/decimal.h"
+
 namespace wavefft::textio {
 
 namespace {
@@ -33,13 +35,21 @@ struct Digits9 {
 };
 
 Digits9 round_to_9_digits(double magnitude) {
+  Digits9 r{};
+  // The common range by exact integer arithmetic, the rest by to_chars; both
+  // round the exact value to nearest, ties to even.
+  SignificantDigits sig;
+  if (round_significant(magnitude, kListDigits, sig)) {
+    write_digits(r.digits, sig.q, kListDigits);
+    r.exp10 = sig.exp10;
+    return r;
+  }
   // Scientific with 8 decimals is exactly "d.ddddddddE<sign><digits>",
   // correctly rounded by to_chars.
   char sci[kItemBuffer];
   const auto res = std::to_chars(sci, sci + sizeof sci, magnitude, std::chars_format::scientific,
                                  kListDigits - 1);
   assert(res.ec == std::errc());
-  Digits9 r{};
   r.digits[0] = sci[0];
   std::memcpy(r.digits + 1, sci + 2, kListDigits - 1);
   const char* p = sci + 2 + (kListDigits - 1);  // at 'e'
@@ -132,6 +142,27 @@ void append_list_double(std::string& out, double x) {
 void append_list_integer(std::string& out, std::int32_t i) {
   char buf[kItemBuffer];
   out.append(buf, write_list_integer(buf, i));
+}
+
+std::size_t render_list_doubles(char* out, std::span<const double> values) {
+  // The layout of render_list_record for double items: each is counted by its
+  // whole text.
+  char* p = out;
+  char* line_start = out;
+  for (const double x : values) {
+    char buf[kItemBuffer];
+    const std::size_t len = write_list_double(buf, x);
+    assert(len <= kMaxListDoubleText);
+    const auto position = static_cast<std::size_t>(p - line_start);
+    if (position > 0 && position + len >= kLineLimit) {
+      *p++ = '\n';
+      line_start = p;
+    }
+    std::memcpy(p, buf, len);
+    p += len;
+  }
+  *p++ = '\n';
+  return static_cast<std::size_t>(p - out);
 }
 
 void render_list_record(std::string& out, std::span<const ListItem> items) {

@@ -33,6 +33,18 @@ struct ListItem {
 /// Appends the text of one record (all its lines, each ending in '\n').
 void render_list_record(std::string& out, std::span<const ListItem> items);
 
+/// Longest text of one double item (" -1.23456789E-308").
+inline constexpr std::size_t kMaxListDoubleText = 17;
+
+/// Room render_list_doubles needs for `n` values: each item with a possible
+/// line end before it, and the final line end.
+constexpr std::size_t list_doubles_room(std::size_t n) { return n * (kMaxListDoubleText + 1) + 1; }
+
+/// Writes the record render_list_record makes of `values` (every item a
+/// double) to `out`, which holds at least list_doubles_room(values.size())
+/// characters; returns its length.
+std::size_t render_list_doubles(char* out, std::span<const double> values);
+
 /// Appends the text of one double item: blank, sign column, 9 significant
 /// digits ("  0.01", " -0.5", "  1.E+009", "  0.").
 void append_list_double(std::string& out, double x);

@@ -2,6 +2,8 @@
 
 #include <cassert>
 #include <cmath>
+#include <memory>
+#include <span>
 
 namespace wavefft::transform {
 
@@ -37,43 +39,72 @@ void bit_reverse(std::int32_t n, Complex* a) {
   }
 }
 
-void wvfast(std::int32_t n, Complex* a, std::int32_t /*mom*/, std::int32_t ind) {
-  if (n <= 1) return;
-  assert(is_power_of_two(n));
+namespace {
 
-  // Step 1: permutation into bit-reversed order.
-  bit_reverse(n, a);
-
-  // Step 2: butterfly stages of half-span kmax and span istep. Indices are
-  // 64-bit so that i + istep cannot overflow for any power of two n.
-  const std::int64_t nn = n;
+/// Step 2 of the transform, the butterfly stages, on every array of `arrays`
+/// (each already in bit-reversed order), stage by stage. Indices are 64-bit
+/// so that i + istep cannot overflow for any power of two n.
+///
+/// The factor depends only on k, kmax and ind, so each stage first fills a
+/// table with the factors of k = 1 .. kmax, each computed from its own angle
+/// exactly as the butterfly needs it: exp(0 + i*theta) is
+/// (1*cos theta, 1*sin theta), and 1*x is x exactly. The butterflies then
+/// run span by span with k innermost, so both the table and the array are
+/// walked with unit stride. Within a stage every butterfly touches its own
+/// two lines only, and an array never meets another, so neither the order
+/// of the butterflies nor that of the arrays changes a bit of the result.
+void butterfly_stages(std::int64_t nn, std::span<Complex* const> arrays, std::int32_t ind) {
+  // The largest stage has n/2 factors. Left uninitialised: every entry is
+  // written before it is read.
+  const std::unique_ptr<Complex[]> factors(new Complex[static_cast<std::size_t>(nn / 2)]);
+  Complex* const w = factors.get();
   for (std::int64_t kmax = 1; kmax < nn; kmax *= 2) {
     const std::int64_t istep = 2 * kmax;
     for (std::int64_t k = 1; k <= kmax; ++k) {
-      // The factor depends only on k, kmax and ind; it is the same for every
-      // butterfly of this k, so it is evaluated once here. exp(0 + i*theta)
-      // is (1*cos theta, 1*sin theta), and 1*x is x exactly.
       const double theta = kPai * static_cast<double>((k - 1) * ind) / static_cast<double>(kmax);
-      const double wr = std::cos(theta);
-      const double wi = std::sin(theta);
+      w[k - 1] = Complex{std::cos(theta), std::sin(theta)};
+    }
+    for (Complex* const a : arrays) {
       // i = k, k + istep, ... <= n, counted from 0 here; j = i + kmax.
-      for (std::int64_t i = k - 1; i < nn; i += istep) {
-        Complex* const top = a + i;
+      for (std::int64_t span = 0; span < nn; span += istep) {
+        Complex* const top = a + span;
         Complex* const bottom = top + kmax;
-        const double ar = bottom->re;
-        const double ai = bottom->im;
-        const double tr = ar * wr - ai * wi;
-        const double ti = ar * wi + ai * wr;
-        const double ur = top->re;
-        const double ui = top->im;
-        bottom->re = ur - tr;
-        bottom->im = ui - ti;
-        top->re = ur + tr;
-        top->im = ui + ti;
+        for (std::int64_t k = 0; k < kmax; ++k) {
+          const double wr = w[k].re;
+          const double wi = w[k].im;
+          const double ar = bottom[k].re;
+          const double ai = bottom[k].im;
+          const double tr = ar * wr - ai * wi;
+          const double ti = ar * wi + ai * wr;
+          const double ur = top[k].re;
+          const double ui = top[k].im;
+          bottom[k].re = ur - tr;
+          bottom[k].im = ui - ti;
+          top[k].re = ur + tr;
+          top[k].im = ui + ti;
+        }
       }
     }
   }
   // No normalisation and no reordering after the stages.
+}
+
+}  // namespace
+
+void wvfast(std::int32_t n, Complex* a, std::int32_t /*mom*/, std::int32_t ind) {
+  if (n <= 1) return;
+  assert(is_power_of_two(n));
+  // Step 1: permutation into bit-reversed order; step 2: the stages.
+  bit_reverse(n, a);
+  Complex* const one[] = {a};
+  butterfly_stages(n, one, ind);
+}
+
+void wvfast_each(std::int32_t n, std::span<Complex* const> arrays, std::int32_t /*mom*/, std::int32_t ind) {
+  if (n <= 1) return;
+  assert(is_power_of_two(n));
+  for (Complex* const a : arrays) bit_reverse(n, a);
+  butterfly_stages(n, arrays, ind);
 }
 
 }  // namespace wavefft::transform

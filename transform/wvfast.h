@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <span>
 
 #include "transform/complex.h"
 
@@ -43,5 +44,10 @@ void bit_reverse(std::int32_t n, Complex* a);
 /// or kInverse. Requires n a power of two, at most the capacity of `a`;
 /// n <= 1 leaves `a` unchanged.
 void wvfast(std::int32_t n, Complex* a, std::int32_t mom, std::int32_t ind);
+
+/// wvfast(n, a, mom, ind) for every array a of `arrays` (distinct, none
+/// overlapping another), with the results of separate calls bit for bit;
+/// the factors of a stage are computed once for all of them.
+void wvfast_each(std::int32_t n, std::span<Complex* const> arrays, std::int32_t mom, std::int32_t ind);
 
 }  // namespace wavefft::transform
