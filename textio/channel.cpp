@@ -48,6 +48,9 @@ struct Channel {
   /// Name shown in diagnostics; `named` is false for the console channels.
   bool named = false;
   std::string name;
+  /// Format text of the last record written (shown when handing buffered
+  /// records to the system fails).
+  const char* last_format = nullptr;
   Access access = Access::ReadWrite;
   /// Output buffer, allocated on first write.
   std::unique_ptr<char[]> out;
@@ -285,15 +288,24 @@ void ensure_out(Channel& c) {
   if (!c.out) c.out = std::unique_ptr<char[]>(new char[kOutBlock]);
 }
 
+// A write the system refused (a full disk, a closed pipe): the diagnostic
+// names the channel and the last record written on it, since buffered
+// records reach the system later than they were written.
+[[noreturn]] void fail_write(int unit, const Channel& c, int err) {
+  g_format = c.last_format;
+  g_lately = Transfer::Writing;
+  fail(unit, "write", std::strerror(err));
+}
+
 // Adds the text of one complete record to a channel's buffer.
 void append_record(int unit, Channel& c, std::string_view text) {
   ensure_out(c);
   if (c.committed.load() + text.size() > kOutBlock) {
-    if (!flush(c)) fail(unit, "write", std::strerror(errno));
+    if (!flush(c)) fail_write(unit, c, errno);
   }
   if (text.size() > kOutBlock) {
     SignalBlock block;
-    if (!write_all(c.fd.load(), text.data(), text.size())) fail(unit, "write", std::strerror(errno));
+    if (!write_all(c.fd.load(), text.data(), text.size())) fail_write(unit, c, errno);
     return;
   }
   const std::size_t at = c.committed.load();
@@ -333,6 +345,7 @@ Channel& begin_write(int unit, const char* format) {
     c.access = Access::ReadWrite;
   }
   c.last_was_write.store(true);
+  c.last_format = format;
   return c;
 }
 
@@ -343,7 +356,7 @@ InStream& begin_read(int unit, const char* format) {
   if (unit == kConsoleIn) {
     // Every line written is on the console before the program waits.
     Channel& out = channel(kConsoleOut);
-    if (!flush(out)) fail(kConsoleOut, "write", std::strerror(errno));
+    if (!flush(out)) fail_write(kConsoleOut, out, errno);
   }
   if (!c.in) c.in = std::make_unique<FdInStream>(c.fd.load());
   c.last_was_write.store(false);
@@ -366,6 +379,10 @@ void start_run() {
   Channel& err = channel(kStdErr);
   err.console = true;
   err.fd.store(STDERR_FILENO);
+
+  // A closed pipe on a channel must not end the process on the spot with
+  // its files unreleased: the failed write ends the run with a diagnostic.
+  std::signal(SIGPIPE, SIG_IGN);
 
   for (int sig : kHandled) {
     struct sigaction old {};
@@ -406,7 +423,7 @@ void release(int unit) {
   if (c.console || c.fd.load() < 0) return;
   int write_errno = 0;
   const bool cut_ok = release_channel(c, &write_errno);
-  if (write_errno != 0) fail(unit, "write", std::strerror(write_errno));
+  if (write_errno != 0) fail_write(unit, c, write_errno);
   if (!cut_ok) fail(unit, "endfile", "truncation failed in endfile");
 }
 
@@ -490,7 +507,7 @@ void stop() {
   // a normal end.
   for (int u = 0; u <= kMaxUnit; ++u) {
     Channel& c = g_channels[u];
-    if (c.fd.load() >= 0 && !flush(c)) fail(u, "write", std::strerror(errno));
+    if (c.fd.load() >= 0 && !flush(c)) fail_write(u, c, errno);
   }
   release_all_quietly();
   end_process(0);
