@@ -32,16 +32,6 @@ std::string percent(double share) {
   return buf;
 }
 
-std::string ordinal(std::size_t k) {
-  const std::size_t tens = k % 100;
-  const char* suffix = "th";
-  if (tens < 11 || tens > 13) {
-    if (k % 10 == 1) suffix = "st";
-    if (k % 10 == 2) suffix = "nd";
-    if (k % 10 == 3) suffix = "rd";
-  }
-  return std::to_string(k) + suffix;
-}
 
 double input_dt(const Series& input) {
   if (input.size() >= 2) return input.time[1] - input.time[0];
@@ -333,6 +323,17 @@ Analysis analyse(const RunFiles& run) {
     }
   }
   return a;
+}
+
+std::string ordinal(std::size_t k) {
+  const std::size_t tens = k % 100;
+  const char* suffix = "th";
+  if (tens < 11 || tens > 13) {
+    if (k % 10 == 1) suffix = "st";
+    if (k % 10 == 2) suffix = "nd";
+    if (k % 10 == 3) suffix = "rd";
+  }
+  return std::to_string(k) + suffix;
 }
 
 }  // namespace wavefft::report

@@ -12,6 +12,9 @@
 
 namespace wavefft::report {
 
+/// "1st", "2nd", "3rd", "4th", ..., "11th", "12th", "13th", "21st", ...
+std::string ordinal(std::size_t k);
+
 /// In-place forward discrete Fourier transform (exponent sign -1, no
 /// scaling). The size must be a power of two (0 and 1 are left unchanged).
 void forward_fft(std::vector<std::complex<double>>& a);

@@ -32,16 +32,9 @@ std::string num(double v, int digits = 4) {
   return buf;
 }
 
-std::string ordinal(std::size_t k) {
+std::string every_kth(std::size_t k) {
   if (k == 1) return "every sample";
-  const std::size_t tens = k % 100;
-  const char* suffix = "th";
-  if (tens < 11 || tens > 13) {
-    if (k % 10 == 1) suffix = "st";
-    if (k % 10 == 2) suffix = "nd";
-    if (k % 10 == 3) suffix = "rd";
-  }
-  return "every " + std::to_string(k) + suffix + " sample";
+  return "every " + ordinal(k) + " sample";
 }
 
 std::string row(const std::string& head, const std::string& html) {
@@ -129,7 +122,7 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
   }
   {
     std::string v = wave + ": " + std::to_string(out.size()) + " rows";
-    if (a.step >= 1) v += ", " + ordinal(a.step) + " (step " + num(static_cast<double>(a.step) * std::fabs(a.dt), 6) + " s)";
+    if (a.step >= 1) v += ", " + every_kth(a.step) + " (step " + num(static_cast<double>(a.step) * std::fabs(a.dt), 6) + " s)";
     if (run.output.overflowed_time > 0) {
       v += "; " + std::to_string(run.output.overflowed_time) + " times too wide for their field, extrapolated";
     }

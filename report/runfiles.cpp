@@ -163,14 +163,11 @@ Series read_echo(std::istream& in, const std::string& name) {
   return s;
 }
 
-Spectrum read_spectrum(std::istream& in, const std::string& name) {
-  Spectrum sp;
+// The data rows after a CSV file's header line: each row's four numbers and
+// whether its first field overflowed; empty lines are passed over.
+template <typename Row>
+void for_each_csv_row(std::istream& in, const std::string& name, Row&& row) {
   std::string line;
-  if (!std::getline(in, line)) throw FileError(name + ": empty file");
-  line = strip_cr(line);
-  if (trim(line).substr(0, 13) != "frequency(Hz)") {
-    throw FileError(name + ": not an amplitude spectrum file (its first line does not begin with \"frequency(Hz)\")");
-  }
   std::size_t line_no = 1;
   while (std::getline(in, line)) {
     ++line_no;
@@ -179,10 +176,23 @@ Spectrum read_spectrum(std::istream& in, const std::string& name) {
     std::array<double, 4> v{};
     bool overflowed = false;
     read_csv_row(line, name, line_no, v, overflowed);
+    row(v, overflowed);
+  }
+}
+
+Spectrum read_spectrum(std::istream& in, const std::string& name) {
+  Spectrum sp;
+  std::string line;
+  if (!std::getline(in, line)) throw FileError(name + ": empty file");
+  line = strip_cr(line);
+  if (trim(line).substr(0, 13) != "frequency(Hz)") {
+    throw FileError(name + ": not an amplitude spectrum file (its first line does not begin with \"frequency(Hz)\")");
+  }
+  for_each_csv_row(in, name, [&sp](const std::array<double, 4>& v, bool overflowed) {
     if (overflowed) ++sp.overflowed_freq;
     sp.freq.push_back(v[0]);
     for (std::size_t c = 0; c < 3; ++c) sp.amp[c].push_back(v[c + 1]);
-  }
+  });
   if (in.bad()) throw FileError(name + ": read error");
   if (sp.freq.empty()) throw FileError(name + ": no data rows");
 
@@ -216,18 +226,11 @@ Waveform read_waveform(std::istream& in, const std::string& name) {
   if (!is_waveform_header(line)) {
     throw FileError(name + ": not a waveform file (its first line does not begin with \"time(s)\")");
   }
-  std::size_t line_no = 1;
-  while (std::getline(in, line)) {
-    ++line_no;
-    line = strip_cr(line);
-    if (trim(line).empty()) continue;
-    std::array<double, 4> v{};
-    bool overflowed = false;
-    read_csv_row(line, name, line_no, v, overflowed);
+  for_each_csv_row(in, name, [&w](const std::array<double, 4>& v, bool overflowed) {
     if (overflowed) ++w.overflowed_time;
     w.series.time.push_back(v[0]);
     for (std::size_t c = 0; c < 3; ++c) w.series.comp[c].push_back(v[c + 1]);
-  }
+  });
   if (in.bad()) throw FileError(name + ": read error");
   auto& t = w.series.time;
   for (std::size_t i = 0; i < t.size(); ++i) {
