@@ -1,12 +1,12 @@
 // The dialogue of the processing phases, from the sign questions to the
-// waveform file. The arithmetic lives in spectral.h; this file holds the
+// waveform file. The arithmetic lives in frequency_domain.h; this file holds the
 // prompts, the answers, the branch tests and the two CSV files.
 #include <algorithm>
 #include <cstdint>
 #include <string_view>
 
 #include "phases/phases.h"
-#include "phases/spectral.h"
+#include "phases/frequency_domain.h"
 #include "textio/channel.h"
 
 namespace wavefft::phases {

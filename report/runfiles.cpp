@@ -290,10 +290,10 @@ RunFiles read_run(const std::filesystem::path& dir, const std::string& wave) {
   RunFiles r;
   r.dir = dir;
   const auto echo_path = dir / "fort.99";
-  const auto spec_path = dir / "amp3.csv";
+  const auto amp_path = dir / "amp3.csv";
   // Name every missing file at once: a run that stopped early leaves some.
   std::string missing;
-  for (const auto& p : {echo_path, spec_path}) {
+  for (const auto& p : {echo_path, amp_path}) {
     if (!std::filesystem::is_regular_file(p, ec)) missing += (missing.empty() ? "" : ", ") + p.filename().string();
   }
   if (!missing.empty()) {
@@ -306,8 +306,8 @@ RunFiles read_run(const std::filesystem::path& dir, const std::string& wave) {
     r.input = read_echo(in, echo_path.string());
   }
   {
-    auto in = open_input(spec_path);
-    r.spectrum = read_spectrum(in, spec_path.string());
+    auto in = open_input(amp_path);
+    r.spectrum = read_spectrum(in, amp_path.string());
   }
   {
     auto in = open_input(r.wave_path);

@@ -34,7 +34,7 @@
 
 #include "driver/run.h"
 #include "tests/unit/literal_transform.h"
-#include "phases/spectral.h"
+#include "phases/frequency_domain.h"
 #include "textio/channel.h"
 #include "textio/fixedfmt.h"
 #include "textio/instream.h"

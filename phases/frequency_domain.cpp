@@ -1,4 +1,4 @@
-#include "phases/spectral.h"
+#include "phases/frequency_domain.h"
 
 #include <algorithm>
 #include <cassert>

@@ -1,4 +1,4 @@
-#include "phases/spectral.h"
+#include "phases/frequency_domain.h"
 
 #include <gtest/gtest.h>
 
@@ -33,12 +33,12 @@ StatePtr new_state() {
   return StatePtr(s);
 }
 
-TEST(Spectral, ConstantBitPatterns) {
+TEST(FrequencyDomain, ConstantBitPatterns) {
   EXPECT_EQ(bits(kTwoPi), 0x401921FB54411744u);
   EXPECT_EQ(kMaxTransform, 131072);
 }
 
-TEST(Spectral, ChooseLengthTable) {
+TEST(FrequencyDomain, ChooseLengthTable) {
   struct Row {
     std::int32_t nt, nf, if1;
   };
@@ -55,7 +55,7 @@ TEST(Spectral, ChooseLengthTable) {
   EXPECT_FALSE(choose_length(kIntMax).has_value());
 }
 
-TEST(Spectral, NegateRange) {
+TEST(FrequencyDomain, NegateRange) {
   StatePtr s = new_state();
   for (std::int32_t i = 1; i <= 5; ++i) s->xr2(i) = i;
   s->xr2(1) = 0.0;
@@ -69,7 +69,7 @@ TEST(Spectral, NegateRange) {
   EXPECT_EQ(s->xr2(2), -2.0);
 }
 
-TEST(Spectral, LoadPadsWithZerosAndTransformsForward) {
+TEST(FrequencyDomain, LoadPadsWithZerosAndTransformsForward) {
   StatePtr s = new_state();
   // nt = 3 < nf = 4: line 4 is padded even when it held something.
   s->nt = 3;
@@ -112,7 +112,7 @@ TEST(Spectral, LoadPadsWithZerosAndTransformsForward) {
   }
 }
 
-TEST(Spectral, ScalingAndGrid) {
+TEST(FrequencyDomain, ScalingAndGrid) {
   StatePtr s = new_state();
   s->nf = 4096;
   s->dt = 0.01;
@@ -178,7 +178,7 @@ std::vector<double> gains_after_filter(RunState& s, double fl1, double fl2, doub
   return gain;
 }
 
-TEST(Spectral, BandPassTrapezoid) {
+TEST(FrequencyDomain, BandPassTrapezoid) {
   StatePtr s = new_state();
   const std::vector<double> g = gains_after_filter(*s, 4, 8, 20, 28);
   for (int f = 0; f < 4; ++f) EXPECT_EQ(g[static_cast<std::size_t>(f)], 0.0) << f;
@@ -197,7 +197,7 @@ TEST(Spectral, BandPassTrapezoid) {
   EXPECT_EQ(bits(s->fx3(1).re), bits(0.0));
 }
 
-TEST(Spectral, BandPassEdgeCorners) {
+TEST(FrequencyDomain, BandPassEdgeCorners) {
   StatePtr s = new_state();
   {
     SCOPED_TRACE("fl1 = fl2 = 0: no lower cut");
@@ -255,7 +255,7 @@ TEST(Spectral, BandPassEdgeCorners) {
   }
 }
 
-TEST(Spectral, IntegrationMenuWorkedExample) {
+TEST(FrequencyDomain, IntegrationMenuWorkedExample) {
   StatePtr s = new_state();
   auto setup = [&s](std::int32_t nit) {
     s->nit = nit;
@@ -293,7 +293,7 @@ TEST(Spectral, IntegrationMenuWorkedExample) {
   }
 }
 
-TEST(Spectral, IntegrationSinglePartOperations) {
+TEST(FrequencyDomain, IntegrationSinglePartOperations) {
   // Each new part is one operation on one old part, on every line 2 .. nom
   // (the Nyquist line included), with omega = (i - 1)*dom.
   StatePtr s = new_state();
@@ -322,7 +322,7 @@ TEST(Spectral, IntegrationSinglePartOperations) {
   }
 }
 
-TEST(Spectral, ModulusWithoutOverflow) {
+TEST(FrequencyDomain, ModulusWithoutOverflow) {
   EXPECT_EQ(bits(modulus({0.0, 0.0})), bits(0.0));
   EXPECT_EQ(bits(modulus({-0.0, -0.0})), bits(0.0));
   EXPECT_EQ(modulus({0.0, -3.5}), 3.5);
@@ -346,7 +346,7 @@ TEST(Spectral, ModulusWithoutOverflow) {
   }
 }
 
-TEST(Spectral, LineFrequency) {
+TEST(FrequencyDomain, LineFrequency) {
   const double dom = kTwoPi / 40.96;
   EXPECT_EQ(bits(line_frequency(1, dom)), bits(0.0));
   EXPECT_EQ(bits(line_frequency(2049, dom)), bits((2048.0 * dom) / kTwoPi));
@@ -354,7 +354,7 @@ TEST(Spectral, LineFrequency) {
   EXPECT_NEAR(line_frequency(2, dom), 0.0244140625, 1e-15);
 }
 
-TEST(Spectral, RebuildWorkedExample) {
+TEST(FrequencyDomain, RebuildWorkedExample) {
   StatePtr s = new_state();
   s->nf = 4;
   s->nt = 4;
@@ -382,7 +382,7 @@ TEST(Spectral, RebuildWorkedExample) {
   EXPECT_EQ(s->x1(5), 43.0);
 }
 
-TEST(Spectral, RebuildIgnoresImaginaryPartsOfZeroAndNyquistLines) {
+TEST(FrequencyDomain, RebuildIgnoresImaginaryPartsOfZeroAndNyquistLines) {
   StatePtr a = new_state();
   StatePtr b = new_state();
   for (RunState* s : {a.get(), b.get()}) {
@@ -400,7 +400,7 @@ TEST(Spectral, RebuildIgnoresImaginaryPartsOfZeroAndNyquistLines) {
   for (std::int32_t i = 1; i <= 16; ++i) EXPECT_EQ(bits(a->xr1(i)), bits(b->xr1(i))) << i;
 }
 
-TEST(Spectral, ForwardInverseWithoutProcessing) {
+TEST(FrequencyDomain, ForwardInverseWithoutProcessing) {
   // Samples 1, 2, 3 come back through nf = 4 and dt = 0.01.
   StatePtr s = new_state();
   s->nt = 3;
@@ -420,7 +420,7 @@ TEST(Spectral, ForwardInverseWithoutProcessing) {
   EXPECT_EQ(s->x1(4), 0.0);  // past nt: not copied
 }
 
-TEST(Spectral, TruncateCount) {
+TEST(FrequencyDomain, TruncateCount) {
   EXPECT_EQ(truncate_count(2.9), 2);
   EXPECT_EQ(truncate_count(-1.5), -1);
   EXPECT_EQ(truncate_count(-0.5), 0);
@@ -439,7 +439,7 @@ TEST(Spectral, TruncateCount) {
   EXPECT_EQ(truncate_count(-std::numeric_limits<double>::infinity()), kIntMin);
 }
 
-TEST(Spectral, WindowLengthLimits) {
+TEST(FrequencyDomain, WindowLengthLimits) {
   EXPECT_EQ(window_length(101), 101);
   EXPECT_EQ(window_length(132000), 132000);
   EXPECT_EQ(window_length(132001), 132000);
@@ -449,7 +449,7 @@ TEST(Spectral, WindowLengthLimits) {
   EXPECT_EQ(window_length(kIntMin), kIntMin);
 }
 
-TEST(Spectral, CutWindowSources) {
+TEST(FrequencyDomain, CutWindowSources) {
   StatePtr s = new_state();
   s->nf = 8;
   for (std::int32_t i = 1; i <= 8; ++i) {
@@ -505,7 +505,7 @@ TEST(Spectral, CutWindowSources) {
   EXPECT_EQ(s->x1(1), -9.0);
 }
 
-TEST(Spectral, RowsOfTheWaveformFile) {
+TEST(FrequencyDomain, RowsOfTheWaveformFile) {
   EXPECT_EQ(row_step(0), 1);
   EXPECT_EQ(row_step(1), 2);
   EXPECT_EQ(row_step(-1), 1);  // step 0 would divide by zero
@@ -581,7 +581,7 @@ struct SineRun {
   static double cosine(std::int32_t m, std::int32_t i) { return std::cos(phase(m, i)); }
 };
 
-TEST(Spectral, SineComesBackUnchanged) {
+TEST(FrequencyDomain, SineComesBackUnchanged) {
   SineRun run(37);
   rebuild(*run.s);
   const double bound = round_trip_bound(SineRun::kNf) * SineRun::kAmplitude;
@@ -591,7 +591,7 @@ TEST(Spectral, SineComesBackUnchanged) {
   }
 }
 
-TEST(Spectral, SineIntegratesAndDifferentiates) {
+TEST(FrequencyDomain, SineIntegratesAndDifferentiates) {
   const std::int32_t m = 37;
   {
     SineRun run(m);
@@ -631,7 +631,7 @@ TEST(Spectral, SineIntegratesAndDifferentiates) {
   }
 }
 
-TEST(Spectral, BandPassKeepsPassBandAndRemovesTheRest) {
+TEST(FrequencyDomain, BandPassKeepsPassBandAndRemovesTheRest) {
   // Line spacing 1/(1024*0.01) Hz; m = 37 is at 3.61 Hz (pass band), and the
   // extra sine on component 3 at m = 300 (29.3 Hz) is above fh2.
   SineRun run(37, 300);
