@@ -1,7 +1,13 @@
 // session_runner: runs one dialogue case of wavefft and compares what the
 // program did with what the case expects.
 //
-//   session_runner <wavefft executable> <case folder>
+//   session_runner <wavefft executable> <case folder> [NAME=PATH ...]
+//
+// NAME=PATH makes a companion tool known to the runner (for example
+// wavefft-import=build/wavefft-import): a case whose `command` file names it
+// runs that tool instead of wavefft, and every setup script finds each tool
+// in an environment variable named after it in capitals, '-' as '_'
+// ($WAVEFFT_IMPORT), with $WAVEFFT for the program itself.
 //
 // A case folder holds data only (tests/cases/README.md lists the files). The
 // runner makes a fresh temporary working directory, copies the case's input/
@@ -26,6 +32,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cerrno>
 #include <chrono>
 #include <cstdint>
@@ -119,6 +126,9 @@ struct Case {
   int signal = 0;               ///< SIGINT or SIGTERM to send, 0 for none
   bool signal_ignored = false;  ///< start the program with SIGINT ignored
   bool unprivileged = false;
+  /// From `command`: the tool to run (first line) and its arguments (one
+  /// per further line, verbatim). Empty: wavefft with no arguments.
+  std::vector<std::string> command;
   std::string expect_stdout;
   std::string expect_stderr;
   std::string expect_status;  ///< "0", "1", ... or "abort"
@@ -160,6 +170,13 @@ Case load_case(const fs::path& dir) {
     } else {
       die(kExitBadCase, "signal must hold INT or TERM, not \"" + s + "\"");
     }
+  }
+
+  if (fs::exists(dir / "command")) {
+    std::istringstream in(read_required(dir / "command"));
+    for (std::string line; std::getline(in, line);) c.command.push_back(line);
+    if (c.command.empty() || trim(c.command.front()).empty()) die(kExitBadCase, "command: the first line must name the tool");
+    c.command.front() = trim(c.command.front());
   }
 
   const fs::path ex = dir / "expect";
@@ -427,14 +444,17 @@ struct RunResult {
 /// working directory, as the user the program will run as. The script text
 /// is passed as an argument so that the case folder itself need not be
 /// readable by that user.
-bool run_setup(const Case& c, const fs::path& workdir, const fs::path& genwave, bool drop) {
+bool run_setup(const Case& c, const fs::path& workdir, const fs::path& genwave, const std::vector<std::string>& tool_env,
+               bool drop) {
   const std::string text = read_required(c.dir / "setup");
   if (text.size() > 100'000) die(kExitBadCase, "setup is too large for one argument; generate data with $GENWAVE");
   const int devnull = ::open("/dev/null", O_RDONLY | O_CLOEXEC);
   if (devnull < 0) die(kExitBadCase, "cannot open /dev/null: " + errno_text(errno));
   Launch l;
   l.argv = {"/bin/sh", "-c", text, "setup"};
-  l.env = child_environment({"GENWAVE=" + genwave.string()});
+  std::vector<std::string> extra{"GENWAVE=" + genwave.string()};
+  extra.insert(extra.end(), tool_env.begin(), tool_env.end());
+  l.env = child_environment(extra);
   l.workdir = workdir;
   l.stdin_fd = devnull;
   l.stdout_fd = 2;  // setup chatter goes to the runner's standard error
@@ -491,6 +511,7 @@ RunResult run_program(const Case& c, const fs::path& program, const fs::path& wo
 
   Launch l;
   l.argv = {program.string()};
+  for (std::size_t i = 1; i < c.command.size(); ++i) l.argv.push_back(c.command[i]);
   l.env = child_environment({});
   l.workdir = workdir;
   l.stdin_fd = in[0];
@@ -851,14 +872,34 @@ fs::path absolute_or_die(const char* arg) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc != 3) {
-    std::fprintf(stderr, "usage: session_runner <wavefft executable> <case folder>\n");
+  if (argc < 3) {
+    std::fprintf(stderr, "usage: session_runner <wavefft executable> <case folder> [NAME=PATH ...]\n");
     return kExitBadCase;
   }
   ::signal(SIGPIPE, SIG_IGN);
 
-  const fs::path program = absolute_or_die(argv[1]);
+  const fs::path wavefft = absolute_or_die(argv[1]);
   const Case c = load_case(absolute_or_die(argv[2]));
+  // The tools: wavefft itself, then each NAME=PATH.
+  std::vector<std::pair<std::string, fs::path>> tools{{"wavefft", wavefft}};
+  for (int i = 3; i < argc; ++i) {
+    const std::string_view arg(argv[i]);
+    const auto eq = arg.find('=');
+    if (eq == std::string_view::npos || eq == 0) die(kExitBadCase, "a tool must be given as NAME=PATH, not " + std::string(arg));
+    tools.emplace_back(std::string(arg.substr(0, eq)), absolute_or_die(std::string(arg.substr(eq + 1)).c_str()));
+  }
+  std::vector<std::string> tool_env;
+  for (const auto& [name, path] : tools) {
+    std::string var = name;
+    for (auto& ch : var) ch = ch == '-' ? '_' : static_cast<char>(std::toupper(static_cast<unsigned char>(ch)));
+    tool_env.push_back(var + "=" + path.string());
+  }
+  fs::path program = wavefft;
+  if (!c.command.empty()) {
+    const auto it = std::find_if(tools.begin(), tools.end(), [&](const auto& t) { return t.first == c.command.front(); });
+    if (it == tools.end()) die(kExitBadCase, "command names the tool " + c.command.front() + ", which the runner was not given");
+    program = it->second;
+  }
   const char* genwave_env = std::getenv("GENWAVE");
 #ifdef WAVEFFT_GENWAVE
   const char* genwave_arg = genwave_env != nullptr && *genwave_env != '\0' ? genwave_env : WAVEFFT_GENWAVE;
@@ -910,7 +951,7 @@ int main(int argc, char** argv) {
     }
   }
 
-  if (c.has_setup && !run_setup(c, workdir, run_genwave, drop)) {
+  if (c.has_setup && !run_setup(c, workdir, run_genwave, tool_env, drop)) {
     std::printf("FAIL case %s: the setup script failed\nworking directory kept: %s\n", c.name.c_str(),
                 workdir.c_str());
     return kExitMismatch;

@@ -1,0 +1,69 @@
+// Ground-motion measures and response spectra of an acceleration record:
+// peak acceleration, velocity and displacement, Arias intensity, cumulative
+// absolute velocity, significant durations, the pseudo-spectral
+// acceleration of a damped single-degree-of-freedom oscillator per
+// component, and the rotation-independent RotD50 and RotD100 of the two
+// horizontals. Arrays in, structs out: nothing here reads or writes files.
+//
+// Shared by wavefft-measures and wavefft-report.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <string_view>
+#include <vector>
+
+namespace wavefft::measures {
+
+/// Standard gravity, m/s^2.
+inline constexpr double kG = 9.80665;
+
+/// The units an acceleration record may be in.
+enum class Unit { g, gal, m_s2, mm_s2 };
+
+/// "g", "gal", "m_s2", "mm_s2"; nullopt for any other word.
+std::optional<Unit> parse_unit(std::string_view word);
+/// The unit word ("g", "gal", "m_s2", "mm_s2").
+std::string_view unit_word(Unit unit);
+/// Metres per second squared per one of `unit`: 9.80665, 0.01, 1, 0.001.
+double to_m_s2(Unit unit);
+
+/// The measures of one component.
+struct Measures {
+  double pga = 0.0;    // g
+  double pgv = 0.0;    // cm/s
+  double pgd = 0.0;    // cm
+  double arias = 0.0;  // m/s
+  double cav = 0.0;    // m/s
+  std::optional<double> d5_75;  // s; empty for a record of zeros
+  std::optional<double> d5_95;  // s
+};
+
+/// The measures of one component `a` (m/s^2) sampled every `dt` seconds,
+/// by the definitions of the wavefft-measures manual page.
+Measures ground_motion(std::span<const double> a, double dt);
+
+/// The 111 periods of the NGA-West2 set, 0.01 s to 20 s, ascending.
+std::span<const double> nga_west2_periods();
+
+/// One row of the response spectra: a period and a damping ratio.
+struct SpectrumRow {
+  double period = 0.0;   // s
+  double damping = 0.0;  // ratio of critical
+  std::array<double, 3> psa{};  // g, components 1, 2, 3
+  double rotd50 = 0.0;   // g, components 1 and 2
+  double rotd100 = 0.0;  // g
+};
+
+/// Response spectra of the three components (m/s^2, the same length, at
+/// least two samples, interval `dt` > 0): one row per damping and period,
+/// dampings in the order given, periods in the order given within each.
+/// Periods must be > 0, dampings in (0, 1). `threads` 0 means as many as
+/// the machine has.
+std::vector<SpectrumRow> response_spectra(const std::array<std::span<const double>, 3>& a, double dt,
+                                          std::span<const double> periods, std::span<const double> dampings,
+                                          unsigned threads = 0);
+
+}  // namespace wavefft::measures
