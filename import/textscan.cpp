@@ -1,10 +1,17 @@
 #include "import/textscan.h"
 
+#include <algorithm>
 #include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstring>
+#include <cstdint>
+#include <cstdio>
+#include <iterator>
 #include <system_error>
+#include <utility>
+
+#include "import/sac_time.h"
 
 namespace wavefft::import::text {
 
@@ -79,9 +86,62 @@ std::size_t find_nocase(std::string_view s, std::string_view needle) {
   return std::string_view::npos;
 }
 
+namespace {
+
+/// The exactly representable powers of ten, 1e0 .. 1e22.
+constexpr double kExactPow10[23] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                    1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+
+/// The quick path of parse_number for the plain decimals that fill data
+/// blocks ("-7765", "0.000909", ".669326E-03"): at most 15 significant
+/// digits and a power of ten within 1e-22 .. 1e22. The digits then form an
+/// integer below 2^53 and the power is exact, so one IEEE division or
+/// multiplication gives the correctly rounded value, the same double
+/// from_chars gives. nullopt (not a verdict) for anything else: the caller
+/// falls back to the general path.
+std::optional<double> quick_decimal(const char* p, const char* end) {
+  bool negative = false;
+  if (p != end && (*p == '-' || *p == '+')) negative = *p++ == '-';
+  std::uint64_t mantissa = 0;
+  int significant = 0;
+  int digits = 0;
+  int exp10 = 0;
+  for (; p != end && *p >= '0' && *p <= '9'; ++p, ++digits) {
+    if (mantissa == 0 && *p == '0') continue;
+    if (++significant > 15) return std::nullopt;
+    mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+  }
+  if (p != end && *p == '.') {
+    for (++p; p != end && *p >= '0' && *p <= '9'; ++p, ++digits) {
+      --exp10;
+      if (mantissa == 0 && *p == '0') continue;
+      if (++significant > 15) return std::nullopt;
+      mantissa = mantissa * 10 + static_cast<std::uint64_t>(*p - '0');
+    }
+  }
+  if (digits == 0) return std::nullopt;
+  if (p != end && (*p == 'e' || *p == 'E')) {
+    ++p;
+    bool minus = false;
+    if (p != end && (*p == '-' || *p == '+')) minus = *p++ == '-';
+    int e = 0;
+    int e_digits = 0;
+    for (; p != end && *p >= '0' && *p <= '9' && e_digits < 4; ++p, ++e_digits) e = e * 10 + (*p - '0');
+    if (e_digits == 0) return std::nullopt;
+    exp10 += minus ? -e : e;
+  }
+  if (p != end || exp10 < -22 || exp10 > 22) return std::nullopt;
+  double v = static_cast<double>(mantissa);
+  v = exp10 < 0 ? v / kExactPow10[-exp10] : v * kExactPow10[exp10];
+  return negative ? -v : v;
+}
+
+}  // namespace
+
 std::optional<double> parse_number(std::string_view field) {
   field = trim(field);
   if (field.empty()) return std::nullopt;
+  if (const std::optional<double> quick = quick_decimal(field.data(), field.data() + field.size())) return quick;
   const char* first = field.data();
   const char* last = first + field.size();
   // from_chars takes no leading '+'.
@@ -207,7 +267,8 @@ Problem read_fixed_block(Lines& lines, const FixedFormat& format, std::size_t n,
 
 Problem read_free_block(Lines& lines, std::size_t n, double factor, bool refuse_flags, const std::string& file,
                         std::vector<double>& out) {
-  if (n > 0) out.reserve(out.size() + n);
+  // A header's count is not trusted for memory: each value takes 2 bytes or more.
+  if (n > 0) out.reserve(out.size() + std::min(n, lines.rest().size() / 2 + 1));
   std::size_t got = 0;
   std::string_view line;
   while (n == 0 || got < n) {
@@ -251,6 +312,368 @@ std::vector<std::string_view> split_words(std::string_view line) {
     i = j;
   }
   return words;
+}
+
+std::string_view word_after(std::string_view line, std::string_view label) {
+  const std::size_t at = find_nocase(line, label);
+  if (at == std::string_view::npos) return {};
+  std::size_t i = at + label.size();
+  while (i < line.size() && is_sep(line[i])) ++i;
+  std::size_t j = i;
+  while (j < line.size() && !is_sep(line[j])) ++j;
+  return line.substr(i, j - i);
+}
+
+std::string quoted(std::string_view s) {
+  std::string out = "\"";
+  for (const char c : s.substr(0, 40)) {
+    const auto u = static_cast<unsigned char>(c);
+    out += (u < 0x20 || u > 0x7e) ? '?' : c;
+  }
+  if (s.size() > 40) out += "...";
+  out += '"';
+  return out;
+}
+
+namespace {
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+/// Reads `count` digits at s[i] (exactly that many), advancing i.
+std::optional<int> fixed_digits(std::string_view s, std::size_t& i, std::size_t count) {
+  if (i + count > s.size()) return std::nullopt;
+  int v = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    if (!is_digit(s[i + k])) return std::nullopt;
+    v = v * 10 + (s[i + k] - '0');
+  }
+  i += count;
+  return v;
+}
+
+/// Reads 1 to `max_count` digits at s[i], advancing i; the count read goes to `used`.
+std::optional<int> some_digits(std::string_view s, std::size_t& i, std::size_t max_count, std::size_t& used) {
+  used = 0;
+  int v = 0;
+  while (i < s.size() && is_digit(s[i]) && used < max_count) {
+    v = v * 10 + (s[i] - '0');
+    ++i;
+    ++used;
+  }
+  if (used == 0 || (i < s.size() && is_digit(s[i]))) return std::nullopt;
+  return v;
+}
+
+}  // namespace
+
+std::optional<std::int64_t> parse_clock(std::string_view t) {
+  t = trim(t);
+  std::size_t i = 0;
+  std::size_t used = 0;
+  int h = 0;
+  int m = 0;
+  int s = 0;
+  const bool compact = t.size() >= 6 && (t.size() == 6 || t[6] == '.') &&
+                       std::all_of(t.begin(), t.begin() + 6, [](char c) { return is_digit(c); });
+  if (compact) {
+    // "160905.700" -> 16:09:05.7
+    h = *fixed_digits(t, i, 2);
+    m = *fixed_digits(t, i, 2);
+    s = *fixed_digits(t, i, 2);
+  } else {
+    // "23:50:29.000" -> 23:50:29; "23:50" -> 23:50:00
+    const std::optional<int> hh = some_digits(t, i, 2, used);
+    if (!hh || i >= t.size() || t[i] != ':') return std::nullopt;
+    ++i;
+    const std::optional<int> mm = fixed_digits(t, i, 2);
+    if (!mm) return std::nullopt;
+    h = *hh;
+    m = *mm;
+    if (i < t.size() && t[i] == ':') {
+      ++i;
+      const std::optional<int> ss = some_digits(t, i, 2, used);
+      if (!ss) return std::nullopt;
+      s = *ss;
+    }
+  }
+  std::int64_t ns = 0;
+  if (i < t.size() && t[i] == '.') {
+    // ".7" -> 700000000 ns; digits past the ninth are dropped.
+    ++i;
+    std::int64_t scale = 100000000;
+    while (i < t.size() && is_digit(t[i])) {
+      ns += (t[i] - '0') * scale;
+      scale /= 10;
+      ++i;
+    }
+  }
+  if (i != t.size() || h > 23 || m > 59 || s > 60) return std::nullopt;
+  return ((std::int64_t{h} * 60 + m) * 60 + s) * 1000000000 + ns;
+}
+
+std::optional<std::int64_t> parse_date_time(std::string_view text, DateOrder order) {
+  text = trim(text);
+  std::size_t i = 0;
+  int a = 0;
+  int b = 0;
+  int c = 0;
+  std::size_t used_a = 0;
+  std::size_t used_c = 0;
+  const bool compact = text.size() >= 8 && (text.size() == 8 || !is_digit(text[8])) &&
+                       std::all_of(text.begin(), text.begin() + 8, [](char ch) { return is_digit(ch); });
+  if (compact) {
+    // "20190728" (ymd) -> 2019, 07, 28
+    const std::size_t first = order == DateOrder::ymd ? 4 : 2;
+    const std::size_t last = order == DateOrder::ymd ? 2 : 4;
+    a = *fixed_digits(text, i, first);
+    b = *fixed_digits(text, i, 2);
+    c = *fixed_digits(text, i, last);
+    used_a = first;
+    used_c = last;
+  } else {
+    // "20/07/2017" (dmy) -> 20, 07, 2017
+    std::size_t used_b = 0;
+    const std::optional<int> x = some_digits(text, i, 4, used_a);
+    if (!x || i >= text.size()) return std::nullopt;
+    const char sep = text[i];
+    if (sep != '/' && sep != '-' && sep != '.') return std::nullopt;
+    ++i;
+    const std::optional<int> y = some_digits(text, i, 2, used_b);
+    if (!y || i >= text.size() || text[i] != sep) return std::nullopt;
+    ++i;
+    const std::optional<int> z = some_digits(text, i, 4, used_c);
+    if (!z) return std::nullopt;
+    a = *x;
+    b = *y;
+    c = *z;
+  }
+  int year = 0;
+  int month = 0;
+  int day = 0;
+  switch (order) {
+    case DateOrder::ymd:
+      if (used_a != 4) return std::nullopt;
+      year = a, month = b, day = c;
+      break;
+    case DateOrder::dmy:
+      if (used_c != 4) return std::nullopt;
+      day = a, month = b, year = c;
+      break;
+    case DateOrder::mdy:
+      if (used_c != 4) return std::nullopt;
+      month = a, day = b, year = c;
+      break;
+  }
+  // Years 1800..2200 keep every time (and a zone offset taken from it) far
+  // inside the int64 ns range.
+  if (year < 1800 || year > 2200) return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 || day > caltime::days_in_month(year, month)) return std::nullopt;
+  std::int64_t clock = 0;
+  if (i < text.size()) {
+    // "2018/02/06-23:50:29.000": one or more of blank, '-', '_', 'T' before the time.
+    const std::size_t time_at = i;
+    while (i < text.size() && (is_blank(text[i]) || text[i] == '-' || text[i] == '_' || text[i] == 'T')) ++i;
+    if (i == time_at) return std::nullopt;
+    const std::optional<std::int64_t> t = parse_clock(text.substr(i));
+    if (!t) return std::nullopt;
+    clock = *t;
+  }
+  return caltime::days_from_civil(year, month, day) * std::int64_t{86400000000000} + clock;
+}
+
+std::optional<Orientation> parse_orientation(std::string_view name) {
+  name = trim(name);
+  if (name.empty() || name.size() > 12) return std::nullopt;
+  char buf[13] = {};
+  for (std::size_t k = 0; k < name.size(); ++k) buf[k] = upper(name[k]);
+  const std::string_view u(buf, name.size());
+  Orientation o;
+  for (const std::string_view v : {"UD", "U-D", "U", "UP", "V", "Z", "DWN", "DOWN", "VERT", "VERTICAL"}) {
+    if (u == v) {
+      o.vertical = true;
+      return o;
+    }
+  }
+  if (u == "EW" || u == "E-W" || u == "E") {
+    o.azimuth = 90.0;
+    return o;
+  }
+  if (u == "NS" || u == "N-S" || u == "N") {
+    o.azimuth = 0.0;
+    return o;
+  }
+  if (u.size() >= 3 && (u.front() == 'N' || u.front() == 'S') && (u.back() == 'E' || u.back() == 'W')) {
+    // "S16W" -> 180 + 16 = 196; "N28W" -> 360 - 28 = 332
+    const std::optional<double> a = parse_number(u.substr(1, u.size() - 2));
+    if (!a || !(*a >= 0.0 && *a <= 90.0) || !is_digit(u[1])) return std::nullopt;
+    double az = 0.0;
+    if (u.front() == 'N') az = u.back() == 'E' ? *a : 360.0 - *a;
+    else az = u.back() == 'E' ? 180.0 - *a : 180.0 + *a;
+    o.azimuth = az >= 360.0 ? az - 360.0 : az;
+    return o;
+  }
+  // "360" -> 0, "67" -> 67
+  const std::optional<double> a = parse_number(u);
+  if (!a || !(*a >= 0.0 && *a <= 360.0)) return std::nullopt;
+  o.azimuth = *a == 360.0 ? 0.0 : *a;
+  return o;
+}
+
+double interval_from_span(double span, double steps) {
+  const double rate = steps / span;
+  const double r = std::nearbyint(rate);
+  if (std::isfinite(rate) && r >= 1.0 && r <= 1e9 && std::fabs(rate - r) <= 1e-9 * r) return 1.0 / r;
+  return span / steps;
+}
+
+Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_flags, const std::string& file,
+                        std::vector<double>& out, double& dt, double& first_time) {
+  if (n < 2) return bad(file, lines.number(), "time-value pairs need a count of 2 or more, not " + std::to_string(n));
+  // The rest of the file bounds what can be reserved, whatever the header says.
+  const std::size_t room = std::min(n, lines.rest().size() / 4 + 1);
+  std::vector<double> times;
+  std::vector<unsigned char> places;  // decimals printed after each time's point
+  std::vector<std::pair<std::size_t, std::size_t>> starts;  // (first pair index, line number) per line
+  times.reserve(room);
+  places.reserve(room);
+  out.reserve(out.size() + room);
+  bool want_time = true;
+  std::string_view line;
+  while (times.size() < n || !want_time) {
+    if (!lines.next(line)) {
+      return bad(file, lines.number(),
+                 "the file ends after " + std::to_string(times.size()) + " of " + std::to_string(n) + " time-value pairs",
+                 Status::truncated);
+    }
+    starts.emplace_back(times.size(), lines.number());
+    std::size_t i = 0;
+    const std::size_t len = line.size();
+    while (i < len && (times.size() < n || !want_time)) {
+      while (i < len && is_sep(line[i])) ++i;
+      if (i >= len) break;
+      std::size_t j = i;
+      while (j < len && !is_sep(line[j])) ++j;
+      const std::string_view word = line.substr(i, j - i);
+      i = j;
+      // Words are already free of blanks: try the quick path before the general one.
+      std::optional<double> v = quick_decimal(word.data(), word.data() + word.size());
+      if (!v) v = parse_number(word);
+      if (!v) return bad(file, lines.number(), "not a number: " + quoted(word));
+      if (!std::isfinite(*v)) return bad(file, lines.number(), "value out of range: " + quoted(word));
+      if (want_time) {
+        // "34.716" -> 3 places
+        const std::size_t point = word.find('.');
+        std::size_t p = 0;
+        if (point != std::string_view::npos) {
+          while (point + 1 + p < word.size() && is_digit(word[point + 1 + p])) ++p;
+        }
+        times.push_back(*v);
+        places.push_back(static_cast<unsigned char>(std::min<std::size_t>(p, 9)));
+      } else {
+        if (refuse_flags && is_missing_flag(*v)) {
+          return bad(file, lines.number(), "missing-value flag " + quoted(word) + " in the data", Status::missing_value);
+        }
+        out.push_back(factor == 1.0 ? *v : *v * factor);
+      }
+      want_time = !want_time;
+    }
+  }
+  const double span = times.back() - times.front();
+  if (!(span > 0.0) || !std::isfinite(span)) {
+    return bad(file, lines.number(), "the times do not increase: the last pair's time is not after the first's",
+               Status::uneven_times);
+  }
+  dt = interval_from_span(span, static_cast<double>(n - 1));
+  first_time = times.front();
+  auto line_of = [&](std::size_t k) {
+    const auto it = std::upper_bound(starts.begin(), starts.end(), k,
+                                     [](std::size_t index, const std::pair<std::size_t, std::size_t>& s) { return index < s.first; });
+    return it == starts.begin() ? std::size_t{0} : std::prev(it)->second;
+  };
+  // One unit of the last printed decimal, but never a quarter step or more.
+  static constexpr double kUnit[10] = {1, 1e-1, 1e-2, 1e-3, 1e-4, 1e-5, 1e-6, 1e-7, 1e-8, 1e-9};
+  auto tolerance = [&](std::size_t k) { return std::min(kUnit[places[k]] + 1e-6, 0.25 * dt); };
+  for (std::size_t k = 0; k < n; ++k) {
+    const double expected = times.front() + static_cast<double>(k) * dt;
+    if (std::fabs(times[k] - expected) <= tolerance(k)) continue;
+    // Name the first step that is a gap or a stall ("2.168" then "2.181" at
+    // dt 0.0043) when there is one: that is where the spacing breaks.
+    char buf[200];
+    for (std::size_t j = 1; j < n; ++j) {
+      const double step = times[j] - times[j - 1];
+      const double slack = tolerance(j) + tolerance(j - 1);
+      if (step > 1.5 * dt + slack || step < 0.5 * dt - slack) {
+        std::snprintf(buf, sizeof buf, "the time steps from %.*f to %.*f (pair %zu), where the pairs are %.9g s apart",
+                      static_cast<int>(places[j - 1]), times[j - 1], static_cast<int>(places[j]), times[j], j + 1, dt);
+        return bad(file, line_of(j), buf, Status::uneven_times);
+      }
+    }
+    std::snprintf(buf, sizeof buf, "time %.*f of pair %zu is off the even spacing of %.9g s (expected %.*f)",
+                  static_cast<int>(places[k]), times[k], k + 1, dt, static_cast<int>(places[k]) + 3, expected);
+    return bad(file, line_of(k), buf, Status::uneven_times);
+  }
+  return {};
+}
+
+Problem read_columns(Lines& lines, std::size_t columns, std::size_t width, std::size_t rows, double factor,
+                     bool refuse_flags, const std::string& file, std::vector<std::vector<double>>& out) {
+  if (columns == 0 || columns > 1000 || width > 1000) {
+    return bad(file, lines.number(), "a table of " + std::to_string(columns) + " columns is not read");
+  }
+  out.assign(columns, {});
+  const std::size_t room = std::min(rows == 0 ? lines.rest().size() : rows, lines.rest().size() / (2 * columns) + 1);
+  for (auto& column : out) column.reserve(room);
+  std::size_t got = 0;
+  std::string_view line;
+  auto take = [&](std::string_view field, std::size_t c) -> Problem {
+    const std::optional<double> v = parse_number(field);
+    if (!v) return bad(file, lines.number(), "column " + std::to_string(c + 1) + " is not a number: " + quoted(field));
+    if (refuse_flags && is_missing_flag(*v)) {
+      return bad(file, lines.number(), "missing-value flag " + quoted(trim(field)) + " in the data", Status::missing_value);
+    }
+    if (!std::isfinite(*v)) return bad(file, lines.number(), "value out of range: " + quoted(field));
+    out[c].push_back(factor == 1.0 ? *v : *v * factor);
+    return {};
+  };
+  while (rows == 0 || got < rows) {
+    if (!lines.next(line)) {
+      if (rows == 0) return {};
+      return bad(file, lines.number(),
+                 "the file ends after " + std::to_string(got) + " of " + std::to_string(rows) + " rows",
+                 Status::truncated);
+    }
+    std::size_t c = 0;
+    if (width == 0) {
+      // "  0.000909     -0.000191    -0.000092" -> three values
+      std::size_t i = 0;
+      while (i < line.size()) {
+        while (i < line.size() && is_sep(line[i])) ++i;
+        if (i >= line.size()) break;
+        std::size_t j = i;
+        while (j < line.size() && !is_sep(line[j])) ++j;
+        if (c == columns) {
+          return bad(file, lines.number(), "the row holds more than " + std::to_string(columns) + " values");
+        }
+        if (Problem p = take(line.substr(i, j - i), c); !p.ok()) return p;
+        ++c;
+        i = j;
+      }
+    } else {
+      // "    -0.084    -0.052     0.108" by 10-character columns
+      for (; c < columns && c * width < line.size() && !trim(line.substr(c * width, width)).empty(); ++c) {
+        if (Problem p = take(line.substr(c * width, width), c); !p.ok()) return p;
+      }
+      if (c == columns && columns * width < line.size() && !trim(line.substr(columns * width)).empty()) {
+        return bad(file, lines.number(), "the row holds more than " + std::to_string(columns) + " values");
+      }
+    }
+    if (c != columns) {
+      return bad(file, lines.number(),
+                 "the row holds " + std::to_string(c) + " values where " + std::to_string(columns) + " are expected");
+    }
+    ++got;
+  }
+  return {};
 }
 
 }  // namespace wavefft::import::text

@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -92,5 +93,86 @@ Problem read_free_block(Lines& lines, std::size_t n, double factor, bool refuse_
 
 /// Splits a line at runs of blanks, tabs or commas.
 std::vector<std::string_view> split_words(std::string_view line);
+
+/// The first word (up to a blank, tab or comma) after the first `label` in
+/// `line`, letters of the label compared without case; empty when the label
+/// is absent. word_after("NO. OF POINTS =   3500  RECORD", "NO. OF POINTS =")
+/// -> "3500".
+std::string_view word_after(std::string_view line, std::string_view label);
+
+/// A field shown in a message, in double quotes: at most 40 characters,
+/// control bytes and bytes above 0x7E as '?' ("AYD\xFDN" -> "\"AYD?N\"").
+std::string quoted(std::string_view s);
+
+/// The order of the three numbers of a date.
+enum class DateOrder {
+  ymd,  // 2014/12/31, 20190728
+  dmy,  // 20/07/2017
+  mdy,  // 11/12/2009
+};
+
+/// A date and clock time as agency files print them, counted as UTC, in ns
+/// since 1970-01-01 (a caller whose file uses a local clock subtracts the
+/// offset itself). The date is three numbers separated by '/', '-' or '.',
+/// or eight digits together; the year has four digits. The time follows
+/// after blanks, '-', '_' or 'T': "hh:mm:ss", "hh:mm" or six digits
+/// "hhmmss", each with an optional fraction of a second read to the ns
+/// (digits past the ninth are dropped). Examples: "2014/12/31 23:50:00",
+/// "2018/02/06-23:50:29.000", "20190728_160905.700", "20/07/2017
+/// 22:30:58.000000" (dmy). nullopt for other text or a field out of range
+/// (year 1800..2200, which keeps any result minus a zone offset inside
+/// int64; month 1..12, a day of that month, hour 0..23, minute 0..59,
+/// second 0..60).
+std::optional<std::int64_t> parse_date_time(std::string_view text, DateOrder order);
+
+/// A clock time "hh:mm:ss[.frac]" or "hh:mm" as ns since midnight; nullopt
+/// for other text or a field out of range.
+std::optional<std::int64_t> parse_clock(std::string_view text);
+
+/// What a channel name or orientation field says about the direction.
+struct Orientation {
+  std::optional<double> azimuth;  // horizontal: degrees clockwise from north, [0, 360)
+  bool vertical = false;
+};
+/// Reads a direction the way agency files name it, letters without case:
+/// a compass bearing "N28W" -> 332, "S16W" -> 196, "S74E" -> 106, "N90E" ->
+/// 90, "N00E" -> 0 (N or S, 0..90 degrees, E or W); the names "EW", "E-W",
+/// "E" -> 90 and "NS", "N-S", "N" -> 0; a vertical "UD", "U-D", "U", "UP",
+/// "V", "Z", "DWN", "DOWN", "VERT"; a plain azimuth "360" -> 0, "67" -> 67.
+/// nullopt for anything else.
+std::optional<Orientation> parse_orientation(std::string_view name);
+
+/// The sampling interval of `steps` intervals spanning `span` seconds:
+/// span / steps, except that when the rate steps / span lies within 1e-9
+/// (relative) of a whole number r, the interval is 1.0 / r exactly, so that
+/// 47.36 s over 9472 steps gives the double nearest 0.005 whatever the
+/// rounding of the division. span and steps must be positive.
+double interval_from_span(double span, double steps);
+
+/// Reads `n` time-value pairs ("t v t v ..."; a line may hold any number of
+/// pairs, separated as in read_free_block) from the next lines of `lines`,
+/// appends each value times `factor` to `out` (factor 1 keeps it as read)
+/// and sets `dt` and `first_time`. The times are printed to a few decimals,
+/// so single differences wobble by a unit of the last digit (".004 .008
+/// .013"); dt is therefore the whole span over its steps, interval_from_span(
+/// t[n-1] - t[0], n - 1), and each t[i] must lie within one unit of its own
+/// last printed decimal plus 1e-6 s (but less than dt / 4) of t[0] + i * dt
+/// (files round or cut
+/// their times to the printed digits; a skipped sample is off by about
+/// dt / 2 and is caught whenever dt is above two units), else
+/// Status::uneven_times naming the line and the time. n must be 2 or more;
+/// fewer pairs than n is Status::truncated; otherwise as read_free_block.
+Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_flags, const std::string& file,
+                        std::vector<double>& out, double& dt, double& first_time);
+
+/// Reads rows of `columns` values each (a table: one row per line) from the
+/// next lines of `lines` into out[0 .. columns-1], one vector per column,
+/// each value times `factor`. `width` 0 splits a row at blanks; a width
+/// above 0 reads the row by fixed columns of that many characters. `rows`
+/// 0 reads to the end of the file; otherwise fewer rows is
+/// Status::truncated. A row with another number of values is
+/// Status::malformed naming the line. Flags as read_free_block.
+Problem read_columns(Lines& lines, std::size_t columns, std::size_t width, std::size_t rows, double factor,
+                     bool refuse_flags, const std::string& file, std::vector<std::vector<double>>& out);
 
 }  // namespace wavefft::import::text

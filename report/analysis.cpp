@@ -20,12 +20,6 @@ constexpr double kFlatGainTolerance = 0.002;
 // Input lines below this share of the largest one are too weak to compare.
 constexpr double kSignificantInput = 1e-4;
 
-std::string num(double v, int digits = 4) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-  return buf;
-}
-
 std::string percent(double share) {
   char buf[64];
   std::snprintf(buf, sizeof buf, "%.*f", share < 0.1 ? 1 : 0, share * 100.0);
@@ -323,6 +317,12 @@ Analysis analyse(const RunFiles& run) {
     }
   }
   return a;
+}
+
+std::string num(double v, int digits) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
+  return buf;
 }
 
 std::string ordinal(std::size_t k) {

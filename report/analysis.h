@@ -12,6 +12,10 @@
 
 namespace wavefft::report {
 
+/// A number with `digits` significant digits, as printf's %g writes it:
+/// 0.076699 -> "0.0767", 13.0382 -> "13.04", 1e-05 -> "1e-05".
+std::string num(double v, int digits = 4);
+
 /// "1st", "2nd", "3rd", "4th", ..., "11th", "12th", "13th", "21st", ...
 std::string ordinal(std::size_t k);
 
@@ -61,7 +65,7 @@ Band find_band(const Spectrum& spectrum, const std::vector<double>& gain);
 std::size_t output_step(const Series& input, const Waveform& output);
 
 struct Warning {
-  std::string kind;   // "no-padding", "aliasing", "low-lines", "mismatch"
+  std::string kind;   // "no-padding", "aliasing", "low-lines", "mismatch"; "drift" (report/motion.h)
   std::string title;  // a few words
   std::string text;   // one or two sentences
 };

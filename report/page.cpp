@@ -24,12 +24,65 @@ const char* const kStyle =
     "svg.plot .grid{stroke:#e4e4e4}svg.plot .frame{fill:none;stroke:#999}"
     "svg.plot .trace{fill:none;stroke-width:1}svg.plot .band{fill:#f6d96b;fill-opacity:.35}"
     "svg.plot .marker{stroke:#b8332b;stroke-dasharray:4 3}svg.plot .note{fill:#999}"
-    "p.foot{color:#777;font-size:12px;margin-top:16px}code{font-size:13px}";
+    "p.foot{color:#777;font-size:12px;margin-top:16px}code{font-size:13px}"
+    "table.measures{border-collapse:collapse;font-size:13px}table.measures th,table.measures td{padding:2px 10px;"
+    "text-align:right;border-bottom:1px solid #e4e4e4}table.measures th{font-weight:normal;color:#555}"
+    "table.measures td.name{text-align:left}p.no-unit,p.skipped{color:#555}";
 
-std::string num(double v, int digits = 4) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-  return buf;
+const char* const kRotD50Colour = "#222";
+
+// The measures of one component as table cells, in the order of the header.
+std::string measure_cells(const measures::Measures& m) {
+  auto cell = [](const std::optional<double>& v) { return "<td>" + (v ? num(*v) : std::string("\u2013")) + "</td>"; };
+  return cell(m.pga) + cell(m.pgv) + cell(m.pgd) + cell(m.arias) + cell(m.cav) + cell(m.d5_75) + cell(m.d5_95);
+}
+
+// The ground-motion section: the table of measures and the response spectra,
+// or the one line that says how to get them.
+std::string ground_motion_section(const Motion& m) {
+  std::string h = "<h2>Ground motion</h2>\n";
+  if (!m.unit) {
+    return h + "<p class=\"no-unit\">No measures or response spectra: the unit of the record is unknown; give it with "
+               "<code>--unit U</code> (g, gal, m_s2 or mm_s2), or keep the input file, with its unit as the fourth "
+               "header word, in the run folder (or name it with <code>--input FILE</code>).</p>\n";
+  }
+  for (const std::string& line : m.skipped) h += "<p class=\"skipped\">" + escape_xml(line) + "</p>\n";
+  if (m.records.empty()) return h;
+  h += "<table class=\"measures\"><tr><th></th><th></th><th>PGA (g)</th><th>PGV (cm/s)</th><th>PGD (cm)</th>"
+       "<th>Arias (m/s)</th><th>CAV (m/s)</th><th>D5-75 (s)</th><th>D5-95 (s)</th></tr>";
+  for (const RecordMotion& r : m.records) {
+    for (std::size_t c = 0; c < 3; ++c) {
+      h += "<tr data-record=\"" + escape_xml(r.label) + "\" data-comp=\"" + std::to_string(c + 1) + "\"><td class=\"name\">" +
+           (c == 0 ? escape_xml(r.label + " (" + r.source + ")") : std::string()) + "</td><td class=\"name\">comp" +
+           std::to_string(c + 1) + "</td>" + measure_cells(r.measures[c]) + "</tr>";
+    }
+  }
+  h += "</table>\n<div class=\"plots\">";
+  for (const RecordMotion& r : m.records) {
+    Plot p;
+    p.id = "psa-" + r.label;
+    p.title = r.label + " PSA, " + num(kSpectrumDamping * 100.0) + "% damping";
+    p.x_label = "period (s)";
+    p.y_label = "g";
+    p.log_x = p.log_y = true;
+    p.log_y_decades = 4.0;
+    const auto periods = measures::nga_west2_periods();
+    if (!periods.empty()) p.x_range = std::make_pair(periods.front(), periods.back());
+    p.width = kSpectrumPlotWidth;
+    p.height = kSpectrumPlotHeight;
+    std::vector<Trace> traces(4);
+    for (std::size_t c = 0; c < 4; ++c) {
+      traces[c].colour = c < 3 ? kColours[c] : kRotD50Colour;
+      traces[c].label = c < 3 ? "comp" + std::to_string(c + 1) : "RotD50";
+      traces[c].dashed = c == 3;
+      for (const measures::SpectrumRow& row : r.spectra) {
+        traces[c].points.push_back({row.period, c < 3 ? row.psa[c] : row.rotd50});
+      }
+    }
+    h += render_plot(p, traces);
+  }
+  h += "</div>\n";
+  return h;
 }
 
 std::string every_kth(std::size_t k) {
@@ -69,7 +122,7 @@ std::string spectrum_unit(Operation op) {
   }
 }
 
-std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator) {
+std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator, const Motion& motion) {
   std::error_code ec;
   const auto full = std::filesystem::weakly_canonical(std::filesystem::absolute(run.dir, ec), ec);
   const std::string dir = ec ? run.dir.string() : full.string();
@@ -128,15 +181,32 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     }
     h += row("Waveform file", escape_xml(v));
   }
+  {
+    std::string v = "none found in the folder (name it with --input FILE)";
+    if (!motion.input_name.empty()) {
+      v = motion.input_name + (motion.input_named ? " (named with --input)" : " (found in the folder)");
+    }
+    h += row("Input record", escape_xml(v));
+  }
+  {
+    std::string v = "unknown (give it with --unit)";
+    if (motion.unit) {
+      v = std::string(measures::unit_word(*motion.unit)) + " (from " + motion.unit_from + ")";
+      if (!motion.unit_note.empty()) v += "; " + motion.unit_note;
+    }
+    h += row("Unit", escape_xml(v));
+  }
   h += "</table>\n";
 
   // Warnings.
   h += "<h2>Warnings</h2>\n";
-  if (a.warnings.empty()) {
+  std::vector<Warning> warnings = a.warnings;
+  warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
+  if (warnings.empty()) {
     h += "<p class=\"no-warnings\">None.</p>\n";
   } else {
     h += "<ul class=\"warnings\">";
-    for (const Warning& w : a.warnings) {
+    for (const Warning& w : warnings) {
       h += "<li data-warning=\"" + escape_xml(w.kind) + "\"><b>" + escape_xml(w.title) + ".</b> " + escape_xml(w.text) +
            "</li>";
     }
@@ -194,6 +264,7 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     h += render_plot(s, {{points(f, sp.amp[c]), kColours[c]}});
   }
   h += "</div>\n";
+  h += ground_motion_section(motion);
   h += "<p class=\"foot\">u: the unit of the input record. Spectrum lines of amplitude zero are drawn on the lower "
        "edge; the shaded range is the pass band, the dashed line the highest frequency left after keeping every k-th "
        "sample. Made by " +

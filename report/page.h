@@ -1,10 +1,13 @@
 // The report page: one self-contained HTML document with a summary of the
-// run, its warnings and nine inline SVG plots.
+// run, its warnings, nine inline SVG plots of the records and spectra, and
+// the ground motion: a table of measures and the response spectra of the
+// input and, when it is still an acceleration, of the processed record.
 #pragma once
 
 #include <string>
 
 #include "report/analysis.h"
+#include "report/motion.h"
 #include "report/runfiles.h"
 
 namespace wavefft::report {
@@ -19,7 +22,16 @@ inline constexpr int kPlotHeight = 210;
 std::string waveform_unit(Operation op);
 std::string spectrum_unit(Operation op);
 
-/// The whole page. `generator` names the program in the footer.
-std::string render_page(const RunFiles& run, const Analysis& analysis, const std::string& generator);
+/// Width and height of a response-spectrum plot, pixels.
+inline constexpr int kSpectrumPlotWidth = 420;
+inline constexpr int kSpectrumPlotHeight = 260;
+
+/// The whole page. `generator` names the program in the footer. The
+/// warnings are those of `analysis` followed by those of `motion`. Without
+/// a unit in `motion`, the ground-motion section is one line saying how to
+/// give one. Response-spectrum plots have the ids "psa-input" and
+/// "psa-processed", four traces each (comp1 to comp3 and the dashed RotD50).
+std::string render_page(const RunFiles& run, const Analysis& analysis, const std::string& generator,
+                        const Motion& motion = Motion{});
 
 }  // namespace wavefft::report

@@ -1,17 +1,21 @@
 // wavefft-report: turns the files of one wavefft run into a single HTML page
 // with plots of the input, the processed waveform and the spectra, and the
-// warnings that the files give reason for.
+// warnings that the files give reason for, and the ground motion: measures
+// and response spectra of the input and processed records.
 //
-//   wavefft-report [--out FILE] [--wave NAME] [DIR]
+//   wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE] [DIR]
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <optional>
 #include <string>
 #include <string_view>
 
+#include "measures/measures.h"
 #include "report/analysis.h"
+#include "report/motion.h"
 #include "report/page.h"
 #include "report/runfiles.h"
 
@@ -22,17 +26,27 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: wavefft-report [--out FILE] [--wave NAME] [DIR]\n"
+    "Usage: wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE] [DIR]\n"
     "\n"
     "Reads the files a wavefft run left in DIR (default: the current folder):\n"
     "fort.99, amp3.csv and the waveform file, and writes one self-contained\n"
     "HTML page with plots of the input and processed components, the\n"
     "amplitude spectra (pass band shaded) and warnings about the processing.\n"
+    "With the unit of the record, the page also shows the ground-motion\n"
+    "measures (PGA, PGV, PGD, Arias intensity, CAV, D5-75, D5-95) and the 5%\n"
+    "damped response spectra (PSA of each component and RotD50) of the input\n"
+    "and, when the run left an acceleration, of the processed record.\n"
     "\n"
     "  --out FILE   page to write (default: DIR/report.html)\n"
     "  --wave NAME  the waveform file, relative to DIR unless absolute\n"
     "               (default: the one CSV file in DIR other than amp3.csv\n"
     "               whose first line begins with \" time(s)\")\n"
+    "  --unit U     unit of the input record: g, gal, m_s2 or mm_s2 (default:\n"
+    "               the fourth header word of the input record file)\n"
+    "  --input FILE the record file wavefft read, relative to DIR unless\n"
+    "               absolute; it must agree with fort.99 (default: the first\n"
+    "               file in DIR, by name, in the input layout whose samples\n"
+    "               all agree with fort.99 to 6 digits)\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n"
     "\n"
@@ -47,7 +61,7 @@ int usage_error(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string out, wave, dir;
+  std::string out, wave, dir, unit_word, input;
   bool have_dir = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -74,6 +88,8 @@ int main(int argc, char** argv) {
     }
     int r = value("--out", out);
     if (r == 0) r = value("--wave", wave);
+    if (r == 0) r = value("--unit", unit_word);
+    if (r == 0) r = value("--input", input);
     if (r < 0) return usage_error(std::string(arg) + " needs a value");
     if (r > 0) continue;
     if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option " + std::string(arg));
@@ -82,13 +98,22 @@ int main(int argc, char** argv) {
     have_dir = true;
   }
   if (!have_dir) dir = ".";
+  std::optional<wavefft::measures::Unit> unit;
+  if (!unit_word.empty()) {
+    unit = wavefft::measures::parse_unit(unit_word);
+    if (!unit) return usage_error("--unit " + unit_word + ": not one of g, gal, m_s2, mm_s2");
+  }
   if (out.empty()) out = (std::filesystem::path(dir) / "report.html").string();
 
   try {
-    const auto run = wavefft::report::read_run(dir, wave);
-    const auto analysis = wavefft::report::analyse(run);
-    const std::string page =
-        wavefft::report::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION);
+    namespace wr = wavefft::report;
+    const auto run = wr::read_run(dir, wave);
+    const auto analysis = wr::analyse(run);
+    const std::optional<wr::InputRecord> record =
+        input.empty() ? wr::find_input_record(dir, run.input, {run.wave_path, out})
+                      : std::optional<wr::InputRecord>(wr::read_input_record(dir, input, run.input));
+    const auto motion = wr::analyse_motion(run, analysis, unit, record);
+    const std::string page = wr::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION, motion);
     std::ofstream file(out, std::ios::binary | std::ios::trunc);
     if (!file) {
       std::cerr << "wavefft-report: " << out << ": cannot be written\n";
@@ -100,8 +125,8 @@ int main(int argc, char** argv) {
       std::cerr << "wavefft-report: " << out << ": write error\n";
       return 1;
     }
-    std::cout << "wrote " << out << " (" << analysis.warnings.size()
-              << (analysis.warnings.size() == 1 ? " warning)\n" : " warnings)\n");
+    const std::size_t warnings = analysis.warnings.size() + motion.warnings.size();
+    std::cout << "wrote " << out << " (" << warnings << (warnings == 1 ? " warning)\n" : " warnings)\n");
   } catch (const wavefft::report::FileError& e) {
     std::cerr << "wavefft-report: " << e.what() << "\n";
     return 1;

@@ -177,6 +177,10 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
       y_hi += pad;
     }
   }
+  if (plot.x_range && plot.x_range->second > plot.x_range->first && (!ax.log || plot.x_range->first > 0.0)) {
+    x_lo = plot.x_range->first;
+    x_hi = plot.x_range->second;
+  }
   widen(x_lo, x_hi, ax.log);
   widen(y_lo, y_hi, ay.log);
   ax.lo = x_lo;
@@ -240,7 +244,7 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
     if (thin.empty()) continue;
     total_points += thin.size();
     body += "<polyline class=\"trace\" clip-path=\"url(#" + id + "-clip)\" stroke=\"" + escape_xml(tr.colour) +
-            "\" points=\"";
+            (tr.dashed ? "\" stroke-dasharray=\"5 3" : "") + "\" points=\"";
     for (std::size_t i = 0; i < thin.size(); ++i) {
       if (i) body += ' ';
       body += fmt("%.1f", thin[i].x) + "," + fmt("%.1f", thin[i].y);
@@ -259,6 +263,18 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
   s += "<defs><clipPath id=\"" + id + "-clip\"><rect x=\"" + fmt("%.1f", ax.p0) + "\" y=\"" + fmt("%.1f", ay.p1) +
        "\" width=\"" + fmt("%.1f", ax.p1 - ax.p0) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"/></clipPath></defs>";
   s += "<text class=\"title\" x=\"" + fmt("%.1f", ax.p0) + "\" y=\"14\">" + escape_xml(plot.title) + "</text>";
+  // Legend, right to left from the right edge; about 6 pixels per letter.
+  // labels "comp3", "RotD50" -> "RotD50" ends at the right edge, "comp3"
+  // 46 pixels left of it (6 letters of 6 pixels, and a gap of 10).
+  {
+    double right = w - kRight;
+    for (auto tr = traces.rbegin(); tr != traces.rend(); ++tr) {
+      if (tr->label.empty()) continue;
+      s += "<text class=\"legend\" x=\"" + fmt("%.1f", right) + "\" y=\"14\" text-anchor=\"end\" style=\"fill:" +
+           escape_xml(tr->colour) + "\">" + escape_xml(tr->label) + "</text>";
+      right -= 6.0 * static_cast<double>(tr->label.size()) + 10.0;
+    }
+  }
   s += body;
   s += "<rect class=\"frame\" x=\"" + fmt("%.1f", ax.p0) + "\" y=\"" + fmt("%.1f", ay.p1) + "\" width=\"" +
        fmt("%.1f", ax.p1 - ax.p0) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"/>";

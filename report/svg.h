@@ -37,8 +37,13 @@ std::vector<double> log_ticks(double lo, double hi, int max_ticks);
 std::string tick_label(double v);
 
 struct Trace {
+  Trace() = default;
+  Trace(std::vector<Point> points_, std::string colour_, std::string label_ = {}, bool dashed_ = false)
+      : points(std::move(points_)), colour(std::move(colour_)), label(std::move(label_)), dashed(dashed_) {}
   std::vector<Point> points;
   std::string colour;
+  std::string label;    // shown in the legend at the top right; none when empty
+  bool dashed = false;  // drawn with dashes (a derived curve beside measured ones)
 };
 
 struct Plot {
@@ -53,13 +58,18 @@ struct Plot {
   /// Dashed vertical line and its tooltip.
   std::optional<double> marker;
   std::string marker_label;
+  /// Fixed x range, instead of the data's range rounded out to whole
+  /// decades on a logarithmic axis (points outside it are clipped).
+  std::optional<std::pair<double, double>> x_range;
   /// Decades shown below the largest value on a logarithmic y axis; smaller
   /// values are drawn on the lower edge.
   double log_y_decades = 7.0;
 };
 
 /// Renders one plot as a complete <svg> element. Traces are thinned to at
-/// most two points per pixel column of the plotting area.
+/// most two points per pixel column of the plotting area. The labels of the
+/// traces that have one are written right-aligned on the title line, each
+/// in its trace's colour.
 std::string render_plot(const Plot& plot, const std::vector<Trace>& traces);
 
 }  // namespace wavefft::report

@@ -1,8 +1,11 @@
 #!/bin/sh
 # The report page in a real browser: runs wavefft on the generated sample
-# record, makes the page with wavefft-report, opens it in headless Chromium
-# and checks that all nine plots were laid out at full size with their
-# traces drawn, and that a screenshot of the page holds a picture.
+# record (band-pass, no integration, so the result is still an acceleration),
+# makes the page with wavefft-report, opens it in headless Chromium and
+# checks that all eleven plots were laid out at full size with their traces
+# drawn (one in each of the nine plots of the records and spectra, four in
+# each of the two response-spectrum plots), and that a screenshot of the
+# page holds a picture.
 #
 #   browser_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT ENSURE_TOOLS
 #
@@ -31,7 +34,7 @@ work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-browser.XXXXXX")
 trap 'rm -rf "$work"' EXIT
 cd "$work"
 "$make_sample" sample.txt
-printf 'sample.txt\n0\n1\n0.1 0.2 20 25\n1\n0\n1\nvel.csv\n\n' | "$wavefft" >console.txt
+printf 'sample.txt\n0\n1\n0.1 0.2 20 25\n0\n0\n1\nacc.csv\n\n' | "$wavefft" >console.txt
 "$report" --out report.html . >/dev/null
 
 # A copy of the page with a probe at the end: it writes the laid-out size of
@@ -74,13 +77,21 @@ fail() {
 grep -q 'data-probe="done"' dom.html || fail "the probe script did not run"
 boxes=$(grep -o 'data-box="[0-9]*x[0-9]*"' dom.html | sed 's/data-box="\(.*\)"/\1/')
 count=$(printf '%s\n' "$boxes" | grep -c x || true)
-[ "$count" -eq 9 ] || fail "expected 9 plots laid out, found $count"
+[ "$count" -eq 11 ] || fail "expected 11 plots laid out, found $count"
 for box in $boxes; do
   w=${box%x*} h=${box#*x}
   [ "$w" -gt 100 ] && [ "$h" -gt 100 ] || fail "a plot was laid out at ${w}x${h} pixels"
 done
 drawn=$(grep -o 'data-drawn="[0-9]*"' dom.html | grep -c 'data-drawn="1"' || true)
 [ "$drawn" -eq 9 ] || fail "expected a drawn trace in each of 9 plots, found $drawn"
+# The response spectra: comp1 to comp3 and RotD50 in each.
+for id in psa-input psa-processed; do
+  tag=$(grep -o "<svg [^>]*id=\"$id\"[^>]*>" dom.html || true)
+  case $tag in
+  *'data-drawn="4"'*) ;;
+  *) fail "$id: expected 4 drawn traces: ${tag:-no such plot}" ;;
+  esac
+done
 # A blank page of this size compresses to a few kilobytes.
 size=$(wc -c <shot.png)
 [ "$size" -gt 30000 ] || fail "the screenshot is only $size bytes"
@@ -90,4 +101,4 @@ if [ "$fails" -ne 0 ]; then
   echo "$fails checks failed; plot boxes: $(echo $boxes)"
   exit 1
 fi
-echo "9 plots rendered ($(echo $boxes)), screenshot $size bytes"
+echo "11 plots rendered ($(echo $boxes)), screenshot $size bytes"

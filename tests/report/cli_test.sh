@@ -71,6 +71,15 @@ call "$report" a b
 call "$report" --out
 [ "$rc" -eq 2 ] || fail "wavefft-report --out: exit status $rc"
 grep -q 'needs a value' err.txt || fail "wavefft-report --out: message '$(cat err.txt)'"
+# --unit takes one of four words; anything else is refused before any file is read.
+call "$report" --unit furlong_s2 no-such-folder
+[ "$rc" -eq 2 ] || fail "wavefft-report --unit furlong_s2: exit status $rc"
+[ "$(cat err.txt)" = "wavefft-report: --unit furlong_s2: not one of g, gal, m_s2, mm_s2 (try wavefft-report --help)" ] ||
+  fail "wavefft-report --unit furlong_s2: message '$(cat err.txt)'"
+call "$report" --input
+[ "$rc" -eq 2 ] || fail "wavefft-report --input: exit status $rc"
+call "$report" --help
+grep -q -- '--unit U' out.txt && grep -q -- '--input FILE' out.txt || fail "wavefft-report --help does not list --unit and --input"
 
 if [ "$fails" -ne 0 ]; then
   echo "$fails checks failed"

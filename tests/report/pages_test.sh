@@ -1,8 +1,9 @@
 #!/bin/sh
 # wavefft-report on real runs of wavefft: generated records processed with
 # different answers, and the warnings each page must (and must not) give;
-# then the failures of wavefft-report itself (missing files, two waveform
-# files, a page that cannot be written).
+# the unit, the measures and the response spectra; then the failures of
+# wavefft-report itself (missing files, two waveform files, a page that
+# cannot be written, an --input file that is not the run's input).
 #
 #   pages_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT
 set -eu
@@ -58,10 +59,58 @@ done
 # Self-contained: nothing is fetched from elsewhere.
 if grep -Eq '(src|href)=' sound/report.html; then fail "sound: the page refers to other files"; fi
 
-# No filter, no operation, every 4th sample: the spectrum above 12.5 Hz aliases.
+# The record sits in the parent folder: no unit, so no measures, and one
+# line that says how to give the unit.
+grep -q '<p class="no-unit">' sound/report.html || fail "sound: no line about the missing unit"
+grep -q '<td>none found in the folder (name it with --input FILE)</td>' sound/report.html ||
+  fail "sound: the input record row"
+if grep -q 'class="measures"' sound/report.html; then fail "sound: a table of measures without a unit"; fi
+# With --unit g: the input's measures (from fort.99) and its response
+# spectra; none for the processed record, a velocity.
+"$report" --unit g --out unit.html sound >/dev/null || fail "--unit g failed"
+grep -q '<td>g (from --unit)</td>' unit.html || fail "--unit g: the unit row"
+grep -q '<td class="name">input (fort.99)</td>' unit.html || fail "--unit g: no input measures from fort.99"
+grep -q 'id="psa-input"' unit.html || fail "--unit g: no response spectra of the input"
+if grep -q 'psa-processed\|data-record="processed"' unit.html; then fail "--unit g: measures of a velocity"; fi
+# A record that is not the run's input: exit 1, and what disagrees.
+if "$report" --input ../pow2.txt --out no.html sound >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "--input of another record: exit status $rc"
+grep -q 'pow2.txt line 4099: the file holds 4096 samples but fort.99 6000 records: not the input of this run' err.txt ||
+  fail "--input of another record: message '$(cat err.txt)'"
+
+# The record in the run folder, no operation: measures and spectra of the
+# input and of the processed acceleration, the unit from the header. The
+# PGA of comp1 is the largest |value| of the record's second column (g).
+mkdir here
+cp sample.txt here/
+(cd here && { printf 'sample.txt\n0\n1\n0.1 0.2 20 25\n0\n0\n0\nacc.csv\n\n'; } | "$wavefft" >console.txt &&
+  "$report" >report.out 2>report.err) || fail "here: wavefft or wavefft-report failed: $(cat here/report.err)"
+expect_warnings here ""
+grep -q '<td>sample.txt (found in the folder)</td>' here/report.html || fail "here: the input file was not found"
+grep -q '<td>g (from the header of sample.txt)</td>' here/report.html || fail "here: the unit row"
+pga=$(awk 'NR > 2 { v = $2 < 0 ? -$2 : $2; if (v > m) m = v } END { printf "%.4g", m }' sample.txt)
+grep -q "<tr data-record=\"input\" data-comp=\"1\"><td class=\"name\">input (sample.txt)</td><td class=\"name\">comp1</td><td>$pga</td>" here/report.html ||
+  fail "here: the PGA of comp1 is not $pga g"
+grep -q 'data-record="processed" data-comp="3"' here/report.html || fail "here: no measures of the processed record"
+for id in psa-input psa-processed; do
+  grep -q "id=\"$id\"" here/report.html || fail "here: no plot $id"
+done
+
+# No filter, no operation, every 4th sample: the spectrum above 12.5 Hz
+# aliases, and the double integral of the raw input drifts.
 run alias sample.txt 0 0 0 0 3 acc.csv
-expect_warnings alias "aliasing"
+expect_warnings alias "aliasing drift"
 grep -q 'up to 12.5 Hz only' alias/report.html || fail "alias: the new Nyquist frequency is not named"
+grep -q 'The double integral of the input acceleration (fort.99) grows steadily to the end of the record' alias/report.html ||
+  fail "alias: the drift warning does not say what drifts"
+grep -q 'so filter before integrating' alias/report.html || fail "alias: the drift warning gives no advice"
+
+# A velocity with an offset: its integral grows to the end of the record.
+awk 'NR <= 2 { print; next } { $2 += 0.005; print }' sample.txt >offset.txt
+run offset offset.txt 0 0 1 0 0 vel.csv
+expect_warnings offset "drift low-lines"
+grep -q 'The integral of the processed velocity (vel.csv) grows steadily.* in comp1\.' offset/report.html ||
+  fail "offset: the drift warning does not name comp1"
 
 # The same keeping every 2nd sample and cutting at 20 Hz: nothing aliases.
 run noalias sample.txt 0 1 "0 0 18 20" 0 0 1 acc.csv

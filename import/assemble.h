@@ -1,0 +1,102 @@
+// Component assembly of wavefft-import: from the channels of every file
+// given, the three components of one record, in one unit, on one time grid.
+//
+// Steps, in this order (assemble() stops at the first failure):
+//  1. Station check: every file that holds channels and names a station must
+//     name the same one (compared without case and blanks), else mixed_files.
+//  2. Factors. A channel in raw counts with a seed_id takes the StationXML
+//     ResponseEpoch (from any file) with the same seed_id whose epoch
+//     [start_ns, end_ns] holds the channel's start (the first such epoch;
+//     without a start, the first epoch of that seed_id): every value is
+//     divided by the sensitivity (a negative one flips the sign), the unit
+//     becomes the epoch's input_unit, which must be an acceleration unit
+//     (else no_factor), and the epoch's azimuth and dip replace the
+//     channel's: dip -90 (up) or +90 (down) makes it vertical, any other dip
+//     horizontal at the azimuth. Counts with no such epoch: no_factor.
+//     Unit::none takes --source-unit, else no_unit. Either refusal only
+//     counts when the channel is chosen in step 4 (the first such chosen
+//     channel in file order is reported).
+//  3. Candidates: with --channels, exactly the channels named there (by name
+//     or seed_id; a name that matches nothing: bad_channels); otherwise every
+//     surface channel (Channel::surface) of every file.
+//  4. Choice. Value 11: the first vertical candidate in file order (none:
+//     zeros with --zero-vertical, else no_vertical). Values 1 and 2: the two
+//     horizontal candidates ranked first (fewer than two: too_few_horizontals).
+//     When every horizontal candidate has an azimuth the rank is the angular
+//     distance to north, min(az, 360 - az), ties to the smaller azimuth
+//     (45 before 315), and value 2 is the first in rank not parallel to
+//     value 1 (none: too_few_horizontals); otherwise the order in the files.
+//  5. Sampling: the chosen dt values must be finite, positive and equal
+//     within a relative 1e-9 (|a - b| <= 1e-9 * max(a, b)), else
+//     mismatched_dt; the record takes value 1's dt. Every sample must be
+//     finite (else malformed).
+//  6. Alignment. When every chosen data component has a start_ns, each is
+//     cut to the span they all cover: the leading samples before the latest
+//     start are dropped (round((latest - start) / dt) of them), and none may
+//     be left (no_overlap). Otherwise they start together.
+//  7. Length: all are cut to the shortest (default) or padded with zeros to
+//     the longest (--pad); either way a note names the counts when they
+//     differed. A --zero-vertical value 11 is zeros of the final length.
+//  8. Units: the output unit is --unit, else value 1's unit. A value moves
+//     between units by one operation with the exact decimal ratio: towards
+//     the smaller unit it is multiplied (g -> gal: x 980.665, m_s2 -> gal:
+//     x 100, gal -> mm_s2: x 10), towards the larger it is divided
+//     (gal -> g: / 980.665, gal -> m_s2: / 100).
+//
+// assemble() consumes `files`: factors are applied in place and the chosen
+// channels' samples are moved into the Record.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "import/record.h"
+
+namespace wavefft::import {
+
+/// What the command line says about assembly.
+struct AssembleOptions {
+  std::optional<Unit> unit;           // --unit: output unit (acceleration units only)
+  std::optional<Unit> source_unit;    // --source-unit: unit of channels that state none
+  std::vector<std::string> channels;  // --channels: the only candidates, by name or seed_id
+  bool pad = false;                   // --pad: pad to the longest instead of trimming
+  bool zero_vertical = false;         // --zero-vertical: value 11 all zeros when no vertical
+};
+
+/// One chosen component.
+struct Component {
+  std::string name;  // the channel's name ("HNE", "67"); "zero" for a --zero-vertical
+  std::string file;  // the file it came from; empty for a --zero-vertical
+  std::vector<double> values;  // in Record::unit, on the record's grid
+};
+
+/// The record that the writer lays out.
+struct Record {
+  std::string event;    // from the first file that names one
+  std::string station;  // likewise
+  Unit unit = Unit::g;  // an acceleration unit
+  double dt = 0.0;      // s, finite and positive
+  std::array<Component, 3> components;  // values 1, 2 and 11; equal lengths
+  std::vector<std::string> notes;       // for standard error, without the "note: " prefix
+};
+
+/// The word for `u` on the command line and in the output header:
+/// "g", "gal", "m_s2", "mm_s2", "counts", "none".
+const char* unit_word(Unit u);
+/// The acceleration unit that `word` names ("g", "gal", "m_s2", "mm_s2"),
+/// or nothing.
+std::optional<Unit> parse_unit(const std::string& word);
+
+/// `value` in unit `from` expressed in unit `to` (both acceleration units),
+/// by the one multiplication or division of step 8 above.
+double convert_unit(double value, Unit from, Unit to);
+
+/// Steps 1 to 8 above on `files` (in the order given on the command line).
+/// On success fills `out` and returns ok; otherwise returns the failure with
+/// the file it concerns (the first file when it concerns them all). Either
+/// way `files` is left in an unspecified state.
+Problem assemble(std::vector<FileContents>& files, const AssembleOptions& options, Record& out);
+
+}  // namespace wavefft::import

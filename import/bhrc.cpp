@@ -1,0 +1,132 @@
+// BHRC (Iran) Volume 1: uncorrected acceleration, all channels in one file.
+// Each channel is 13 text lines ("* VOL1DS FILE:  5529/01", "Origin Time :
+// 2012/08/11   12:23:16", the channel's name "L" alone on line 5, "...
+// Azimuth L 106   T 196", "NO. OF POINTS =   9472      DURATION =
+// 47.360", "UNITS ARE SECONDS AND G/10"), 7 lines of integer header, 7
+// lines of real header, the samples (evenly spaced values, blank
+// separated), and a line "/&" that ends the channel.
+//
+// "G/10" means tenths of g: each number is multiplied by 0.1 and the unit is
+// g. DURATION is the number of points times dt (47.360 = 9472 x 0.005), so
+// dt = text::interval_from_span(DURATION, points). The horizontals take
+// their azimuth from the "Azimuth" list by name; "V" is the vertical. Only
+// the origin time is given (with no time zone), so no absolute start is set.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "import/formats.h"
+#include "import/textscan.h"
+
+namespace wavefft::import {
+
+namespace {
+
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
+  return Problem{status, file, line, std::move(text)};
+}
+
+constexpr std::size_t kTextLines = 13;
+constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
+
+/// "Azimuth L 106   T 196" and name "T" -> 196; nullopt when the name is not listed.
+std::optional<double> listed_azimuth(std::string_view line, std::string_view name) {
+  const std::size_t at = text::find_nocase(line, "Azimuth");
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::vector<std::string_view> words = text::split_words(line.substr(at + 7));
+  for (std::size_t k = 0; k + 1 < words.size(); ++k) {
+    if (words[k] == name) {
+      const std::optional<text::Orientation> o = text::parse_orientation(words[k + 1]);
+      if (o && o->azimuth) return o->azimuth;
+    }
+  }
+  return std::nullopt;
+}
+
+}  // namespace
+
+bool is_bhrc(std::string_view head) { return head.starts_with("* VOL1DS FILE:"); }
+
+Problem read_bhrc(std::string_view bytes, const std::string& file, FileContents& out) {
+  text::Lines lines(bytes);
+  std::string_view line;
+  bool any = false;
+  while (true) {
+    while (lines.peek(line) && text::trim(line).empty()) lines.next(line);
+    if (lines.at_end()) break;
+    std::string_view t[kTextLines];
+    for (std::size_t k = 0; k < kTextLines; ++k) {
+      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's text header", Status::truncated);
+      t[k] = line;
+    }
+    const std::size_t first = lines.number() - kTextLines + 1;
+    if (!t[0].starts_with("* VOL1DS FILE:")) {
+      return fail(file, first, "a channel does not start with \"* VOL1DS FILE:\": " + text::quoted(t[0]));
+    }
+    Channel ch;
+    ch.file = file;
+    // "L" -> azimuth from "Azimuth L 106"; "V" -> vertical
+    ch.name = std::string(text::trim(t[4]));
+    const std::optional<text::Orientation> o = text::parse_orientation(ch.name);
+    if (o && o->vertical) {
+      ch.vertical = true;
+    } else {
+      ch.azimuth = listed_azimuth(t[7], ch.name);
+      if (!ch.azimuth && o) ch.azimuth = o->azimuth;
+    }
+    if (ch.name.empty()) return fail(file, first + 4, "the channel has no name on its fifth line");
+
+    const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
+    const std::optional<long long> n = text::parse_integer(count_text);
+    if (!n || *n < 1 || *n > 100000000) {
+      return fail(file, first + 10, "NO. OF POINTS is not a count from 1 to 100000000: " + text::quoted(count_text));
+    }
+    const std::string_view duration_text = text::word_after(t[10], "DURATION =");
+    const std::optional<double> duration = text::parse_number(duration_text);
+    if (!duration || !(*duration > 0.0) || !(*duration < 1e7)) {
+      return fail(file, first + 10, "DURATION is not a positive length: " + text::quoted(duration_text));
+    }
+    ch.dt = text::interval_from_span(*duration, static_cast<double>(*n));
+    // "UNITS ARE SECONDS AND G/10" -> factor 0.1, g
+    const std::string_view unit = text::word_after(t[11], "AND");
+    if (unit == "G/10") {
+      ch.factor = 0.1;
+      ch.factor_text = "G/10";
+    } else if (unit != "G") {
+      return fail(file, first + 11, "the units are not SECONDS AND G/10 or G: " + text::quoted(t[11]));
+    }
+    ch.unit = Unit::g;
+
+    for (std::size_t k = 0; k < kNumberLines; ++k) {
+      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's number header", Status::truncated);
+      for (const std::string_view w : text::split_words(line)) {
+        if (!text::parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + text::quoted(w));
+      }
+    }
+    if (Problem p = text::read_free_block(lines, static_cast<std::size_t>(*n), ch.factor, true, file, ch.values); !p.ok()) {
+      return p;
+    }
+    if (!lines.next(line) || !line.starts_with("/&")) {
+      return fail(file, lines.number(), "the channel's " + std::to_string(*n) + " values are not followed by \"/&\"");
+    }
+
+    if (!any) {
+      out.format = "BHRC Volume 1";
+      // "Origin Time : 2012/08/11   12:23:16" -> "2012/08/11   12:23:16"
+      const std::size_t colon = t[2].find(':');
+      out.event = std::string(text::trim(colon == std::string_view::npos ? t[2] : t[2].substr(colon + 1)));
+      // "* VOL1DS FILE:  5529/01" -> 5529
+      const std::string_view id = text::word_after(t[0], "FILE:");
+      out.station = std::string(id.substr(0, id.find('/')));
+    }
+    ch.order = out.channels.size();
+    out.channels.push_back(std::move(ch));
+    any = true;
+  }
+  if (!any) return fail(file, lines.number(), "the file holds no channel");
+  return {};
+}
+
+}  // namespace wavefft::import

@@ -1,0 +1,280 @@
+// The CSMIP/CGS Volume 1 and Volume 2 reader of wavefft-import, for the
+// current mixed-case layout and the older all-caps CDMG layout.
+//
+// A file holds every channel of one station, one after the other. Each
+// channel has text lines (among them "Station No. 89146 ...", the station
+// name on the next line, "Start time:  2/13/12, 21:06:45.0 UTC (GPS)" or
+// "TRIGGER TIME: 05/02/83, 16:42:48.2 PDT", and "Chan  1: 360 Deg" with the
+// event line after it), integer and real headers, then its data blocks:
+//   Volume 1: "13200 Accelerogram points at 200 pts/sec in units of g .
+//             Format: (8f9.6)";
+//   Volume 2: "12000 points of accel data equally spaced at  .005 sec, in
+//             cm/sec2. (8f10.6)", then the same for veloc and displ;
+//   older Volume 2: "3251 POINTS OF ACCEL DATA EQUALLY SPACED AT  .020 SEC.
+//             (UNITS: CM/SEC/SEC)" with no format: its values are 8 to a
+//             line, 10 characters each.
+// and "/&  ----------  End of Data for Channel  1  ----------".
+//
+// The reader walks the lines once. Lines of values (no letter other than
+// an exponent letter) outside an acceleration block are passed over, which
+// is how velocity and displacement blocks are skipped. Only acceleration
+// blocks become channels.
+//
+// Start time: a Volume 1 holds the whole record, so its first sample is at
+// the printed start time; a Volume 2 is cut by its processing and the file
+// does not say where its first sample lies, so it gets no start_ns. Times
+// in PDT (UTC-7) and PST (UTC-8) are converted to UTC; any other zone word
+// than UTC/GMT leaves start_ns unset. A two-digit year takes its century
+// from a four-digit year with the same last two digits in the file's text
+// lines ("Mon Feb 13, 2012"); with none, start_ns stays unset.
+#include <cctype>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "import/fixedvol.h"
+#include "import/formats.h"
+#include "import/textscan.h"
+
+namespace wavefft::import {
+
+namespace {
+
+using fixedvol::after;
+using fixedvol::first_word;
+using fixedvol::malformed;
+using text::Lines;
+using text::quoted;
+using text::trim;
+
+/// "Chan  1: 360 Deg   Location: Roof" -> number 1, "360 Deg", "Roof".
+struct ChanLine {
+  long long number = 0;
+  std::string orientation, location;
+};
+std::optional<ChanLine> chan_line(std::string_view line) {
+  if (!text::starts_with_nocase(line, "Chan")) return std::nullopt;
+  const std::size_t colon = line.find(':');
+  if (colon == std::string_view::npos) return std::nullopt;
+  const std::optional<long long> n = text::parse_integer(line.substr(4, colon - 4));
+  if (!n) return std::nullopt;
+  ChanLine c;
+  c.number = *n;
+  std::string_view rest = line.substr(colon + 1);
+  const std::size_t loc = text::find_nocase(rest, "Location:");
+  if (loc != std::string_view::npos) {
+    c.location = std::string(trim(rest.substr(loc + 9)));
+    rest = rest.substr(0, loc);
+  }
+  c.orientation = std::string(trim(rest));
+  return c;
+}
+
+/// A four-digit year 1900..2099 in `line` whose last two digits are `yy`.
+std::optional<long long> year_with(std::string_view line, long long yy) {
+  for (std::size_t i = 0; i + 4 <= line.size(); ++i) {
+    const bool edge_before = i == 0 || !std::isdigit(static_cast<unsigned char>(line[i - 1]));
+    const bool edge_after = i + 4 == line.size() || !std::isdigit(static_cast<unsigned char>(line[i + 4]));
+    if (!edge_before || !edge_after) continue;
+    const std::optional<long long> y = text::parse_integer(line.substr(i, 4));
+    if (y && *y >= 1900 && *y <= 2099 && *y % 100 == yy && line[i] != '+' && line[i] != '-' && line[i] != ' ') return y;
+  }
+  return std::nullopt;
+}
+
+/// "2/13/12, 21:06:45.0 UTC (GPS)" -> the fields and the zone offset, or
+/// nullopt when any is missing. The century is left for the caller.
+struct StartTime {
+  long long month = 0, day = 0, yy = 0, hour = 0, minute = 0;
+  double second = 0.0;
+  int offset_minutes = 0;
+};
+std::optional<StartTime> parse_start(std::string_view t) {
+  // Split at '/', ',', ':' and blanks: "2","13","12","21","06","45.0","UTC".
+  std::string_view parts[8];
+  std::size_t k = 0, i = 0;
+  while (i < t.size() && k < 8) {
+    while (i < t.size() && (t[i] == '/' || t[i] == ',' || t[i] == ':' || t[i] == ' ')) ++i;
+    const std::size_t s = i;
+    while (i < t.size() && t[i] != '/' && t[i] != ',' && t[i] != ':' && t[i] != ' ') ++i;
+    if (i > s) parts[k++] = t.substr(s, i - s);
+  }
+  if (k < 7) return std::nullopt;
+  StartTime st;
+  const auto mo = text::parse_integer(parts[0]), d = text::parse_integer(parts[1]), y = text::parse_integer(parts[2]),
+             h = text::parse_integer(parts[3]), mi = text::parse_integer(parts[4]);
+  const auto s = text::parse_number(parts[5]);
+  if (!mo || !d || !y || !h || !mi || !s || *y < 0 || *y > 99) return std::nullopt;
+  const std::string_view zone = parts[6];
+  auto is = [&](std::string_view w) { return zone.size() == w.size() && text::starts_with_nocase(zone, w); };
+  if (is("UTC") || is("GMT")) st.offset_minutes = 0;
+  else if (is("PDT")) st.offset_minutes = -7 * 60;
+  else if (is("PST")) st.offset_minutes = -8 * 60;
+  else return std::nullopt;
+  st.month = *mo;
+  st.day = *d;
+  st.yy = *y;
+  st.hour = *h;
+  st.minute = *mi;
+  st.second = *s;
+  return st;
+}
+
+/// A data block line, Volume 1 or 2, or nullopt when the line is not one.
+struct BlockHead {
+  bool acceleration = false;
+  bool volume1 = false;
+  std::string_view count_text, interval_text, unit_text;
+  std::optional<text::FixedFormat> format;
+};
+std::optional<BlockHead> block_head(std::string_view line) {
+  BlockHead b;
+  if (const auto v1 = after(line, "Accelerogram points at")) {
+    // " 13200 Accelerogram points at 200 pts/sec in units of g .      Format: (8f9.6)"
+    b.acceleration = b.volume1 = true;
+    b.count_text = first_word(line);
+    b.interval_text = first_word(*v1);
+    if (const auto u = after(*v1, "units of")) b.unit_text = first_word(*u);
+    if (const auto f = after(line, "Format")) b.format = text::parse_fixed_format(*f);
+    return b;
+  }
+  const std::size_t at = text::find_nocase(line, "points of ");
+  if (at == std::string_view::npos) return std::nullopt;
+  const std::string_view what = line.substr(at + 10);
+  const bool accel = text::starts_with_nocase(what, "accel data");
+  if (!accel && !text::starts_with_nocase(what, "veloc data") && !text::starts_with_nocase(what, "displ data")) {
+    return std::nullopt;
+  }
+  b.acceleration = accel;
+  b.count_text = first_word(line);
+  if (const auto dt = after(what, "spaced at")) b.interval_text = first_word(*dt);
+  if (const auto old_unit = after(what, "(UNITS:")) {
+    // "(UNITS: CM/SEC/SEC)": the older layout, 8 values of 10 characters.
+    b.unit_text = trim(old_unit->substr(0, old_unit->find(')')));
+    b.format = text::FixedFormat{8, 10, 'F'};
+  } else {
+    // "sec, in cm/sec2. (8f10.6)" -> "cm/sec2.", (8f10.6).
+    if (const auto u = after(what, "sec, in ")) b.unit_text = first_word(*u);
+    if (const std::size_t open = what.rfind('('); open != std::string_view::npos) {
+      b.format = text::parse_fixed_format(what.substr(open));
+    }
+  }
+  return b;
+}
+
+}  // namespace
+
+bool is_csmip(std::string_view head) {
+  // Volume 1: "Uncorrected Accelerogram Data ..."; Volume 2: "Corrected
+  // accelerogram ..." then "Uncorrected Accelerogram Data ..." (either case).
+  // Other Volume 1 layouts open with the same words (RENADIC), so a block
+  // line of this layout must follow within the head: "13200 Accelerogram
+  // points at ..." (line 28 of a Volume 1) or "12000 points of instrument-
+  // and baseline-corrected ..." (line 16 of a Volume 2).
+  Lines lines(head);
+  std::string_view first, second;
+  if (!lines.next(first)) return false;
+  const bool opens = text::starts_with_nocase(first, "Uncorrected Accelerogram Data") ||
+                     (text::starts_with_nocase(first, "Corrected accelerogram") && lines.next(second) &&
+                      text::starts_with_nocase(second, "Uncorrected Accelerogram Data"));
+  return opens && (text::find_nocase(head, "Accelerogram points at") != std::string_view::npos ||
+                   text::find_nocase(head, "points of instrument-") != std::string_view::npos);
+}
+
+Problem read_csmip(std::string_view bytes, const std::string& file, FileContents& out) {
+  Lines lines(bytes);
+  std::string_view line;
+  std::optional<ChanLine> chan;
+  bool event_next = false;
+  bool volume1 = false, volume2 = false;
+  bool old_layout = false;
+  std::string station_no, station_name;
+  bool station_name_next = false;
+  std::optional<StartTime> start;
+  std::optional<long long> century_year;
+  std::size_t order = 0;
+  while (lines.next(line)) {
+    if (!fixedvol::has_word_letter(line)) continue;  // values outside an acceleration block
+    if (lines.number() == 1) {
+      // The older layout prints no lower-case letter.
+      old_layout = true;
+      for (const char ch : line) old_layout = old_layout && !(ch >= 'a' && ch <= 'z');
+    }
+    if (station_name_next) {
+      // "Willow Creek                              CGS" -> "Willow Creek".
+      const std::string_view t = trim(line);
+      station_name = std::string(trim(t.substr(0, std::min(t.find("  "), t.size()))));
+      station_name_next = false;
+    }
+    if (event_next) {
+      if (out.event.empty()) out.event = std::string(trim(line));
+      event_next = false;
+    }
+    if (station_no.empty() && text::starts_with_nocase(line, "Station No.")) {
+      station_no = std::string(first_word(line.substr(11)));
+      station_name_next = true;
+      continue;
+    }
+    if (!start && out.start_text.empty()) {
+      std::optional<std::string_view> t = after(line, "Start time:");
+      if (!t) t = after(line, "TRIGGER TIME:");
+      if (t) {
+        out.start_text = std::string(trim(*t));
+        start = parse_start(trim(*t));
+      }
+    }
+    if (start && !century_year) century_year = year_with(line, start->yy);
+    if (const std::optional<ChanLine> c = chan_line(line)) {
+      if (!chan || chan->number != c->number) event_next = true;
+      chan = c;
+      continue;
+    }
+    const std::optional<BlockHead> b = block_head(line);
+    if (!b || !b->acceleration) continue;
+    // An acceleration block: "13200 Accelerogram points at 200 pts/sec ...".
+    const std::size_t at = lines.number();
+    if (!chan) return malformed(file, at, "an acceleration block before any \"Chan  N:\" line");
+    const std::optional<double> n = text::parse_number(b->count_text);
+    const std::optional<std::size_t> count = n ? fixedvol::sample_count(*n) : std::nullopt;
+    if (!count) return malformed(file, at, "the point count is not a count up to 100000000: " + quoted(b->count_text));
+    const std::optional<double> interval = text::parse_number(b->interval_text);
+    if (!interval || !(*interval > 0.0 && *interval < 1e6)) {
+      return malformed(file, at, std::string(b->volume1 ? "the sampling rate" : "the sampling interval") +
+                                     " is not a positive number: " + quoted(b->interval_text));
+    }
+    const std::optional<Unit> unit = fixedvol::unit_from_text(b->unit_text);
+    if (!unit) return malformed(file, at, "unknown unit " + quoted(b->unit_text));
+    if (!b->format) return malformed(file, at, "the block line gives no value format such as (8f10.6): " + quoted(trim(line)));
+    Channel c;
+    c.file = file;
+    c.name = chan->orientation;
+    c.order = order++;
+    if (const std::optional<text::Orientation> o = fixedvol::orientation_of(chan->orientation)) {
+      c.vertical = o->vertical;
+      c.azimuth = o->azimuth;
+    }
+    // No Location, "Ground" or "Free field" -> free field; "Roof" -> not.
+    c.surface = chan->location.empty() || text::starts_with_nocase(chan->location, "ground") ||
+                text::starts_with_nocase(chan->location, "free");
+    // Volume 1 gives a rate: 200 pts/sec -> 1.0 / 200.0 s.
+    c.dt = b->volume1 ? 1.0 / *interval : *interval;
+    c.unit = *unit;
+    (b->volume1 ? volume1 : volume2) = true;
+    if (b->volume1 && start) {
+      // Look ahead no further: the text lines before the block hold the year.
+      if (century_year) {
+        c.start_ns = fixedvol::civil_to_ns(*century_year, start->month, start->day, start->hour, start->minute,
+                                           start->second, start->offset_minutes);
+      }
+    }
+    Problem p = text::read_fixed_block(lines, *b->format, *count, 1.0, true, file, c.values);
+    if (!p.ok()) return fixedvol::in_block(std::move(p), "Chan " + std::to_string(chan->number) + " acceleration");
+    out.channels.push_back(std::move(c));
+  }
+  if (out.channels.empty()) return malformed(file, lines.number(), "no acceleration block in the file");
+  out.format = std::string(old_layout ? "CDMG" : "CSMIP/CGS") + (volume1 && !volume2 ? " Volume 1" : " Volume 2");
+  out.station = station_name.empty() ? station_no : station_no + " " + station_name;
+  return {};
+}
+
+}  // namespace wavefft::import

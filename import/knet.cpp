@@ -1,0 +1,159 @@
+// K-NET and KiK-net ASCII: one channel per file. Seventeen header lines
+// "Key<blanks>value" (the value from column 19), ending with "Memo.", then
+// integer counts, eight to a line. The physical value is
+// count * numerator / denominator as the "Scale Factor" line states it
+// ("7845(gal)/8223790"): the ratio is computed once as a double and each
+// count multiplied by it, so the values are in gal.
+//
+// Times in these files are Japan Standard Time (UTC+9). The K-NET format
+// description says the "Record Time" includes the logger's 15-second
+// trigger delay, so the first sample is at Record Time - 15 s.
+//
+// "Dir." names the component: "E-W", "N-S", "U-D" for K-NET; KiK-net
+// numbers them 1..6: 1-3 the borehole sensor (NS, EW, UD), 4-6 the surface
+// one. The channel is named "EW", "NS", "UD" (K-NET) or "NS1" .. "UD2"
+// (KiK-net), as the files' own name endings do.
+//
+// The counts come from a 24-bit digitiser, where -999 and -32768 are
+// ordinary readings, so no value is refused as a missing-value flag.
+#include <algorithm>
+#include <cmath>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "import/formats.h"
+#include "import/textscan.h"
+
+namespace wavefft::import {
+
+namespace {
+
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
+  return Problem{status, file, line, std::move(text)};
+}
+
+constexpr std::int64_t kJstOffsetNs = std::int64_t{9} * 3600 * 1000000000;
+constexpr std::int64_t kTriggerDelayNs = std::int64_t{15} * 1000000000;
+constexpr double kMaxSamples = 1e8;
+
+struct Header {
+  std::string_view origin, mag, station, record_time, freq, duration, dir, scale;
+  std::size_t record_line = 0, freq_line = 0, duration_line = 0, dir_line = 0, scale_line = 0;
+};
+
+/// "Scale Factor      7845(gal)/8223790" -> 7845.0 / 8223790.0.
+std::optional<double> scale_ratio(std::string_view text) {
+  const std::size_t open = text.find('(');
+  const std::size_t slash = text.find('/');
+  if (open == std::string_view::npos || slash == std::string_view::npos || slash < open) return std::nullopt;
+  const std::string_view unit = text::trim(text.substr(open, slash - open));
+  if (!text::starts_with_nocase(unit, "(gal)") || unit.size() != 5) return std::nullopt;
+  const std::optional<double> num = text::parse_number(text.substr(0, open));
+  const std::optional<double> den = text::parse_number(text.substr(slash + 1));
+  if (!num || !den || !(*den != 0.0) || !std::isfinite(*num / *den)) return std::nullopt;
+  return *num / *den;
+}
+
+}  // namespace
+
+bool is_knet(std::string_view head) {
+  return head.starts_with("Origin Time ") && head.find("\nStation Code ") != std::string_view::npos &&
+         head.find("\nScale Factor ") != std::string_view::npos;
+}
+
+Problem read_knet(std::string_view bytes, const std::string& file, FileContents& out) {
+  text::Lines lines(bytes);
+  Header h;
+  std::string_view line;
+  bool memo = false;
+  while (!memo && lines.next(line)) {
+    // "Record Time       2014/12/31 23:50:00" -> key "Record Time", value from column 19
+    const std::string_view value = line.size() > 18 ? text::trim(line.substr(18)) : std::string_view{};
+    const std::size_t n = lines.number();
+    if (line.starts_with("Origin Time")) h.origin = value;
+    else if (line.starts_with("Mag.")) h.mag = value;
+    else if (line.starts_with("Station Code")) h.station = value;
+    else if (line.starts_with("Record Time")) h.record_time = value, h.record_line = n;
+    else if (line.starts_with("Sampling Freq(Hz)")) h.freq = value, h.freq_line = n;
+    else if (line.starts_with("Duration Time(s)")) h.duration = value, h.duration_line = n;
+    else if (line.starts_with("Dir.")) h.dir = value, h.dir_line = n;
+    else if (line.starts_with("Scale Factor")) h.scale = value, h.scale_line = n;
+    else if (line.starts_with("Memo.")) memo = true;
+    if (!memo && n >= 40) break;
+  }
+  if (!memo) return fail(file, lines.number(), "no \"Memo.\" line ends the header");
+  for (const auto& [field, name] : {std::pair{h.record_line, "Record Time"}, std::pair{h.freq_line, "Sampling Freq(Hz)"},
+                                    std::pair{h.duration_line, "Duration Time(s)"}, std::pair{h.dir_line, "Dir."},
+                                    std::pair{h.scale_line, "Scale Factor"}}) {
+    if (field == 0) return fail(file, 0, std::string("the header has no \"") + name + "\" line");
+  }
+
+  Channel ch;
+  ch.file = file;
+  ch.unit = Unit::gal;
+
+  // "100Hz" -> dt 0.01
+  std::string_view freq = h.freq;
+  if (freq.size() > 2 && text::find_nocase(freq.substr(freq.size() - 2), "Hz") == 0) freq.remove_suffix(2);
+  const std::optional<double> rate = text::parse_number(freq);
+  if (!rate || !(*rate > 0.0) || !(*rate <= 1e6)) {
+    return fail(file, h.freq_line, "Sampling Freq(Hz) is not a rate in Hz: " + text::quoted(h.freq));
+  }
+  ch.dt = 1.0 / *rate;
+
+  const std::optional<double> duration = text::parse_number(h.duration);
+  if (!duration || !(*duration >= 0.0) || !(*duration * *rate <= kMaxSamples)) {
+    return fail(file, h.duration_line, "Duration Time(s) is not a duration this reader takes: " + text::quoted(h.duration));
+  }
+  const auto expected = static_cast<std::size_t>(std::llround(*duration * *rate));
+
+  // "E-W" -> EW (azimuth 90); KiK-net "5" -> EW2, the surface east-west sensor.
+  static constexpr std::string_view kKikNames[6] = {"NS1", "EW1", "UD1", "NS2", "EW2", "UD2"};
+  if (h.dir.size() == 1 && h.dir[0] >= '1' && h.dir[0] <= '6') {
+    const auto k = static_cast<std::size_t>(h.dir[0] - '1');
+    ch.name = std::string(kKikNames[k]);
+    ch.surface = k >= 3;
+  } else if (h.dir == "E-W" || h.dir == "N-S" || h.dir == "U-D") {
+    ch.name = {h.dir[0], h.dir[2]};
+  } else {
+    return fail(file, h.dir_line, "Dir. is not E-W, N-S, U-D or 1..6: " + text::quoted(h.dir));
+  }
+  const std::optional<text::Orientation> o = text::parse_orientation(std::string_view(ch.name).substr(0, 2));
+  ch.vertical = o->vertical;
+  ch.azimuth = o->azimuth;
+
+  const std::optional<double> factor = scale_ratio(h.scale);
+  if (!factor) {
+    return fail(file, h.scale_line, "Scale Factor is not \"number(gal)/number\": " + text::quoted(h.scale));
+  }
+  ch.factor = *factor;
+  ch.factor_text = std::string(h.scale);
+
+  const std::optional<std::int64_t> jst = text::parse_date_time(h.record_time, text::DateOrder::ymd);
+  if (!jst) return fail(file, h.record_line, "Record Time is not \"yyyy/mm/dd hh:mm:ss\": " + text::quoted(h.record_time));
+  ch.start_ns = *jst - kJstOffsetNs - kTriggerDelayNs;
+
+  // Room for the stated count, bounded by what the rest of the file can hold.
+  ch.values.reserve(std::min(expected, lines.rest().size() / 2 + 1));
+  if (Problem p = text::read_free_block(lines, 0, ch.factor, false, file, ch.values); !p.ok()) return p;
+  if (ch.values.size() < expected) {
+    return fail(file, lines.number(),
+                "the file holds " + std::to_string(ch.values.size()) + " samples where Duration Time(s) " +
+                    std::string(h.duration) + " at " + std::string(h.freq) + " makes " + std::to_string(expected),
+                Status::truncated);
+  }
+
+  out.format = "K-NET/KiK-net ASCII";
+  out.event = std::string(h.origin);
+  if (!h.mag.empty()) out.event += " M" + std::string(h.mag);
+  out.station = std::string(h.station);
+  out.start_text = std::string(h.record_time) + " JST";
+  ch.order = out.channels.size();
+  out.channels.push_back(std::move(ch));
+  return {};
+}
+
+}  // namespace wavefft::import

@@ -1,0 +1,309 @@
+// wavefft-import: converts the record files that agencies publish into the
+// waveform input layout of wavefft.
+//
+// The steps: parse the arguments, read each file whole, detect its layout
+// and read it, assemble the three components, then either describe them
+// (--info) or write the record (to a temporary file beside OUT, renamed
+// over OUT at the end; to standard output without -o). Only this file
+// prints: every failure comes back as a Problem and becomes one line
+// "wavefft-import: FILE:LINE: words" here, with exit status 1.
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "import/assemble.h"
+#include "import/formats.h"
+#include "import/writer.h"
+
+#ifndef WAVEFFT_VERSION
+#define WAVEFFT_VERSION "unknown"
+#endif
+
+namespace {
+
+using namespace wavefft::import;
+
+constexpr const char* kUsage =
+    "Usage: wavefft-import [options] FILE...\n"
+    "       wavefft-import --help | --version\n"
+    "\n"
+    "Reads the files of one strong-motion record as an agency publishes it\n"
+    "(the layout of each file is recognised from its content) and writes the\n"
+    "three components in wavefft's waveform input layout: value 1 and value 2\n"
+    "the two horizontals (the one nearest north first), value 11 the vertical.\n"
+    "\n"
+    "  -o, --output OUT     write to OUT (through a temporary file beside it)\n"
+    "                       instead of standard output\n"
+    "  --info               describe the files and the chosen components on\n"
+    "                       standard output; write nothing\n"
+    "  --unit U             output unit: g, gal, m_s2 or mm_s2 (default: the\n"
+    "                       unit of the first chosen component)\n"
+    "  --source-unit U      unit of files that state none (SAC)\n"
+    "  --channels A,B,C     choose only among these channels (names or SEED ids);\n"
+    "                       also admits borehole and structure sensors\n"
+    "  --pad                pad shorter components with zeros instead of\n"
+    "                       trimming all to the shortest\n"
+    "  --zero-vertical      accept a record without a vertical: value 11 is zero\n"
+    "  --help               show this text and exit\n"
+    "  --version            show the version and exit\n"
+    "\n"
+    "See wavefft-import(1).\n";
+
+struct Args {
+  std::vector<std::string> files;
+  std::string output;  // empty: standard output
+  bool info = false;
+  AssembleOptions options;
+};
+
+int usage_error(const std::string& text) {
+  std::fprintf(stderr, "wavefft-import: %s (try wavefft-import --help)\n", text.c_str());
+  return 2;
+}
+
+void print_problem(const Problem& p) {
+  std::string where = p.file.empty() ? std::string() : p.file + ":";
+  if (!p.file.empty() && p.line > 0) where += std::to_string(p.line) + ":";
+  std::fprintf(stderr, "wavefft-import: %s%s%s\n", where.c_str(), where.empty() ? "" : " ", p.text.c_str());
+}
+
+// Splits "HNE,HNN, HNZ" -> {"HNE", "HNN", "HNZ"}.
+std::vector<std::string> split_list(std::string_view s) {
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  while (start <= s.size()) {
+    const std::size_t comma = s.find(',', start);
+    std::string_view item = s.substr(start, comma == std::string_view::npos ? std::string_view::npos : comma - start);
+    while (!item.empty() && item.front() == ' ') item.remove_prefix(1);
+    while (!item.empty() && item.back() == ' ') item.remove_suffix(1);
+    if (!item.empty()) out.emplace_back(item);
+    if (comma == std::string_view::npos) break;
+    start = comma + 1;
+  }
+  return out;
+}
+
+// Returns -1 when the arguments are good, else the exit status (0 after
+// --help / --version).
+int parse_args(int argc, char** argv, Args& a) {
+  bool options_done = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string arg = argv[i];
+    if (options_done || arg.empty() || arg[0] != '-' || arg == "-") {
+      a.files.push_back(arg);
+      continue;
+    }
+    // "--unit=gal" -> name "--unit", value "gal"
+    std::string name = arg, value;
+    bool has_value = false;
+    if (arg.rfind("--", 0) == 0) {
+      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+        name = arg.substr(0, eq);
+        value = arg.substr(eq + 1);
+        has_value = true;
+      }
+    }
+    auto take_value = [&]() -> bool {
+      if (has_value) return true;
+      if (i + 1 >= argc) return false;
+      value = argv[++i];
+      return true;
+    };
+    if (name == "--") {
+      options_done = true;
+    } else if (name == "--help" && !has_value) {
+      if (argc != 2) return usage_error("--help takes no other arguments");
+      std::fputs(kUsage, stdout);
+      return 0;
+    } else if (name == "--version" && !has_value) {
+      if (argc != 2) return usage_error("--version takes no other arguments");
+      std::printf("wavefft-import %s\n", WAVEFFT_VERSION);
+      return 0;
+    } else if (name == "-o" || name == "--output") {
+      if (!take_value() || value.empty()) return usage_error(name + " needs a file name");
+      if (!a.output.empty()) return usage_error("the output is given twice");
+      a.output = value;
+    } else if (name == "--info" && !has_value) {
+      a.info = true;
+    } else if (name == "--pad" && !has_value) {
+      a.options.pad = true;
+    } else if (name == "--zero-vertical" && !has_value) {
+      a.options.zero_vertical = true;
+    } else if (name == "--unit" || name == "--source-unit") {
+      if (!take_value()) return usage_error(name + " needs a unit: g, gal, m_s2 or mm_s2");
+      const auto u = parse_unit(value);
+      if (!u) return usage_error(name + " '" + value + "' is not one of g, gal, m_s2, mm_s2");
+      (name == "--unit" ? a.options.unit : a.options.source_unit) = *u;
+    } else if (name == "--channels") {
+      if (!take_value()) return usage_error("--channels needs a list of channel names");
+      a.options.channels = split_list(value);
+      if (a.options.channels.empty()) return usage_error("--channels needs a list of channel names");
+    } else {
+      return usage_error("unknown option '" + arg + "'");
+    }
+  }
+  if (a.files.empty()) return usage_error("no input file");
+  if (a.info && !a.output.empty()) return usage_error("--info writes nothing; it takes no -o");
+  return -1;
+}
+
+// The whole file, or the failure.
+Problem read_whole(const std::string& path, std::string& bytes) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return Problem{Status::unreadable, path, 0, std::string("cannot open: ") + std::strerror(errno)};
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    return Problem{Status::unreadable, path, 0, "cannot read: it is a folder"};
+  }
+  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
+  char buf[1 << 16];
+  for (;;) {
+    const ssize_t n = ::read(fd, buf, sizeof buf);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int err = errno;
+      ::close(fd);
+      return Problem{Status::unreadable, path, 0, std::string("cannot read: ") + std::strerror(err)};
+    }
+    bytes.append(buf, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return {};
+}
+
+Problem write_all(int fd, std::string_view text, const std::string& name) {
+  while (!text.empty()) {
+    const ssize_t n = ::write(fd, text.data(), text.size());
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      return Problem{Status::write_failed, name, 0, std::string("cannot write: ") + std::strerror(errno)};
+    }
+    text.remove_prefix(static_cast<std::size_t>(n));
+  }
+  return {};
+}
+
+// OUT -> "OUT's folder/.OUT-name.XXXXXX", written, then renamed over OUT.
+Problem write_output(const std::string& out, std::string_view text) {
+  const std::size_t slash = out.rfind('/');
+  const std::string folder = slash == std::string::npos ? std::string() : out.substr(0, slash + 1);
+  const std::string base = slash == std::string::npos ? out : out.substr(slash + 1);
+  std::string templ = folder + "." + (base.empty() ? std::string("out") : base) + ".XXXXXX";
+  std::vector<char> buf(templ.begin(), templ.end());
+  buf.push_back('\0');
+  const int fd = ::mkstemp(buf.data());
+  if (fd < 0) return Problem{Status::write_failed, out, 0, std::string("cannot write: ") + std::strerror(errno)};
+  const std::string temp(buf.data());
+  // mkstemp makes the file 0600; the output gets the usual 0666 less umask.
+  const mode_t mask = ::umask(0);
+  ::umask(mask);
+  Problem p = write_all(fd, text, out);
+  if (p.ok() && ::fchmod(fd, static_cast<mode_t>(0666 & ~mask)) != 0) {
+    p = Problem{Status::write_failed, out, 0, std::string("cannot write: ") + std::strerror(errno)};
+  }
+  if (::close(fd) != 0 && p.ok()) {
+    p = Problem{Status::write_failed, out, 0, std::string("cannot write: ") + std::strerror(errno)};
+  }
+  if (p.ok() && ::rename(temp.c_str(), out.c_str()) != 0) {
+    p = Problem{Status::write_failed, out, 0, std::string("cannot replace it: ") + std::strerror(errno)};
+  }
+  if (!p.ok()) ::unlink(temp.c_str());
+  return p;
+}
+
+std::string number(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.10g", v);
+  return buf;
+}
+
+// --info: one block per file, then the choice.
+void print_info(const std::vector<std::string>& names, const std::vector<FileContents>& files) {
+  for (std::size_t f = 0; f < files.size(); ++f) {
+    const FileContents& fc = files[f];
+    std::printf("%s: %s\n", names[f].c_str(), fc.format.c_str());
+    if (!fc.event.empty()) std::printf("  event: %s\n", fc.event.c_str());
+    if (!fc.station.empty()) std::printf("  station: %s\n", fc.station.c_str());
+    if (!fc.start_text.empty()) std::printf("  start: %s\n", fc.start_text.c_str());
+    for (const Channel& c : fc.channels) {
+      std::string orient = c.vertical ? std::string("vertical")
+                                      : c.azimuth ? "azimuth " + number(*c.azimuth) : std::string("no azimuth");
+      std::printf("  channel %s%s%s: %s, %zu samples, dt %s s, %s%s\n", c.name.c_str(),
+                  c.seed_id.empty() ? "" : " ", c.seed_id.c_str(), orient.c_str(), c.values.size(),
+                  number(c.dt).c_str(), unit_word(c.unit), c.surface ? "" : ", not free-field");
+    }
+    if (!fc.responses.empty()) std::printf("  responses: %zu epochs\n", fc.responses.size());
+  }
+}
+
+void print_choice(const Record& rec) {
+  static const char* kValue[3] = {"value 1", "value 2", "value 11"};
+  for (std::size_t k = 0; k < 3; ++k) {
+    const Component& c = rec.components[k];
+    std::printf("%s: %s%s%s\n", kValue[k], c.name.c_str(), c.file.empty() ? "" : " from ", c.file.c_str());
+  }
+  std::printf("samples: %zu, dt %s s, unit %s\n", rec.components[0].values.size(), number(rec.dt).c_str(),
+              unit_word(rec.unit));
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Args args;
+  if (const int status = parse_args(argc, argv, args); status >= 0) return status;
+
+  // Read and recognise every file.
+  std::vector<FileContents> files(args.files.size());
+  for (std::size_t f = 0; f < args.files.size(); ++f) {
+    const std::string& name = args.files[f];
+    std::string bytes;
+    if (Problem p = read_whole(name, bytes); !p.ok()) {
+      print_problem(p);
+      return 1;
+    }
+    const Format* format = detect_format(std::string_view(bytes).substr(0, std::min(bytes.size(), kDetectBytes)));
+    if (format == nullptr) {
+      print_problem({Status::unknown_format, name, 0, "not a record layout that wavefft-import reads"});
+      return 1;
+    }
+    if (Problem p = format->read(bytes, name, files[f]); !p.ok()) {
+      print_problem(p);
+      return 1;
+    }
+    if (files[f].format.empty()) files[f].format = format->name;
+  }
+  if (args.info) print_info(args.files, files);
+
+  // Choose the components.
+  Record rec;
+  if (Problem p = assemble(files, args.options, rec); !p.ok()) {
+    std::fflush(stdout);
+    print_problem(p);
+    return 1;
+  }
+  for (const std::string& note : rec.notes) std::fprintf(stderr, "wavefft-import: note: %s\n", note.c_str());
+  if (args.info) {
+    print_choice(rec);
+    return std::fflush(stdout) == 0 ? 0 : 1;
+  }
+
+  // Write.
+  std::string text;
+  write_record(rec, text);
+  const Problem p = args.output.empty() ? write_all(1, text, "standard output") : write_output(args.output, text);
+  if (!p.ok()) {
+    print_problem(p);
+    return 1;
+  }
+  return 0;
+}

@@ -1,0 +1,112 @@
+// RENADIC (Chile) Volume 1: uncorrected acceleration, several channels in
+// one file. Each channel is 13 text lines ("CHAN  1: EW", "TRIGGER TIME:
+// 11/12/2009 23:10:03.000 GMT", "NO. OF POINTS =   3500", "UNITS OF UNCOR
+// ACCEL ARE SEC AND G/10."), 7 lines of integer header, 7 lines of real
+// header, then the samples as time-value pairs, and a line "/&" that ends
+// the channel.
+//
+// "G/10" means the numbers are tenths of g: each is multiplied by 0.1 and
+// the unit is g. The spacing of the pairs' times is checked and gives dt
+// (text::read_pair_block).
+//
+// The file states a trigger time but not how the pairs' times relate to it
+// (they start at 0 whether or not the recorder kept a pre-event memory), so
+// no absolute start is set; the trigger time shows in start_text.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "import/formats.h"
+#include "import/textscan.h"
+
+namespace wavefft::import {
+
+namespace {
+
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
+  return Problem{status, file, line, std::move(text)};
+}
+
+constexpr std::size_t kTextLines = 13;
+constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
+
+}  // namespace
+
+bool is_renadic(std::string_view head) {
+  return head.starts_with("UNCORRECTED ACCELEROGRAM DATA") && head.find("RENADIC") != std::string_view::npos;
+}
+
+Problem read_renadic(std::string_view bytes, const std::string& file, FileContents& out) {
+  text::Lines lines(bytes);
+  std::string_view line;
+  bool any = false;
+  while (true) {
+    // Blank lines between channels are allowed; the end of the file ends the last one.
+    while (lines.peek(line) && text::trim(line).empty()) lines.next(line);
+    if (lines.at_end()) break;
+    std::string_view t[kTextLines];
+    for (std::size_t k = 0; k < kTextLines; ++k) {
+      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's text header", Status::truncated);
+      t[k] = line;
+    }
+    const std::size_t first = lines.number() - kTextLines + 1;
+    if (!t[0].starts_with("UNCORRECTED ACCELEROGRAM DATA")) {
+      return fail(file, first, "a channel does not start with \"UNCORRECTED ACCELEROGRAM DATA\": " + text::quoted(t[0]));
+    }
+    Channel ch;
+    ch.file = file;
+    // "CHAN  1: EW       (STA CHN:  1)" -> EW
+    const std::size_t colon = t[6].find(':');
+    ch.name = colon == std::string_view::npos ? std::string() : std::string(text::word_after(t[6].substr(colon), ":"));
+    const std::optional<text::Orientation> o = text::parse_orientation(ch.name);
+    if (!o) return fail(file, first + 6, "CHAN does not name a direction: " + text::quoted(t[6]));
+    ch.azimuth = o->azimuth;
+    ch.vertical = o->vertical;
+
+    const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
+    const std::optional<long long> n = text::parse_integer(count_text);
+    if (!n || *n < 2 || *n > 100000000) {
+      return fail(file, first + 10, "NO. OF POINTS is not a count from 2 to 100000000: " + text::quoted(count_text));
+    }
+    // "UNITS OF UNCOR ACCEL ARE SEC AND G/10." -> factor 0.1, g
+    const std::string_view unit = text::word_after(t[11], "SEC AND");
+    if (unit.starts_with("G/10")) {
+      ch.factor = 0.1;
+      ch.factor_text = "G/10";
+    } else if (unit != "G" && unit != "G.") {
+      return fail(file, first + 11, "the units are not SEC AND G/10 or G: " + text::quoted(t[11]));
+    }
+    ch.unit = Unit::g;
+
+    for (std::size_t k = 0; k < kNumberLines; ++k) {
+      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's number header", Status::truncated);
+      for (const std::string_view w : text::split_words(line)) {
+        if (!text::parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + text::quoted(w));
+      }
+    }
+    double first_time = 0.0;
+    if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(*n), ch.factor, true, file, ch.values, ch.dt,
+                                          first_time);
+        !p.ok()) {
+      return p;
+    }
+    if (lines.peek(line) && line.starts_with("/&")) lines.next(line);
+
+    if (!any) {
+      // "11/12/2009 23:09:53 (GMT)               (ORIGIN: ...)" -> the event's own line
+      const std::size_t paren = t[2].find("(ORIGIN");
+      out.event = std::string(text::trim(t[2].substr(0, paren)));
+      const std::size_t trig = t[3].find("TRIGGER TIME:");
+      out.start_text = trig == std::string_view::npos ? std::string() : "trigger " + std::string(text::trim(t[3].substr(trig + 13)));
+      out.format = "RENADIC Volume 1";
+    }
+    ch.order = out.channels.size();
+    out.channels.push_back(std::move(ch));
+    any = true;
+  }
+  if (!any) return fail(file, lines.number(), "the file holds no channel");
+  return {};
+}
+
+}  // namespace wavefft::import

@@ -1,0 +1,122 @@
+// The older text layout of the Turkish national strong-motion network: a
+// title line "STRONG GROUND MOTION RECORDS OF TURKIYE", header lines
+// "KEY<blanks>: value" (STATION ID, RECORD TIME day first in GMT, NUMBER OF
+// DATA, SAMPLING INTERVAL (sec), ...), two copyright lines, a line naming the
+// columns ("N-S E-W U-D") and then one row per sample, one column per
+// component, in gal.
+//
+// The PLACE field may hold bytes of a Turkish code page ("AYD\xFDN"); it is
+// not used. The station is the STATION ID.
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "import/formats.h"
+#include "import/textscan.h"
+
+namespace wavefft::import {
+
+namespace {
+
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
+  return Problem{status, file, line, std::move(text)};
+}
+
+struct Field {
+  std::string_view value;
+  std::size_t line = 0;
+};
+
+/// True when every word of `line` names a direction ("N-S E-W U-D").
+bool is_column_names(std::string_view line) {
+  const std::vector<std::string_view> words = text::split_words(line);
+  if (words.empty()) return false;
+  for (const std::string_view w : words) {
+    if (!text::parse_orientation(w)) return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool is_turkish(std::string_view head) { return head.starts_with("STRONG GROUND MOTION RECORDS OF TURK"); }
+
+Problem read_turkish(std::string_view bytes, const std::string& file, FileContents& out) {
+  text::Lines lines(bytes);
+  Field quake, station, record, count, interval;
+  const std::pair<std::string_view, Field*> keys[] = {{"EARTHQUAKE DATE", &quake},
+                                                      {"STATION ID", &station},
+                                                      {"RECORD TIME", &record},
+                                                      {"NUMBER OF DATA", &count},
+                                                      {"SAMPLING INTERVAL", &interval}};
+  std::string_view line;
+  std::vector<std::string_view> names;
+  while (names.empty() && lines.next(line)) {
+    // "NUMBER OF DATA          : 28683" -> NUMBER OF DATA = "28683"
+    const std::size_t colon = line.find(':');
+    if (colon != std::string_view::npos) {
+      const std::string_view key = text::trim(line.substr(0, colon));
+      for (const auto& [name, field] : keys) {
+        if (key.starts_with(name) && field->line == 0) *field = Field{text::trim(line.substr(colon + 1)), lines.number()};
+      }
+    } else if (is_column_names(line)) {
+      names = text::split_words(line);
+    }
+    if (lines.number() > 100) break;
+  }
+  if (names.empty()) return fail(file, 0, "no line names the columns (\"N-S E-W U-D\") after the header");
+  for (const auto& [name, field] : keys) {
+    if (field->line == 0) return fail(file, 0, "the header has no " + std::string(name) + " line");
+  }
+
+  const std::optional<long long> n = text::parse_integer(count.value);
+  if (!n || *n < 1 || *n > 100000000) {
+    return fail(file, count.line, "NUMBER OF DATA is not a count from 1 to 100000000: " + text::quoted(count.value));
+  }
+  const std::optional<double> dt = text::parse_number(interval.value);
+  if (!dt || !(*dt > 0.0) || !(*dt < 1e6)) {
+    return fail(file, interval.line, "SAMPLING INTERVAL is not a positive interval: " + text::quoted(interval.value));
+  }
+  // "20/07/2017 22:30:58.000000 (GMT)" -> 2017-07-20T22:30:58Z
+  std::string_view when = record.value;
+  if (const std::size_t paren = when.find('('); paren != std::string_view::npos) {
+    if (when.substr(paren) != "(GMT)" && when.substr(paren) != "(UTC)") {
+      return fail(file, record.line, "RECORD TIME is not in GMT: " + text::quoted(record.value));
+    }
+    when = when.substr(0, paren);
+  }
+  std::optional<std::int64_t> start = text::parse_date_time(when, text::DateOrder::dmy);
+  if (!start) start = text::parse_date_time(when, text::DateOrder::ymd);
+  if (!start) return fail(file, record.line, "RECORD TIME is not a date and time: " + text::quoted(record.value));
+
+  std::vector<std::vector<double>> columns;
+  if (Problem p = text::read_columns(lines, names.size(), 0, static_cast<std::size_t>(*n), 1.0, true, file, columns);
+      !p.ok()) {
+    return p;
+  }
+
+  out.format = "Turkish national network text";
+  out.event = std::string(quake.value);
+  out.station = std::string(station.value);
+  out.start_text = std::string(record.value);
+  for (std::size_t c = 0; c < names.size(); ++c) {
+    Channel ch;
+    ch.file = file;
+    ch.name = std::string(names[c]);
+    const std::optional<text::Orientation> o = text::parse_orientation(names[c]);
+    ch.azimuth = o->azimuth;
+    ch.vertical = o->vertical;
+    ch.order = out.channels.size();
+    ch.dt = *dt;
+    ch.start_ns = start;
+    ch.unit = Unit::gal;
+    ch.values = std::move(columns[c]);
+    out.channels.push_back(std::move(ch));
+  }
+  return {};
+}
+
+}  // namespace wavefft::import

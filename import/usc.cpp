@@ -1,0 +1,97 @@
+// USC (University of Southern California) Volume 1: uncorrected
+// acceleration, one channel per file. 13 text lines (columns 73 on hold a
+// line length, not text): "FILE     0 OF UNCORRECTED ACCELEROGRAM DATA OF
+// VOLUME I:", the event, "STATION USC# 0016 ...", "COMP N90E", "NO. OF
+// POINTS =   8095      DURATION =  34.716 SEC", "UNITS ARE SEC AND G/10";
+// then 7 lines of integer header, 7 lines of real header and the samples as
+// time-value pairs.
+//
+// "G/10" means tenths of g: each number is multiplied by 0.1 and the unit is
+// g. The times are printed to the millisecond at about 233 samples per
+// second, so dt is the whole span over its steps and each time must sit
+// within its printing of the even spacing (text::read_pair_block). The
+// event line gives the origin time only, so no absolute start is set.
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+
+#include "import/formats.h"
+#include "import/textscan.h"
+
+namespace wavefft::import {
+
+namespace {
+
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
+  return Problem{status, file, line, std::move(text)};
+}
+
+constexpr std::size_t kTextLines = 13;
+constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
+constexpr std::size_t kTextWidth = 72;    // columns 73 on count the line's characters
+
+}  // namespace
+
+bool is_usc(std::string_view head) {
+  const std::string_view first = head.substr(0, head.find('\n'));
+  return head.starts_with("FILE ") && first.find("OF UNCORRECTED ACCELEROGRAM DATA OF VOLUME I") != std::string_view::npos &&
+         head.find("STATION USC#") != std::string_view::npos;
+}
+
+Problem read_usc(std::string_view bytes, const std::string& file, FileContents& out) {
+  text::Lines lines(bytes);
+  std::string_view line;
+  std::string_view t[kTextLines];
+  for (std::size_t k = 0; k < kTextLines; ++k) {
+    if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside the text header", Status::truncated);
+    t[k] = line.substr(0, kTextWidth);
+  }
+  Channel ch;
+  ch.file = file;
+  // "COMP N90E" -> N90E (azimuth 90); "COMP  UP" -> UP (vertical)
+  ch.name = std::string(text::word_after(t[6], "COMP"));
+  const std::optional<text::Orientation> o = text::parse_orientation(ch.name);
+  if (!o) return fail(file, 7, "COMP does not name a direction: " + text::quoted(text::trim(t[6])));
+  ch.azimuth = o->azimuth;
+  ch.vertical = o->vertical;
+
+  const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
+  const std::optional<long long> n = text::parse_integer(count_text);
+  if (!n || *n < 2 || *n > 100000000) {
+    return fail(file, 11, "NO. OF POINTS is not a count from 2 to 100000000: " + text::quoted(count_text));
+  }
+  // "UNITS ARE SEC AND G/10" -> factor 0.1, g
+  const std::string_view unit = text::word_after(t[11], "SEC AND");
+  if (unit == "G/10") {
+    ch.factor = 0.1;
+    ch.factor_text = "G/10";
+  } else if (unit != "G") {
+    return fail(file, 12, "the units are not SEC AND G/10 or G: " + text::quoted(text::trim(t[11])));
+  }
+  ch.unit = Unit::g;
+
+  for (std::size_t k = 0; k < kNumberLines; ++k) {
+    if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside the number header", Status::truncated);
+    for (const std::string_view w : text::split_words(line)) {
+      if (!text::parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + text::quoted(w));
+    }
+  }
+  double first_time = 0.0;
+  if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(*n), ch.factor, true, file, ch.values, ch.dt,
+                                        first_time);
+      !p.ok()) {
+    return p;
+  }
+
+  out.format = "USC Volume 1";
+  out.event = std::string(text::trim(t[1]));
+  // "STATION USC# 0016   34 05 22N, ..." -> "USC# 0016"
+  const std::size_t at = t[4].find("STATION");
+  out.station = at == std::string_view::npos ? std::string() : std::string(text::trim(t[4].substr(at + 7, 12)));
+  ch.order = out.channels.size();
+  out.channels.push_back(std::move(ch));
+  return {};
+}
+
+}  // namespace wavefft::import

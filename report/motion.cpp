@@ -1,0 +1,338 @@
+#include "report/motion.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <system_error>
+
+namespace wavefft::report {
+namespace {
+
+namespace fs = std::filesystem;
+using measures::Unit;
+
+// Beyond this (m/s^2) a record is not a ground motion: its squares and
+// integrals would leave the double range long before the durations could
+// be told.
+constexpr double kLargestAcceleration = 1e100;
+
+// The input layout puts a header line and a line of column titles before
+// the first sample; fort.99 starts with it.
+constexpr std::size_t kInputLayoutHeaderLines = 2;
+
+bool agree(double file_value, double echo_value) {
+  return std::fabs(file_value - echo_value) <= kEchoTolerance * std::max(std::fabs(file_value), std::fabs(echo_value));
+}
+
+double echo_dt(const Series& echo) { return echo.size() >= 2 ? echo.time[1] - echo.time[0] : 0.0; }
+
+// Number of blank-separated words on the first line of `path`, at most 5
+// (5 meaning "more than four"); 0 when the file cannot be read.
+std::size_t first_line_words(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string line;
+  if (!in || !std::getline(in, line)) return 0;
+  std::size_t words = 0;
+  bool in_word = false;
+  for (const char c : line) {
+    const bool blank = c == ' ' || c == '\t' || c == '\r';
+    if (!blank && !in_word && ++words > 4) return 5;
+    in_word = !blank;
+  }
+  return words;
+}
+
+// Displays a value with enough digits to tell it from its neighbour.
+std::string full(double v) {
+  char buf[64];
+  std::snprintf(buf, sizeof buf, "%.9g", v);
+  return buf;
+}
+
+// The component values of one record in m/s^2; false (and a sentence in
+// `why`) when some value cannot be a ground motion.
+bool to_si(const std::array<std::vector<double>, 3>& comp, Unit unit, std::array<std::vector<double>, 3>& si,
+           std::string& why) {
+  const double scale = measures::to_m_s2(unit);
+  for (std::size_t c = 0; c < 3; ++c) {
+    si[c].resize(comp[c].size());
+    for (std::size_t i = 0; i < comp[c].size(); ++i) {
+      const double v = comp[c][i] * scale;
+      if (!std::isfinite(v) || std::fabs(v) > kLargestAcceleration) {
+        why = "comp" + std::to_string(c + 1) + " sample " + std::to_string(i + 1) + " is " + full(comp[c][i]);
+        return false;
+      }
+      si[c][i] = v;
+    }
+  }
+  return true;
+}
+
+RecordMotion measure(const std::string& label, const std::string& source, const std::array<std::vector<double>, 3>& si,
+                     double dt, unsigned threads) {
+  RecordMotion r;
+  r.label = label;
+  r.source = source;
+  r.dt = dt;
+  for (std::size_t c = 0; c < 3; ++c) r.measures[c] = measures::ground_motion(si[c], dt);
+  const std::array<std::span<const double>, 3> spans{si[0], si[1], si[2]};
+  const double damping[] = {kSpectrumDamping};
+  r.spectra = measures::response_spectra(spans, dt, measures::nga_west2_periods(), damping, threads);
+  return r;
+}
+
+// Components whose displacement drifts ("comp1, comp3"); empty when none.
+// `integrations` is how often each component is integrated to reach the
+// displacement. The test does not depend on the scale of the values, so the
+// sample interval is taken as 1.
+std::string drifting(const std::array<std::vector<double>, 3>& comp, int integrations) {
+  std::string names;
+  for (std::size_t c = 0; c < 3; ++c) {
+    std::vector<double> d = comp[c];
+    for (int k = 0; k < integrations; ++k) d = integrate(d, 1.0);
+    if (drifts(d)) names += (names.empty() ? "comp" : ", comp") + std::to_string(c + 1);
+  }
+  return names;
+}
+
+}  // namespace
+
+std::size_t first_disagreement(const measures::RecordFile& file, const Series& echo) {
+  const std::size_t n = file.comp[0].size();
+  const std::size_t common = std::min(n, echo.size());
+  for (std::size_t i = 0; i < common; ++i) {
+    for (std::size_t c = 0; c < 3; ++c) {
+      if (!agree(file.comp[c][i], echo.comp[c][i])) return i + 1;
+    }
+  }
+  if (n != echo.size()) return common + 1;
+  // Both hold at least two samples here (parse_record needs two).
+  if (!agree(file.dt, echo_dt(echo))) return 2;
+  return 0;
+}
+
+std::optional<InputRecord> find_input_record(const fs::path& dir, const Series& echo, const std::vector<fs::path>& skip) {
+  std::error_code ec;
+  fs::directory_iterator it(dir, ec);
+  if (ec) return std::nullopt;
+  std::vector<fs::path> names;
+  for (const auto& entry : it) {
+    std::error_code fec;
+    if (!entry.is_regular_file(fec)) continue;
+    const fs::path& p = entry.path();
+    const std::string base = p.filename().string();
+    if (base == "fort.99" || base == "amp3.csv") continue;
+    const bool skipped = std::any_of(skip.begin(), skip.end(), [&](const fs::path& s) {
+      std::error_code sec;
+      return s.filename() == p.filename() && fs::equivalent(s, p, sec);
+    });
+    if (skipped) continue;
+    const auto size = entry.file_size(fec);
+    if (fec || size > kMaxInputSearchBytes) continue;
+    names.push_back(p);
+  }
+  std::sort(names.begin(), names.end());
+  for (const fs::path& p : names) {
+    // "MonteCristoRange2020 CGS54388 acceleration g" -> 4 words: a candidate;
+    // " time(s),comp1, comp2, comp3" -> 4 words too, but parse_record says waveform.
+    if (first_line_words(p) != 4) continue;
+    try {
+      measures::RecordFile f = measures::read_record_file(p);
+      if (f.kind != measures::RecordFile::Kind::input_layout) continue;
+      if (first_disagreement(f, echo) != 0) continue;
+      return InputRecord{p, std::move(f), false};
+    } catch (const measures::RecordError&) {
+      continue;
+    }
+  }
+  return std::nullopt;
+}
+
+InputRecord read_input_record(const fs::path& dir, const std::string& name, const Series& echo) {
+  const fs::path p = fs::path(name).is_absolute() ? fs::path(name) : dir / name;
+  std::error_code ec;
+  if (!fs::is_regular_file(p, ec)) throw FileError(p.string() + ": no such file (the input record named by --input)");
+  measures::RecordFile f;
+  try {
+    f = measures::read_record_file(p);
+  } catch (const measures::RecordError& e) {
+    throw FileError(e.what());
+  }
+  if (f.kind != measures::RecordFile::Kind::input_layout) {
+    throw FileError(p.string() + ": a waveform file, not an input record (--input names the file wavefft read)");
+  }
+  const std::size_t bad = first_disagreement(f, echo);
+  if (bad != 0) {
+    const std::string where = p.string() + " line " + std::to_string(bad + kInputLayoutHeaderLines) + ": ";
+    const std::size_t n = f.comp[0].size();
+    if (n != echo.size()) {
+      throw FileError(where + "the file holds " + std::to_string(n) + " samples but fort.99 " +
+                      std::to_string(echo.size()) + " records: not the input of this run");
+    }
+    if (bad == 2 && !agree(f.dt, echo_dt(echo))) {
+      bool values_agree = true;
+      for (std::size_t c = 0; c < 3; ++c) values_agree = values_agree && agree(f.comp[c][1], echo.comp[c][1]);
+      if (values_agree) {
+        throw FileError(where + "dt is " + full(f.dt) + " s but " + full(echo_dt(echo)) +
+                        " s in fort.99: not the input of this run");
+      }
+    }
+    for (std::size_t c = 0; c < 3; ++c) {
+      const double v = f.comp[c][bad - 1], e = echo.comp[c][bad - 1];
+      if (agree(v, e)) continue;
+      throw FileError(where + "comp" + std::to_string(c + 1) + " is " + full(v) + " but " + full(e) + " in fort.99 line " +
+                      std::to_string(bad) + ": not the input of this run");
+    }
+    throw FileError(where + "does not agree with fort.99: not the input of this run");
+  }
+  return InputRecord{p, std::move(f), true};
+}
+
+std::vector<double> integrate(std::span<const double> x, double dt) {
+  std::vector<double> y(x.size());
+  for (std::size_t i = 1; i < x.size(); ++i) y[i] = y[i - 1] + (x[i - 1] + x[i]) * dt / 2.0;
+  return y;
+}
+
+bool drifts(std::span<const double> d) {
+  const std::size_t n = d.size();
+  if (n < 4 * kDriftWindows) return false;
+  std::size_t peak = 0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(d[i])) return false;
+    if (std::fabs(d[i]) > std::fabs(d[peak])) peak = i;
+  }
+  if (d[peak] == 0.0) return false;
+  // n = 100: the last 5% are samples 95..99 -> peak >= 95.
+  const std::size_t tail = (n + 19) / 20;
+  if (peak < n - tail) return false;
+  // n = 100: the last quarter is samples 75..99, 8 windows of 3 with the
+  // 25th sample in the first: 75..78, 79..81, ..., 97..99.
+  const std::size_t quarter = n / 4;
+  const std::size_t width = quarter / kDriftWindows;
+  std::size_t start = n - quarter;
+  std::size_t end = start + width + quarter % kDriftWindows;
+  double previous = -1.0;
+  std::size_t rises = 0;
+  for (std::size_t w = 0; w < kDriftWindows; ++w) {
+    double top = 0.0;
+    for (std::size_t i = start; i < end; ++i) top = std::max(top, std::fabs(d[i]));
+    if (w > 0 && top > previous) ++rises;
+    previous = top;
+    start = end;
+    end += width;
+  }
+  return rises >= kDriftRises;
+}
+
+DriftSubject drift_subject(const Analysis& a) {
+  switch (a.op) {
+    case Operation::Integration: return DriftSubject::ProcessedVelocity;
+    case Operation::DoubleIntegration: return DriftSubject::ProcessedDisplacement;
+    case Operation::None:
+    case Operation::Unknown:
+      // A band-pass on the acceleration has already dealt with the long
+      // periods; without one, anyone integrating this record meets the drift.
+      return a.band.found ? DriftSubject::None : DriftSubject::InputAcceleration;
+    default: return DriftSubject::None;
+  }
+}
+
+Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<Unit> unit,
+                      const std::optional<InputRecord>& input, unsigned threads) {
+  Motion m;
+  const std::string echo_name = "fort.99";
+  const std::string wave_name = run.wave_path.filename().string();
+  if (input) {
+    m.input_name = input->path.filename().string();
+    m.input_named = input->named;
+  }
+
+  // The unit: --unit first, then the header of the input file.
+  if (unit) {
+    m.unit = unit;
+    m.unit_from = "--unit";
+    if (input && input->file.unit && *input->file.unit != *unit) {
+      m.unit_note = "the header of " + m.input_name + " says " + std::string(measures::unit_word(*input->file.unit));
+    }
+  } else if (input && input->file.unit) {
+    m.unit = input->file.unit;
+    m.unit_from = "the header of " + m.input_name;
+  }
+
+  if (m.unit) {
+    std::array<std::vector<double>, 3> si;
+    std::string why;
+    // The input: the file at full precision when there is one, else the echo.
+    const auto& comp = input ? input->file.comp : run.input.comp;
+    const double dt = input ? input->file.dt : std::fabs(a.dt);
+    const std::string source = input ? m.input_name : echo_name;
+    if (run.input.size() < 2 || !(dt > 0.0) || !std::isfinite(dt)) {
+      m.skipped.push_back("The input has no measures: it needs at least two records and a time step above 0.");
+    } else if (!to_si(comp, *m.unit, si, why)) {
+      m.skipped.push_back("The input has no measures: " + source + " " + why + ".");
+    } else {
+      m.records.push_back(measure("input", source, si, dt, threads));
+    }
+
+    // The processed record, while it is still an acceleration.
+    const Series& out = run.output.series;
+    if (a.op == Operation::None) {
+      const double out_dt = static_cast<double>(a.step) * std::fabs(a.dt);
+      if (a.step == 0 || out.size() < 2 || !(out_dt > 0.0) || !std::isfinite(out_dt)) {
+        m.skipped.push_back("The processed record has no measures: its time step could not be told from " + wave_name +
+                            ".");
+      } else if (!to_si(out.comp, *m.unit, si, why)) {
+        m.skipped.push_back("The processed record has no measures: " + wave_name + " " + why + ".");
+      } else {
+        m.records.push_back(measure("processed", wave_name, si, out_dt, threads));
+      }
+    }
+  }
+
+  // The drift warning.
+  const DriftSubject subject = drift_subject(a);
+  const std::string advice =
+      " Integration turns an offset of the baseline and the long periods of the record into a displacement that "
+      "grows without end, so filter before integrating: a band-pass with fL1 well above 1/duration";
+  const std::string rule = " grows steadily to the end of the record (its largest |d| lies in the last 5%, and over "
+                           "the last quarter, cut into " + std::to_string(kDriftWindows) + " windows, the peak of |d| "
+                           "rose from one window to the next at least " + std::to_string(kDriftRises) + " times) in ";
+  std::string names;
+  switch (subject) {
+    case DriftSubject::ProcessedVelocity:
+      // vel.csv, velocity -> integrated once -> displacement
+      names = drifting(run.output.series.comp, 1);
+      if (!names.empty()) {
+        m.warnings.push_back({"drift", "Displacement drifts",
+                              "The integral of the processed velocity (" + wave_name + ")" + rule + names + "." + advice +
+                                  (a.band.found ? "; here, raise fL1 and fL2." : ".")});
+      }
+      break;
+    case DriftSubject::ProcessedDisplacement:
+      // dis.csv, already a displacement
+      names = drifting(run.output.series.comp, 0);
+      if (!names.empty()) {
+        m.warnings.push_back({"drift", "Displacement drifts",
+                              "The processed displacement (" + wave_name + ")" + rule + names + "." + advice +
+                                  (a.band.found ? "; here, raise fL1 and fL2." : ".")});
+      }
+      break;
+    case DriftSubject::InputAcceleration: {
+      // acceleration -> integrated twice -> displacement
+      const auto& comp = input ? input->file.comp : run.input.comp;
+      names = drifting(comp, 2);
+      if (!names.empty()) {
+        m.warnings.push_back({"drift", "Displacement of the input drifts",
+                              "The double integral of the input acceleration (" +
+                                  (input ? m.input_name : echo_name) + ")" + rule + names + "." + advice + "."});
+      }
+      break;
+    }
+    case DriftSubject::None: break;
+  }
+  return m;
+}
+
+}  // namespace wavefft::report

@@ -1,0 +1,459 @@
+// Unit tests of wavefft-import's core: component assembly, the writer and
+// the PEER .AT2 reader.
+#include <gtest/gtest.h>
+
+#include <bit>
+#include <charconv>
+#include <cstdint>
+#include <cstring>
+#include <limits>
+#include <random>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "import/assemble.h"
+#include "import/formats.h"
+#include "import/writer.h"
+
+namespace wavefft::import {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::uint64_t bits(double v) {
+  std::uint64_t b;
+  std::memcpy(&b, &v, sizeof b);
+  return b;
+}
+
+Channel chan(const std::string& name, std::optional<double> az, bool vertical, std::vector<double> v,
+             double dt = 0.005) {
+  Channel c;
+  c.file = name + ".txt";
+  c.name = name;
+  c.azimuth = az;
+  c.vertical = vertical;
+  c.dt = dt;
+  c.unit = Unit::gal;
+  c.values = std::move(v);
+  return c;
+}
+
+// One file per channel, in the order given.
+std::vector<FileContents> files_of(std::vector<Channel> cs) {
+  std::vector<FileContents> fs;
+  for (auto& c : cs) {
+    FileContents f;
+    f.station = "STA";
+    f.channels.push_back(std::move(c));
+    fs.push_back(std::move(f));
+  }
+  return fs;
+}
+
+std::string names(const Record& r) {
+  return r.components[0].name + " " + r.components[1].name + " " + r.components[2].name;
+}
+
+// ---------------------------------------------------------------------------
+// Assembly
+// ---------------------------------------------------------------------------
+
+TEST(Assemble, ComponentChoiceByAzimuthAndOrder) {
+  struct Case {
+    std::vector<std::optional<double>> azimuths;  // horizontals, in file order
+    const char* expect;                            // values 1 2 11
+  };
+  const Case cases[] = {
+      {{90.0, 0.0}, "B A Z"},              // 0 is north
+      {{67.0, 337.0}, "B A Z"},            // 337 is 23 from north
+      {{315.0, 45.0}, "B A Z"},            // tie at 45 from north: the smaller azimuth
+      {{180.0, 359.0, 90.0}, "B C Z"},     // 359 first, then 90 before 180
+      {{0.0, 0.0, 90.0}, "A C Z"},         // a second 0 is parallel to the first: 90
+      {{std::nullopt, 0.0}, "A B Z"},      // one without azimuth: file order
+      {{std::nullopt, std::nullopt}, "A B Z"},
+  };
+  for (const Case& k : cases) {
+    std::vector<Channel> cs;
+    cs.push_back(chan("Z", std::nullopt, true, {1, 2}));
+    const char* n[] = {"A", "B", "C"};
+    for (std::size_t i = 0; i < k.azimuths.size(); ++i) cs.push_back(chan(n[i], k.azimuths[i], false, {1, 2}));
+    auto files = files_of(std::move(cs));
+    Record r;
+    ASSERT_TRUE(assemble(files, {}, r).ok());
+    EXPECT_EQ(names(r), k.expect);
+  }
+}
+
+TEST(Assemble, RefusalsNameWhatIsMissing) {
+  Record r;
+  {
+    auto f = files_of({chan("A", 0.0, false, {1}), chan("B", 90.0, false, {1})});
+    const Problem p = assemble(f, {}, r);
+    EXPECT_EQ(p.status, Status::no_vertical);
+    EXPECT_NE(p.text.find("--zero-vertical"), std::string::npos) << p.text;
+  }
+  {
+    auto f = files_of({chan("A", 0.0, false, {1}), chan("Z", std::nullopt, true, {1})});
+    const Problem p = assemble(f, {}, r);
+    EXPECT_EQ(p.status, Status::too_few_horizontals);
+    EXPECT_EQ(p.text, "only one horizontal component (A) among the channels given; a record needs two");
+  }
+  {
+    auto cs = std::vector<Channel>{chan("A", 0.0, false, {1}), chan("B", 90.0, false, {1}), chan("Z", {}, true, {1})};
+    cs[2].unit = Unit::none;
+    auto f = files_of(std::move(cs));
+    const Problem p = assemble(f, {}, r);
+    EXPECT_EQ(p.status, Status::no_unit);
+    EXPECT_EQ(p.file, "Z.txt");
+    EXPECT_NE(p.text.find("--source-unit"), std::string::npos) << p.text;
+  }
+  {
+    auto f = files_of({chan("A", 0.0, false, {1}), chan("B", 180.0, false, {1}), chan("Z", {}, true, {1})});
+    const Problem p = assemble(f, {}, r);
+    EXPECT_EQ(p.status, Status::too_few_horizontals);
+    EXPECT_EQ(p.text, "every horizontal component points along 0 degrees; a record needs two directions");
+  }
+  {
+    auto f = files_of({chan("A", 0.0, false, {1}), chan("B", 90.0, false, {1}), chan("Z", {}, true, {1})});
+    f[1].station = "OTHER";
+    EXPECT_EQ(assemble(f, {}, r).status, Status::mixed_files);
+  }
+  {
+    auto f = files_of({chan("A", 0.0, false, {1}), chan("B", 90.0, false, {1}), chan("Z", {}, true, {1})});
+    f[1].station = " s t a";  // the same station, spelled with blanks and case
+    EXPECT_TRUE(assemble(f, {}, r).ok());
+  }
+}
+
+TEST(Assemble, SurfaceOnlyUnlessChannelsNamed) {
+  auto make = [] {
+    std::vector<Channel> cs{chan("EW1", 90.0, false, {1}), chan("NS1", 0.0, false, {1}), chan("UD1", {}, true, {1}),
+                            chan("EW2", 90.0, false, {2}), chan("NS2", 0.0, false, {2}), chan("UD2", {}, true, {2})};
+    for (int i = 0; i < 3; ++i) cs[static_cast<std::size_t>(i)].surface = false;
+    cs[0].unit = Unit::none;  // refused only when chosen
+    return files_of(std::move(cs));
+  };
+  Record r;
+  auto f = make();
+  ASSERT_TRUE(assemble(f, {}, r).ok());
+  EXPECT_EQ(names(r), "NS2 EW2 UD2");
+  AssembleOptions o;
+  o.channels = {"UD1", "EW1", "NS1"};
+  f = make();
+  EXPECT_EQ(assemble(f, o, r).status, Status::no_unit);
+  o.source_unit = Unit::gal;
+  f = make();
+  ASSERT_TRUE(assemble(f, o, r).ok());
+  EXPECT_EQ(names(r), "NS1 EW1 UD1");
+  o.channels = {"UD1", "XX"};
+  f = make();
+  const Problem p = assemble(f, o, r);
+  EXPECT_EQ(p.status, Status::bad_channels);
+  EXPECT_EQ(p.text, "--channels names XX, which no file holds");
+}
+
+TEST(Assemble, SamplingIntervalTolerance) {
+  struct Case {
+    double dt_b;
+    bool ok;
+  };
+  const Case cases[] = {{0.005, true}, {0.005 * (1 + 5e-10), true}, {0.005 * (1 + 2e-9), false}, {0.01, false}};
+  for (const Case& k : cases) {
+    auto f = files_of({chan("A", 0.0, false, {1}), chan("B", 90.0, false, {1}, k.dt_b), chan("Z", {}, true, {1})});
+    Record r;
+    const Problem p = assemble(f, {}, r);
+    EXPECT_EQ(p.ok(), k.ok) << k.dt_b;
+    if (!k.ok) {
+      EXPECT_EQ(p.status, Status::mismatched_dt);
+    }
+  }
+}
+
+TEST(Assemble, TrimPadAndAlignment) {
+  auto make = [] {
+    return files_of({chan("A", 0.0, false, {1, 2, 3, 4}), chan("B", 90.0, false, {5, 6}), chan("Z", {}, true, {7, 8, 9})});
+  };
+  Record r;
+  auto f = make();
+  ASSERT_TRUE(assemble(f, {}, r).ok());
+  EXPECT_EQ(r.components[0].values, (std::vector<double>{1, 2}));
+  EXPECT_EQ(r.components[2].values, (std::vector<double>{7, 8}));
+  ASSERT_EQ(r.notes.size(), 1u);
+  EXPECT_EQ(r.notes[0], "the components have A 4, B 2 and Z 3 samples; trimmed to 2");
+  AssembleOptions pad;
+  pad.pad = true;
+  f = make();
+  Record rp;
+  ASSERT_TRUE(assemble(f, pad, rp).ok());
+  EXPECT_EQ(rp.components[1].values, (std::vector<double>{5, 6, 0, 0}));
+
+  // Starts 0, 10 ms and 0 at dt 5 ms: A and Z lose two leading samples.
+  f = make();
+  f[0].channels[0].start_ns = 1'000'000'000;
+  f[1].channels[0].start_ns = 1'010'000'000;
+  f[2].channels[0].start_ns = 1'000'000'000;
+  f[1].channels[0].values = {5, 6, 7};
+  Record ra;
+  ASSERT_TRUE(assemble(f, {}, ra).ok());
+  // A {3, 4}, B {5, 6, 7}, Z {9} after alignment, then all cut to Z's one
+  EXPECT_EQ(ra.components[0].values, (std::vector<double>{3}));
+  EXPECT_EQ(ra.components[1].values, (std::vector<double>{5}));
+  EXPECT_EQ(ra.components[2].values, (std::vector<double>{9}));
+  ASSERT_EQ(ra.notes.size(), 3u);
+  EXPECT_EQ(ra.notes[0], "dropped the first 2 samples of A to start it with the others");
+  // B starts after A has ended: nothing in common.
+  f = make();
+  f[0].channels[0].start_ns = 0;
+  f[1].channels[0].start_ns = 20'000'000;  // 4 samples of A later
+  f[2].channels[0].start_ns = 0;
+  EXPECT_EQ(assemble(f, {}, ra).status, Status::no_overlap);
+
+  // --zero-vertical: value 11 is zeros of the final length.
+  f = files_of({chan("A", 0.0, false, {1, 2, 3}), chan("B", 90.0, false, {4, 5, 6})});
+  AssembleOptions zv;
+  zv.zero_vertical = true;
+  Record rz;
+  ASSERT_TRUE(assemble(f, zv, rz).ok());
+  EXPECT_EQ(rz.components[2].values, (std::vector<double>{0, 0, 0}));
+  EXPECT_EQ(rz.components[2].name, "zero");
+}
+
+TEST(Assemble, UnitConversionOneOperation) {
+  EXPECT_EQ(bits(convert_unit(1.0, Unit::g, Unit::gal)), bits(980.665));
+  EXPECT_EQ(bits(convert_unit(980.665, Unit::gal, Unit::g)), bits(1.0));
+  EXPECT_EQ(bits(convert_unit(1.0, Unit::g, Unit::mm_s2)), bits(9806.65));
+  EXPECT_EQ(bits(convert_unit(250.0, Unit::gal, Unit::m_s2)), bits(2.5));
+  EXPECT_EQ(bits(convert_unit(2.5, Unit::m_s2, Unit::gal)), bits(250.0));
+  EXPECT_EQ(bits(convert_unit(-7.0, Unit::mm_s2, Unit::gal)), bits(-0.7));  // -7 / 10 rounds as the literal does
+  EXPECT_EQ(bits(convert_unit(0.1, Unit::m_s2, Unit::mm_s2)), bits(100.0));
+  EXPECT_EQ(bits(convert_unit(1.5, Unit::g, Unit::g)), bits(1.5));
+  auto f = files_of({chan("A", 0.0, false, {980.665}), chan("B", 90.0, false, {1}), chan("Z", {}, true, {1})});
+  f[1].channels[0].unit = Unit::g;
+  AssembleOptions o;
+  o.unit = Unit::g;
+  Record r;
+  ASSERT_TRUE(assemble(f, o, r).ok());
+  EXPECT_EQ(r.unit, Unit::g);
+  EXPECT_EQ(bits(r.components[0].values[0]), bits(1.0));
+  EXPECT_EQ(bits(r.components[1].values[0]), bits(1.0));
+}
+
+TEST(Assemble, CountsTakeTheCoveringResponse) {
+  auto make = [] {
+    std::vector<Channel> cs{chan("HNE", {}, false, {1000, -500}), chan("HNN", {}, false, {10, 20}),
+                            chan("HNZ", {}, false, {4, 8})};
+    const char* ids[] = {"XX.S..HNE", "XX.S..HNN", "XX.S..HNZ"};
+    for (std::size_t i = 0; i < 3; ++i) {
+      cs[i].unit = Unit::counts;
+      cs[i].seed_id = ids[i];
+      cs[i].start_ns = 5'000;
+    }
+    auto f = files_of(std::move(cs));
+    FileContents xml;
+    auto epoch = [](const char* id, double sens, std::optional<double> az, double dip) {
+      ResponseEpoch e;
+      e.seed_id = id;
+      e.sensitivity = sens;
+      e.input_unit = Unit::m_s2;
+      e.azimuth = az;
+      e.dip = dip;
+      return e;
+    };
+    ResponseEpoch old = epoch("XX.S..HNE", 1.0, 0.0, 0.0);
+    old.end_ns = 4'999;  // ends before the data start: not this one
+    xml.responses = {old, epoch("XX.S..HNE", -500.0, 90.0, 0.0), epoch("XX.S..HNN", 10.0, 0.0, 0.0),
+                     epoch("XX.S..HNZ", 4.0, 0.0, -90.0)};
+    f.push_back(std::move(xml));
+    return f;
+  };
+  auto f = make();
+  Record r;
+  ASSERT_TRUE(assemble(f, {}, r).ok());
+  EXPECT_EQ(names(r), "HNN HNE HNZ");
+  EXPECT_EQ(r.unit, Unit::m_s2);
+  EXPECT_EQ(r.components[1].values, (std::vector<double>{-2.0, 1.0}));  // negative sensitivity flips
+  EXPECT_EQ(r.components[0].values, (std::vector<double>{1.0, 2.0}));
+  EXPECT_EQ(r.components[2].values, (std::vector<double>{1.0, 2.0}));
+
+  f = make();
+  f.back().responses.pop_back();  // HNZ has no response
+  Problem p = assemble(f, {}, r);
+  EXPECT_EQ(p.status, Status::no_factor);
+  EXPECT_EQ(p.file, "HNZ.txt");
+  EXPECT_NE(p.text.find("XX.S..HNZ"), std::string::npos) << p.text;
+
+  f = make();
+  f.back().responses[3].input_unit = Unit::none;  // a velocity sensor, say
+  EXPECT_EQ(assemble(f, {}, r).status, Status::no_factor);
+}
+
+// ---------------------------------------------------------------------------
+// Writer
+// ---------------------------------------------------------------------------
+
+TEST(Writer, TimeColumnIsExactDecimalOfRowTimesDt) {
+  struct Case {
+    double dt;
+    std::size_t row;
+    const char* text;
+  };
+  const Case cases[] = {
+      {0.005, 0, "0.000"},   {0.005, 1, "0.005"},  {0.005, 2, "0.010"},   {0.005, 3, "0.015"},
+      {0.005, 200, "1.000"}, {0.02, 0, "0.00"},    {0.02, 7, "0.14"},     {0.0125, 3, "0.0375"},
+      {1.0, 5, "5"},         {20.0, 3, "60"},      {0.004, 17499, "69.996"},
+      // 17 digits: 600 x 0.30000000000000004 written out exactly
+      {0.1 + 0.2, 600, "180.00000000000002400"},
+      // 10^300 cannot be an integer step: the shortest decimal of the product
+      {1e300, 2, "2e+300"},
+  };
+  for (const Case& k : cases) {
+    std::string s;
+    TimeColumn(k.dt).append(k.row, s);
+    EXPECT_EQ(s, k.text) << k.dt << " row " << k.row;
+  }
+}
+
+TEST(Writer, LayoutAndSanitisedWords) {
+  EXPECT_EQ(sanitise_word("Gilroy - Gavilan Coll."), "Gilroy-GavilanColl.");
+  EXPECT_EQ(sanitise_word(" /*, "), "unknown");
+  EXPECT_EQ(sanitise_word(""), "unknown");
+  EXPECT_EQ(sanitise_word("N28W_1"), "N28W_1");
+  Record r;
+  r.event = "Loma Prieta";
+  r.station = "";
+  r.unit = Unit::mm_s2;
+  r.dt = 0.01;
+  r.components = {Component{"N 0", "a", {1.5, -0.1}}, Component{"E", "b", {1e-7, 0.0}}, Component{"UP", "c", {-0.0, 3.0}}};
+  std::string out;
+  write_record(r, out);
+  std::string expect = "LomaPrieta unknown acceleration mm_s2\nTIME N0 E";
+  for (int v = 3; v <= 10; ++v) expect += " V" + std::string(v < 10 ? "0" : "") + std::to_string(v);
+  expect += " UP";
+  for (int v = 12; v <= 42; ++v) expect += " V" + std::to_string(v);
+  expect += "\n";
+  const std::string z8 = " 0 0 0 0 0 0 0 0", z31 = [] {
+    std::string s;
+    for (int i = 0; i < 31; ++i) s += " 0";
+    return s;
+  }();
+  expect += "0.00 1.5 1e-07" + z8 + " -0" + z31 + "\n";
+  expect += "0.01 -0.1 0" + z8 + " 3" + z31 + "\n";
+  EXPECT_EQ(out, expect);
+}
+
+// ---------------------------------------------------------------------------
+// PEER .AT2
+// ---------------------------------------------------------------------------
+
+const fs::path kRaw = fs::path(__FILE__).parent_path().parent_path() / "data" / "import" / "raw";
+
+std::string slurp(const fs::path& p) {
+  std::ifstream in(p, std::ios::binary);
+  std::ostringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+// The quick path of write_shortest must give exactly what std::to_chars
+// gives: on decimals of every length and magnitude (where it applies), on
+// the edges between fixed and scientific notation, and on arbitrary bit
+// patterns (where it falls back).
+TEST(Writer, WriteShortestAgreesWithToChars) {
+  // A column writer sees the values in turn, so its hint and its give-up
+  // count are exercised by the same mixed sequence.
+  ShortestColumn column;
+  auto same = [&column](double v) {
+    char want[64], got[64], col[64];
+    const auto w = std::to_chars(want, want + sizeof want, v);
+    char* g = write_shortest(got, v);
+    char* c = column.write(col, v);
+    return std::string(want, w.ptr) == std::string(got, g) && std::string(want, w.ptr) == std::string(col, c);
+  };
+  for (const double v : {0.0, -0.0, 1.0, -1.0, 1e-5, 1e-4, 1.2e-4, 0.001, 0.0001234, 1e15, 999999999999999.0,
+                         123456789012345.0, 1234567890123456.0, 1e14, 1.5e-7, 1e-17, 9.99e-18, 0.30000000000000004,
+                         0.1 + 0.2, 5e-324, 1.7976931348623157e308, 1e100, 1e-100, 12345000000.0, 1234500000.0,
+                         -0.061907010000000005, std::numeric_limits<double>::infinity(),
+                         std::numeric_limits<double>::quiet_NaN()}) {
+    EXPECT_TRUE(same(v)) << v;
+  }
+  std::mt19937_64 rng(20261208);
+  int mismatches = 0;
+  for (int i = 0; i < 300000 && mismatches < 5; ++i) {
+    // a decimal of 1 to 16 digits with 0 to 19 places, either sign
+    const int digits = 1 + static_cast<int>(rng() % 16);
+    unsigned long long m = rng() % 10000000000000000ULL;
+    for (int k = digits; k < 16; ++k) m /= 10;
+    const int places = static_cast<int>(rng() % 20);
+    double v = static_cast<double>(m);
+    for (int k = 0; k < places; ++k) v /= 10.0;
+    if (rng() & 1) v = -v;
+    if (!same(v)) ++mismatches, ADD_FAILURE() << "decimal " << m << "e-" << places;
+    // any bit pattern
+    const double b = std::bit_cast<double>(rng());
+    if (!same(b)) ++mismatches, ADD_FAILURE() << "bits " << std::bit_cast<std::uint64_t>(b);
+  }
+  // A long run of scaled counts makes the column writer give up on short
+  // decimals; what follows must still come out right.
+  for (int i = 0; i < 200; ++i) EXPECT_TRUE(same((i - 100) * (3920.0 / 6182761.0)));
+  for (const double v : {0.5, -0.001234, 123.25}) EXPECT_TRUE(same(v)) << v;
+}
+
+TEST(Peer, RealFileHeaderAndValues) {
+  const fs::path p = kRaw / "peer-at2" / "RSN763_GIL" / "RSN763_LOMAP_GIL067.AT2";
+  if (!fs::exists(p)) GTEST_SKIP() << "no " << p;
+  const std::string bytes = slurp(p);
+  const Format* f = detect_format(std::string_view(bytes).substr(0, kDetectBytes));
+  ASSERT_NE(f, nullptr);
+  EXPECT_STREQ(f->name, "PEER NGA AT2");
+  FileContents fc;
+  ASSERT_TRUE(read_peer_at2(bytes, "x.AT2", fc).ok());
+  ASSERT_EQ(fc.channels.size(), 1u);
+  const Channel& c = fc.channels[0];
+  EXPECT_EQ(fc.event, "Loma Prieta");
+  EXPECT_EQ(fc.station, "Gilroy - Gavilan Coll.");
+  EXPECT_EQ(c.name, "67");
+  ASSERT_TRUE(c.azimuth.has_value());
+  EXPECT_EQ(*c.azimuth, 67.0);
+  EXPECT_FALSE(c.vertical);
+  EXPECT_EQ(c.unit, Unit::g);
+  EXPECT_EQ(bits(c.dt), bits(0.005));
+  ASSERT_EQ(c.values.size(), 7999u);  // "NPTS=   7999"
+  EXPECT_EQ(bits(c.values.front()), bits(-.8075668E-03));
+  EXPECT_EQ(bits(c.values.back()), bits(.3362115E-03));
+}
+
+TEST(Peer, HeaderVariantsAndFailures) {
+  const std::string head = "PEER NGA STRONG MOTION DATABASE RECORD\nImperial Valley, 5/19/40, El Centro, UP\n"
+                           "ACCELERATION TIME SERIES IN UNITS OF G\n";
+  FileContents fc;
+  ASSERT_TRUE(read_peer_at2(head + "3    0.0100    NPTS, DT\n 1.0E-01 -2.5E-02\r\n .3\n", "v.AT2", fc).ok());
+  ASSERT_EQ(fc.channels.size(), 1u);
+  EXPECT_TRUE(fc.channels[0].vertical);
+  EXPECT_EQ(fc.channels[0].values, (std::vector<double>{0.1, -0.025, 0.3}));
+  EXPECT_EQ(bits(fc.channels[0].dt), bits(0.01));
+
+  FileContents f2;
+  Problem p = read_peer_at2(head + "NPTS=  4, DT= .01 SEC\n 1 2 3\n", "t.AT2", f2);
+  EXPECT_EQ(p.status, Status::truncated);
+  p = read_peer_at2(head + "NPTS=  3, DT= .01 SEC\n 1 2x 3\n", "t.AT2", f2);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.line, 5u);
+  EXPECT_NE(p.text.find("2x"), std::string::npos) << p.text;
+  p = read_peer_at2(head + "NPTS=  3, DT= -.01 SEC\n 1 2 3\n", "t.AT2", f2);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.line, 4u);
+  p = read_peer_at2(head + "NPTS=  99999999999, DT= .01 SEC\n 1 2 3\n", "t.AT2", f2);
+  EXPECT_EQ(p.status, Status::truncated);
+  const std::string vel = "PEER NGA STRONG MOTION DATABASE RECORD\nX, 1/1/1, S, 90\n"
+                          "VELOCITY TIME SERIES IN UNITS OF CM/S\nNPTS=  1, DT= .01 SEC\n 1\n";
+  p = read_peer_at2(vel, "v.VT2", f2);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.line, 3u);
+}
+
+}  // namespace
+}  // namespace wavefft::import
