@@ -248,6 +248,22 @@ void PeakHull::fill_sectors() {
   }
 }
 
+void PeakHull::add_strided(const double* xs, const double* ys, std::size_t count, std::size_t stride) {
+  // A point with r2 <= inner_radius2_ now lies inside the hull by a margin
+  // (the radius is shrunk by 1e-9) far beyond rounding; later hulls contain
+  // this one, so add() rejects it whatever the hull is by then.
+  const double inner = inner_radius2_;
+  candidates_.resize(count);
+  std::size_t* const idx = candidates_.data();
+  std::size_t kept = 0;
+  for (std::size_t k = 0; k < count; ++k) {
+    const double x = xs[k * stride], y = ys[k * stride];
+    idx[kept] = k;
+    kept += (x * x + y * y > inner) ? 1 : 0;
+  }
+  for (std::size_t j = 0; j < kept; ++j) add(xs[idx[j] * stride], ys[idx[j] * stride]);
+}
+
 bool PeakHull::inside(const Point& q) const {
   const std::size_t n = hull_.size();
   if (n < 3) return false;
@@ -391,7 +407,7 @@ void run_batch(const std::array<std::span<const double>, 3>& a, double dt, const
       advance(lanes, state[c], f.data(), count, c == 0 ? xs.data() : c == 1 ? ys.data() : zs.data());
     }
     for (std::size_t l = 0; l < batch.count; ++l) {
-      for (std::size_t k = 0; k < count; ++k) hulls[l].add(xs[k * kLanes + l], ys[k * kLanes + l]);
+      hulls[l].add_strided(xs.data() + l, ys.data() + l, count, kLanes);
     }
   }
 
