@@ -24,9 +24,7 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
+using text::fail;
 
 constexpr std::size_t kTextLines = 13;
 constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
@@ -54,17 +52,11 @@ Problem read_bhrc(std::string_view bytes, const std::string& file, FileContents&
   std::string_view line;
   bool any = false;
   while (true) {
-    while (lines.peek(line) && text::trim(line).empty()) lines.next(line);
-    if (lines.at_end()) break;
     std::string_view t[kTextLines];
-    for (std::size_t k = 0; k < kTextLines; ++k) {
-      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's text header", Status::truncated);
-      t[k] = line;
-    }
+    bool end = false;
+    if (Problem p = text::read_channel_text(lines, t, kTextLines, "* VOL1DS FILE:", file, end); !p.ok()) return p;
+    if (end) break;
     const std::size_t first = lines.number() - kTextLines + 1;
-    if (!t[0].starts_with("* VOL1DS FILE:")) {
-      return fail(file, first, "a channel does not start with \"* VOL1DS FILE:\": " + text::quoted(t[0]));
-    }
     Channel ch;
     ch.file = file;
     // "L" -> azimuth from "Azimuth L 106"; "V" -> vertical
@@ -78,17 +70,15 @@ Problem read_bhrc(std::string_view bytes, const std::string& file, FileContents&
     }
     if (ch.name.empty()) return fail(file, first + 4, "the channel has no name on its fifth line");
 
+    long long n = 0;
     const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
-    const std::optional<long long> n = text::parse_integer(count_text);
-    if (!n || *n < 1 || *n > 100000000) {
-      return fail(file, first + 10, "NO. OF POINTS is not a count from 1 to 100000000: " + text::quoted(count_text));
-    }
+    if (Problem p = text::read_count(count_text, "NO. OF POINTS", 1, 100000000, file, first + 10, n); !p.ok()) return p;
     const std::string_view duration_text = text::word_after(t[10], "DURATION =");
     const std::optional<double> duration = text::parse_number(duration_text);
     if (!duration || !(*duration > 0.0) || !(*duration < 1e7)) {
       return fail(file, first + 10, "DURATION is not a positive length: " + text::quoted(duration_text));
     }
-    ch.dt = text::interval_from_span(*duration, static_cast<double>(*n));
+    ch.dt = text::interval_from_span(*duration, static_cast<double>(n));
     // "UNITS ARE SECONDS AND G/10" -> factor 0.1, g
     const std::string_view unit = text::word_after(t[11], "AND");
     if (unit == "G/10") {
@@ -99,17 +89,15 @@ Problem read_bhrc(std::string_view bytes, const std::string& file, FileContents&
     }
     ch.unit = Unit::g;
 
-    for (std::size_t k = 0; k < kNumberLines; ++k) {
-      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's number header", Status::truncated);
-      for (const std::string_view w : text::split_words(line)) {
-        if (!text::parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + text::quoted(w));
-      }
+    if (Problem p = text::skip_number_lines(lines, kNumberLines, file, "the file ends inside a channel's number header");
+        !p.ok()) {
+      return p;
     }
-    if (Problem p = text::read_free_block(lines, static_cast<std::size_t>(*n), ch.factor, true, file, ch.values); !p.ok()) {
+    if (Problem p = text::read_free_block(lines, static_cast<std::size_t>(n), ch.factor, true, file, ch.values); !p.ok()) {
       return p;
     }
     if (!lines.next(line) || !line.starts_with("/&")) {
-      return fail(file, lines.number(), "the channel's " + std::to_string(*n) + " values are not followed by \"/&\"");
+      return fail(file, lines.number(), "the channel's " + std::to_string(n) + " values are not followed by \"/&\"");
     }
 
     if (!any) {

@@ -23,9 +23,7 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
+using text::fail;
 
 struct Field {
   std::string_view key;    // "StartTime(GMT+08)"

@@ -22,14 +22,8 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
-
-struct Field {
-  std::string_view value;
-  std::size_t line = 0;
-};
+using text::fail;
+using text::Field;
 
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
@@ -104,10 +98,8 @@ Problem read_esm(std::string_view bytes, const std::string& file, FileContents& 
   }
   ch.dt = *dt;
 
-  const std::optional<long long> n = text::parse_integer(ndata.value);
-  if (!n || *n < 1 || *n > 100000000) {
-    return fail(file, ndata.line, "NDATA is not a count from 1 to 100000000: " + text::quoted(ndata.value));
-  }
+  long long n = 0;
+  if (Problem p = text::read_count(ndata.value, "NDATA", 1, 100000000, file, ndata.line, n); !p.ok()) return p;
 
   std::optional<std::int64_t> start = text::parse_date_time(first_sample.value, text::DateOrder::ymd);
   if (!start) start = text::parse_date_time(first_sample.value, text::DateOrder::dmy);
@@ -117,7 +109,7 @@ Problem read_esm(std::string_view bytes, const std::string& file, FileContents& 
   }
   ch.start_ns = start;
 
-  if (Problem p = text::read_free_block(lines, static_cast<std::size_t>(*n), 1.0, true, file, ch.values); !p.ok()) {
+  if (Problem p = text::read_free_block(lines, static_cast<std::size_t>(n), 1.0, true, file, ch.values); !p.ok()) {
     return p;
   }
 

@@ -138,7 +138,7 @@ inline Problem in_block(Problem p, std::string_view what) {
 
 /// A malformed-layout Problem at a line.
 inline Problem malformed(const std::string& file, std::size_t line, std::string words) {
-  return Problem{Status::malformed, file, line, std::move(words)};
+  return text::fail(file, line, std::move(words));
 }
 
 }  // namespace wavefft::import::fixedvol

@@ -31,9 +31,7 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
+using text::fail;
 
 constexpr std::int64_t kJstOffsetNs = std::int64_t{9} * 3600 * 1000000000;
 constexpr std::int64_t kTriggerDelayNs = std::int64_t{15} * 1000000000;

@@ -22,9 +22,7 @@ namespace wavefft::import {
 
 namespace {
 
-Problem bad(const std::string& file, std::size_t line, std::string text, Status s = Status::malformed) {
-  return Problem{s, file, line, std::move(text)};
-}
+using text::fail;
 
 std::string shown(std::string_view s) {
   std::string t(s.substr(0, 80));
@@ -136,11 +134,11 @@ Problem read_peer_at2(std::string_view bytes, const std::string& file, FileConte
   text::Lines lines(bytes);
   std::string_view l1, l2, l3, l4;
   if (!lines.next(l1) || !lines.next(l2) || !lines.next(l3) || !lines.next(l4)) {
-    return bad(file, lines.number(), "the file ends inside the four header lines", Status::truncated);
+    return fail(file, lines.number(), "the file ends inside the four header lines", Status::truncated);
   }
   // line 3: "ACCELERATION TIME SERIES IN UNITS OF G"
   if (text::find_nocase(l3, "ACCELERATION") == std::string_view::npos) {
-    return bad(file, 3, "not an acceleration record: \"" + shown(text::trim(l3)) + "\"");
+    return fail(file, 3, "not an acceleration record: \"" + shown(text::trim(l3)) + "\"");
   }
   Channel c;
   c.file = file;
@@ -154,21 +152,21 @@ Problem read_peer_at2(std::string_view bytes, const std::string& file, FileConte
   } else if (text::starts_with_nocase(unit, "M/S")) {
     c.unit = Unit::m_s2;
   } else {
-    return bad(file, 3, "unit \"" + shown(unit) + "\" is not g, cm/s/s or m/s/s");
+    return fail(file, 3, "unit \"" + shown(unit) + "\" is not g, cm/s/s or m/s/s");
   }
 
   long long npts = 0;
   if (!sampling(l4, npts, c.dt)) {
-    return bad(file, 4, "the sampling line does not give NPTS and DT: \"" + shown(text::trim(l4)) + "\"");
+    return fail(file, 4, "the sampling line does not give NPTS and DT: \"" + shown(text::trim(l4)) + "\"");
   }
-  if (npts <= 0) return bad(file, 4, "NPTS is " + std::to_string(npts) + "; it must be at least 1");
-  if (!std::isfinite(c.dt) || c.dt <= 0.0) return bad(file, 4, "DT must be a positive number: \"" + shown(text::trim(l4)) + "\"");
+  if (npts <= 0) return fail(file, 4, "NPTS is " + std::to_string(npts) + "; it must be at least 1");
+  if (!std::isfinite(c.dt) || c.dt <= 0.0) return fail(file, 4, "DT must be a positive number: \"" + shown(text::trim(l4)) + "\"");
   // Each value takes at least two bytes (a digit and a separator): a count
   // beyond that cannot be in the file.
   const std::string_view rest = lines.rest();
   if (static_cast<unsigned long long>(npts) > rest.size() / 2 + 1) {
-    return bad(file, 4, "NPTS " + std::to_string(npts) + " is more than the " + std::to_string(rest.size()) +
-                            " bytes after the header can hold", Status::truncated);
+    return fail(file, 4, "NPTS " + std::to_string(npts) + " is more than the " + std::to_string(rest.size()) +
+                             " bytes after the header can hold", Status::truncated);
   }
 
   const auto fields = comma_fields(l2);

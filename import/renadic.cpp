@@ -24,9 +24,7 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
+using text::fail;
 
 constexpr std::size_t kTextLines = 13;
 constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
@@ -43,17 +41,11 @@ Problem read_renadic(std::string_view bytes, const std::string& file, FileConten
   bool any = false;
   while (true) {
     // Blank lines between channels are allowed; the end of the file ends the last one.
-    while (lines.peek(line) && text::trim(line).empty()) lines.next(line);
-    if (lines.at_end()) break;
     std::string_view t[kTextLines];
-    for (std::size_t k = 0; k < kTextLines; ++k) {
-      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's text header", Status::truncated);
-      t[k] = line;
-    }
+    bool end = false;
+    if (Problem p = text::read_channel_text(lines, t, kTextLines, "UNCORRECTED ACCELEROGRAM DATA", file, end); !p.ok()) return p;
+    if (end) break;
     const std::size_t first = lines.number() - kTextLines + 1;
-    if (!t[0].starts_with("UNCORRECTED ACCELEROGRAM DATA")) {
-      return fail(file, first, "a channel does not start with \"UNCORRECTED ACCELEROGRAM DATA\": " + text::quoted(t[0]));
-    }
     Channel ch;
     ch.file = file;
     // "CHAN  1: EW       (STA CHN:  1)" -> EW
@@ -64,11 +56,9 @@ Problem read_renadic(std::string_view bytes, const std::string& file, FileConten
     ch.azimuth = o->azimuth;
     ch.vertical = o->vertical;
 
+    long long n = 0;
     const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
-    const std::optional<long long> n = text::parse_integer(count_text);
-    if (!n || *n < 2 || *n > 100000000) {
-      return fail(file, first + 10, "NO. OF POINTS is not a count from 2 to 100000000: " + text::quoted(count_text));
-    }
+    if (Problem p = text::read_count(count_text, "NO. OF POINTS", 2, 100000000, file, first + 10, n); !p.ok()) return p;
     // "UNITS OF UNCOR ACCEL ARE SEC AND G/10." -> factor 0.1, g
     const std::string_view unit = text::word_after(t[11], "SEC AND");
     if (unit.starts_with("G/10")) {
@@ -79,14 +69,12 @@ Problem read_renadic(std::string_view bytes, const std::string& file, FileConten
     }
     ch.unit = Unit::g;
 
-    for (std::size_t k = 0; k < kNumberLines; ++k) {
-      if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside a channel's number header", Status::truncated);
-      for (const std::string_view w : text::split_words(line)) {
-        if (!text::parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + text::quoted(w));
-      }
+    if (Problem p = text::skip_number_lines(lines, kNumberLines, file, "the file ends inside a channel's number header");
+        !p.ok()) {
+      return p;
     }
     double first_time = 0.0;
-    if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(*n), ch.factor, true, file, ch.values, ch.dt,
+    if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(n), ch.factor, true, file, ch.values, ch.dt,
                                           first_time);
         !p.ok()) {
       return p;

@@ -29,8 +29,57 @@ std::string shown(std::string_view s) {
   return out;
 }
 
-Problem bad(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
+/// Finds the next word of `line` at or after position `i` (words are
+/// separated by runs of blanks, tabs or commas) and moves `i` past it;
+/// false when only separators are left.
+bool next_word(std::string_view line, std::size_t& i, std::string_view& word) {
+  while (i < line.size() && is_sep(line[i])) ++i;
+  if (i >= line.size()) return false;
+  std::size_t j = i;
+  while (j < line.size() && !is_sep(line[j])) ++j;
+  word = line.substr(i, j - i);
+  i = j;
+  return true;
+}
+
+/// The file ended after `got` of the `n` things (`what`) a block expects.
+Problem ends_after(const std::string& file, std::size_t line, std::size_t got, std::size_t n, const char* what) {
+  return fail(file, line, "the file ends after " + std::to_string(got) + " of " + std::to_string(n) + " " + what,
+              Status::truncated);
+}
+
+/// How a block of values shows a field it cannot take: shown() in double
+/// quotes, or quoted().
+enum class Show { plain, quoted };
+
+/// Appends `field` read as a number, times `factor` (1 keeps it as read),
+/// to `out`. Otherwise a Problem at `line`: "not a number" (preceded by
+/// "<label> <index> is" when a label is given), a missing-value flag (when
+/// `refuse_flags`) or a value out of range.
+Problem append_value(std::string_view field, const char* label, std::size_t index, Show show, double factor,
+                     bool refuse_flags, const std::string& file, std::size_t line, std::vector<double>& out) {
+  const auto show_field = [show](std::string_view f) {
+    if (show == Show::quoted) return quoted(f);
+    // built piecewise: `"\"" + string + "\""` trips a false -Wrestrict in g++ 12 -O3
+    std::string s(1, '"');
+    s += shown(f);
+    s += '"';
+    return s;
+  };
+  const std::optional<double> v = parse_number(field);
+  if (!v) {
+    const std::string what =
+        label == nullptr ? std::string("not a number: ") : label + (" " + std::to_string(index)) + " is not a number: ";
+    return fail(file, line, what + show_field(field));
+  }
+  if (refuse_flags && is_missing_flag(*v)) {
+    const std::string_view flag = trim(field);
+    return fail(file, line, "missing-value flag " + (show == Show::plain ? shown(flag) : quoted(flag)) + " in the data",
+                Status::missing_value);
+  }
+  if (!std::isfinite(*v)) return fail(file, line, "value out of range: " + show_field(field));
+  out.push_back(factor == 1.0 ? *v : *v * factor);
+  return {};
 }
 
 }  // namespace
@@ -68,6 +117,52 @@ std::string_view trim(std::string_view s) {
   while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
   while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
   return s;
+}
+
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status) {
+  return Problem{status, file, line, std::move(text)};
+}
+
+void skip_blank_lines(Lines& lines) {
+  std::string_view line;
+  while (lines.peek(line) && trim(line).empty()) lines.next(line);
+}
+
+Problem read_text_lines(Lines& lines, std::string_view* out, std::size_t n, std::size_t width, const std::string& file,
+                        std::string_view ends_text) {
+  std::string_view line;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!lines.next(line)) return fail(file, lines.number(), std::string(ends_text), Status::truncated);
+    out[k] = line.substr(0, width);
+  }
+  return {};
+}
+
+Problem read_channel_text(Lines& lines, std::string_view* out, std::size_t n, std::string_view mark,
+                          const std::string& file, bool& end) {
+  skip_blank_lines(lines);
+  end = lines.at_end();
+  if (end) return {};
+  if (Problem p = read_text_lines(lines, out, n, std::string_view::npos, file, "the file ends inside a channel's text header");
+      !p.ok()) {
+    return p;
+  }
+  if (n > 0 && !out[0].starts_with(mark)) {
+    return fail(file, lines.number() - n + 1,
+                "a channel does not start with \"" + std::string(mark) + "\": " + quoted(out[0]));
+  }
+  return {};
+}
+
+Problem skip_number_lines(Lines& lines, std::size_t n, const std::string& file, std::string_view ends_text) {
+  std::string_view line;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!lines.next(line)) return fail(file, lines.number(), std::string(ends_text), Status::truncated);
+    for (const std::string_view w : split_words(line)) {
+      if (!parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + quoted(w));
+    }
+  }
+  return {};
 }
 
 bool starts_with_nocase(std::string_view s, std::string_view prefix) {
@@ -178,6 +273,18 @@ std::optional<double> parse_number(std::string_view field) {
   return v;
 }
 
+Problem read_count(std::string_view word, std::string_view name, long long least, long long most,
+                   const std::string& file, std::size_t line, long long& n) {
+  const std::optional<long long> v = parse_integer(word);
+  if (!v || *v < least || *v > most) {
+    return fail(file, line,
+                std::string(name) + " is not a count from " + std::to_string(least) + " to " + std::to_string(most) +
+                    ": " + quoted(word));
+  }
+  n = *v;
+  return {};
+}
+
 std::optional<long long> parse_integer(std::string_view field) {
   field = trim(field);
   if (!field.empty() && field.front() == '+') field.remove_prefix(1);
@@ -238,27 +345,20 @@ Problem read_fixed_block(Lines& lines, const FixedFormat& format, std::size_t n,
   std::size_t got = 0;
   std::string_view line;
   while (got < n) {
-    if (!lines.next(line)) {
-      return bad(file, lines.number(),
-                 "the file ends after " + std::to_string(got) + " of " + std::to_string(n) + " values",
-                 Status::truncated);
-    }
+    if (!lines.next(line)) return ends_after(file, lines.number(), got, n, "values");
     const std::size_t here = std::min(per, n - got);
     for (std::size_t k = 0; k < here; ++k) {
       const std::size_t at = k * width;
       if (at >= line.size()) {
-        return bad(file, lines.number(),
-                   "the line holds " + std::to_string(k) + " values where " + std::to_string(here) + " are expected",
-                   Status::truncated);
+        return fail(file, lines.number(),
+                    "the line holds " + std::to_string(k) + " values where " + std::to_string(here) + " are expected",
+                    Status::truncated);
       }
-      const std::string_view field = line.substr(at, width);
-      const std::optional<double> v = parse_number(field);
-      if (!v) return bad(file, lines.number(), "value " + std::to_string(k + 1) + " is not a number: \"" + shown(field) + "\"");
-      if (refuse_flags && is_missing_flag(*v)) {
-        return bad(file, lines.number(), "missing-value flag " + shown(trim(field)) + " in the data", Status::missing_value);
+      if (Problem p = append_value(line.substr(at, width), "value", k + 1, Show::plain, factor, refuse_flags, file,
+                                   lines.number(), out);
+          !p.ok()) {
+        return p;
       }
-      if (!std::isfinite(*v)) return bad(file, lines.number(), "value out of range: \"" + shown(field) + "\"");
-      out.push_back(factor == 1.0 ? *v : *v * factor);
     }
     got += here;
   }
@@ -272,29 +372,16 @@ Problem read_free_block(Lines& lines, std::size_t n, double factor, bool refuse_
   std::size_t got = 0;
   std::string_view line;
   while (n == 0 || got < n) {
-    if (!lines.next(line)) {
-      if (n == 0) return {};
-      return bad(file, lines.number(),
-                 "the file ends after " + std::to_string(got) + " of " + std::to_string(n) + " values",
-                 Status::truncated);
-    }
+    if (!lines.next(line)) return n == 0 ? Problem{} : ends_after(file, lines.number(), got, n, "values");
     std::size_t i = 0;
-    const std::size_t len = line.size();
-    while (i < len && (n == 0 || got < n)) {
-      while (i < len && is_sep(line[i])) ++i;
-      if (i >= len) break;
-      std::size_t j = i;
-      while (j < len && !is_sep(line[j])) ++j;
-      const std::string_view word = line.substr(i, j - i);
-      const std::optional<double> v = parse_number(word);
-      if (!v) return bad(file, lines.number(), "not a number: \"" + shown(word) + "\"");
-      if (refuse_flags && is_missing_flag(*v)) {
-        return bad(file, lines.number(), "missing-value flag " + shown(word) + " in the data", Status::missing_value);
+    std::string_view word;
+    while ((n == 0 || got < n) && next_word(line, i, word)) {
+      // a word holds no blank or tab, so the flag is shown as the word itself
+      if (Problem p = append_value(word, nullptr, 0, Show::plain, factor, refuse_flags, file, lines.number(), out);
+          !p.ok()) {
+        return p;
       }
-      if (!std::isfinite(*v)) return bad(file, lines.number(), "value out of range: \"" + shown(word) + "\"");
-      out.push_back(factor == 1.0 ? *v : *v * factor);
       ++got;
-      i = j;
     }
   }
   return {};
@@ -303,14 +390,8 @@ Problem read_free_block(Lines& lines, std::size_t n, double factor, bool refuse_
 std::vector<std::string_view> split_words(std::string_view line) {
   std::vector<std::string_view> words;
   std::size_t i = 0;
-  while (i < line.size()) {
-    while (i < line.size() && is_sep(line[i])) ++i;
-    if (i >= line.size()) break;
-    std::size_t j = i;
-    while (j < line.size() && !is_sep(line[j])) ++j;
-    words.push_back(line.substr(i, j - i));
-    i = j;
-  }
+  std::string_view word;
+  while (next_word(line, i, word)) words.push_back(word);
   return words;
 }
 
@@ -528,7 +609,7 @@ double interval_from_span(double span, double steps) {
 
 Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_flags, const std::string& file,
                         std::vector<double>& out, double& dt, double& first_time) {
-  if (n < 2) return bad(file, lines.number(), "time-value pairs need a count of 2 or more, not " + std::to_string(n));
+  if (n < 2) return fail(file, lines.number(), "time-value pairs need a count of 2 or more, not " + std::to_string(n));
   // The rest of the file bounds what can be reserved, whatever the header says.
   const std::size_t room = std::min(n, lines.rest().size() / 4 + 1);
   std::vector<double> times;
@@ -540,26 +621,16 @@ Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_
   bool want_time = true;
   std::string_view line;
   while (times.size() < n || !want_time) {
-    if (!lines.next(line)) {
-      return bad(file, lines.number(),
-                 "the file ends after " + std::to_string(times.size()) + " of " + std::to_string(n) + " time-value pairs",
-                 Status::truncated);
-    }
+    if (!lines.next(line)) return ends_after(file, lines.number(), times.size(), n, "time-value pairs");
     starts.emplace_back(times.size(), lines.number());
     std::size_t i = 0;
-    const std::size_t len = line.size();
-    while (i < len && (times.size() < n || !want_time)) {
-      while (i < len && is_sep(line[i])) ++i;
-      if (i >= len) break;
-      std::size_t j = i;
-      while (j < len && !is_sep(line[j])) ++j;
-      const std::string_view word = line.substr(i, j - i);
-      i = j;
+    std::string_view word;
+    while ((times.size() < n || !want_time) && next_word(line, i, word)) {
       // Words are already free of blanks: try the quick path before the general one.
       std::optional<double> v = quick_decimal(word.data(), word.data() + word.size());
       if (!v) v = parse_number(word);
-      if (!v) return bad(file, lines.number(), "not a number: " + quoted(word));
-      if (!std::isfinite(*v)) return bad(file, lines.number(), "value out of range: " + quoted(word));
+      if (!v) return fail(file, lines.number(), "not a number: " + quoted(word));
+      if (!std::isfinite(*v)) return fail(file, lines.number(), "value out of range: " + quoted(word));
       if (want_time) {
         // "34.716" -> 3 places
         const std::size_t point = word.find('.');
@@ -571,7 +642,7 @@ Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_
         places.push_back(static_cast<unsigned char>(std::min<std::size_t>(p, 9)));
       } else {
         if (refuse_flags && is_missing_flag(*v)) {
-          return bad(file, lines.number(), "missing-value flag " + quoted(word) + " in the data", Status::missing_value);
+          return fail(file, lines.number(), "missing-value flag " + quoted(word) + " in the data", Status::missing_value);
         }
         out.push_back(factor == 1.0 ? *v : *v * factor);
       }
@@ -580,8 +651,8 @@ Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_
   }
   const double span = times.back() - times.front();
   if (!(span > 0.0) || !std::isfinite(span)) {
-    return bad(file, lines.number(), "the times do not increase: the last pair's time is not after the first's",
-               Status::uneven_times);
+    return fail(file, lines.number(), "the times do not increase: the last pair's time is not after the first's",
+                Status::uneven_times);
   }
   dt = interval_from_span(span, static_cast<double>(n - 1));
   first_time = times.front();
@@ -605,12 +676,12 @@ Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_
       if (step > 1.5 * dt + slack || step < 0.5 * dt - slack) {
         std::snprintf(buf, sizeof buf, "the time steps from %.*f to %.*f (pair %zu), where the pairs are %.9g s apart",
                       static_cast<int>(places[j - 1]), times[j - 1], static_cast<int>(places[j]), times[j], j + 1, dt);
-        return bad(file, line_of(j), buf, Status::uneven_times);
+        return fail(file, line_of(j), buf, Status::uneven_times);
       }
     }
     std::snprintf(buf, sizeof buf, "time %.*f of pair %zu is off the even spacing of %.9g s (expected %.*f)",
                   static_cast<int>(places[k]), times[k], k + 1, dt, static_cast<int>(places[k]) + 3, expected);
-    return bad(file, line_of(k), buf, Status::uneven_times);
+    return fail(file, line_of(k), buf, Status::uneven_times);
   }
   return {};
 }
@@ -618,7 +689,7 @@ Problem read_pair_block(Lines& lines, std::size_t n, double factor, bool refuse_
 Problem read_columns(Lines& lines, std::size_t columns, std::size_t width, std::size_t rows, double factor,
                      bool refuse_flags, const std::string& file, std::vector<std::vector<double>>& out) {
   if (columns == 0 || columns > 1000 || width > 1000) {
-    return bad(file, lines.number(), "a table of " + std::to_string(columns) + " columns is not read");
+    return fail(file, lines.number(), "a table of " + std::to_string(columns) + " columns is not read");
   }
   out.assign(columns, {});
   const std::size_t room = std::min(rows == 0 ? lines.rest().size() : rows, lines.rest().size() / (2 * columns) + 1);
@@ -626,37 +697,21 @@ Problem read_columns(Lines& lines, std::size_t columns, std::size_t width, std::
   std::size_t got = 0;
   std::string_view line;
   auto take = [&](std::string_view field, std::size_t c) -> Problem {
-    const std::optional<double> v = parse_number(field);
-    if (!v) return bad(file, lines.number(), "column " + std::to_string(c + 1) + " is not a number: " + quoted(field));
-    if (refuse_flags && is_missing_flag(*v)) {
-      return bad(file, lines.number(), "missing-value flag " + quoted(trim(field)) + " in the data", Status::missing_value);
-    }
-    if (!std::isfinite(*v)) return bad(file, lines.number(), "value out of range: " + quoted(field));
-    out[c].push_back(factor == 1.0 ? *v : *v * factor);
-    return {};
+    return append_value(field, "column", c + 1, Show::quoted, factor, refuse_flags, file, lines.number(), out[c]);
   };
   while (rows == 0 || got < rows) {
-    if (!lines.next(line)) {
-      if (rows == 0) return {};
-      return bad(file, lines.number(),
-                 "the file ends after " + std::to_string(got) + " of " + std::to_string(rows) + " rows",
-                 Status::truncated);
-    }
+    if (!lines.next(line)) return rows == 0 ? Problem{} : ends_after(file, lines.number(), got, rows, "rows");
     std::size_t c = 0;
     if (width == 0) {
       // "  0.000909     -0.000191    -0.000092" -> three values
       std::size_t i = 0;
-      while (i < line.size()) {
-        while (i < line.size() && is_sep(line[i])) ++i;
-        if (i >= line.size()) break;
-        std::size_t j = i;
-        while (j < line.size() && !is_sep(line[j])) ++j;
+      std::string_view word;
+      while (next_word(line, i, word)) {
         if (c == columns) {
-          return bad(file, lines.number(), "the row holds more than " + std::to_string(columns) + " values");
+          return fail(file, lines.number(), "the row holds more than " + std::to_string(columns) + " values");
         }
-        if (Problem p = take(line.substr(i, j - i), c); !p.ok()) return p;
+        if (Problem p = take(word, c); !p.ok()) return p;
         ++c;
-        i = j;
       }
     } else {
       // "    -0.084    -0.052     0.108" by 10-character columns
@@ -664,12 +719,12 @@ Problem read_columns(Lines& lines, std::size_t columns, std::size_t width, std::
         if (Problem p = take(line.substr(c * width, width), c); !p.ok()) return p;
       }
       if (c == columns && columns * width < line.size() && !trim(line.substr(columns * width)).empty()) {
-        return bad(file, lines.number(), "the row holds more than " + std::to_string(columns) + " values");
+        return fail(file, lines.number(), "the row holds more than " + std::to_string(columns) + " values");
       }
     }
     if (c != columns) {
-      return bad(file, lines.number(),
-                 "the row holds " + std::to_string(c) + " values where " + std::to_string(columns) + " are expected");
+      return fail(file, lines.number(),
+                  "the row holds " + std::to_string(c) + " values where " + std::to_string(columns) + " are expected");
     }
     ++got;
   }

@@ -39,8 +39,42 @@ class Lines {
   std::size_t number_ = 0;
 };
 
+/// A Problem at `line` of `file` with the words `text`: the layout is
+/// broken (Status::malformed) unless `status` says otherwise.
+Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed);
+
+/// A header value as read and the 1-based line it stands on (0: not read).
+struct Field {
+  std::string_view value;
+  std::size_t line = 0;
+};
+
 /// Blanks and tabs off both ends.
 std::string_view trim(std::string_view s);
+
+/// Passes over the next lines that hold nothing but blanks and tabs.
+void skip_blank_lines(Lines& lines);
+
+/// Takes the next `n` lines of `lines` into out[0 .. n-1], each cut to its
+/// first `width` characters (npos keeps it whole). When the file ends
+/// first: Status::truncated at the last line, with the words `ends_text`.
+Problem read_text_lines(Lines& lines, std::string_view* out, std::size_t n, std::size_t width, const std::string& file,
+                        std::string_view ends_text);
+
+/// The text header of the next channel of a file that holds several, each
+/// starting with a line that begins with `mark`: passes over blank lines,
+/// then takes `n` lines as read_text_lines does (the words when the file
+/// ends first: "the file ends inside a channel's text header"). `end` is
+/// set, and nothing taken, when only blank lines were left. A first line
+/// without the mark is Status::malformed at that line.
+Problem read_channel_text(Lines& lines, std::string_view* out, std::size_t n, std::string_view mark,
+                          const std::string& file, bool& end);
+
+/// Takes the next `n` lines of `lines`, header values that are checked
+/// and not kept: every blank-separated word must be a number, else
+/// Status::malformed "a header number is not a number: ..." at its line.
+/// When the file ends first: Status::truncated with the words `ends_text`.
+Problem skip_number_lines(Lines& lines, std::size_t n, const std::string& file, std::string_view ends_text);
 
 /// True when `s` starts with `prefix`, letters compared without case.
 bool starts_with_nocase(std::string_view s, std::string_view prefix);
@@ -57,6 +91,13 @@ std::optional<double> parse_number(std::string_view field);
 /// A whole number with optional sign, blanks around it allowed; nullopt
 /// for other text or a value outside long long.
 std::optional<long long> parse_integer(std::string_view field);
+
+/// `word` read as a whole number from `least` to `most` into `n`;
+/// otherwise Status::malformed at `line`: "<name> is not a count from
+/// <least> to <most>: "<word>"" ("NDATA is not a count from 1 to
+/// 100000000: "-5"").
+Problem read_count(std::string_view word, std::string_view name, long long least, long long most,
+                   const std::string& file, std::size_t line, long long& n);
 
 /// A Fortran edit descriptor for a block of values: "(8f10.6)" -> 8 values
 /// of width 10 per line; "(10I8)", "(5E16.7)", "(8F9.6)", "(1P5E15.7)",

@@ -21,14 +21,8 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
-
-struct Field {
-  std::string_view value;
-  std::size_t line = 0;
-};
+using text::fail;
+using text::Field;
 
 /// True when every word of `line` names a direction ("N-S E-W U-D").
 bool is_column_names(std::string_view line) {
@@ -72,10 +66,8 @@ Problem read_turkish(std::string_view bytes, const std::string& file, FileConten
     if (field->line == 0) return fail(file, 0, "the header has no " + std::string(name) + " line");
   }
 
-  const std::optional<long long> n = text::parse_integer(count.value);
-  if (!n || *n < 1 || *n > 100000000) {
-    return fail(file, count.line, "NUMBER OF DATA is not a count from 1 to 100000000: " + text::quoted(count.value));
-  }
+  long long n = 0;
+  if (Problem p = text::read_count(count.value, "NUMBER OF DATA", 1, 100000000, file, count.line, n); !p.ok()) return p;
   const std::optional<double> dt = text::parse_number(interval.value);
   if (!dt || !(*dt > 0.0) || !(*dt < 1e6)) {
     return fail(file, interval.line, "SAMPLING INTERVAL is not a positive interval: " + text::quoted(interval.value));
@@ -93,7 +85,7 @@ Problem read_turkish(std::string_view bytes, const std::string& file, FileConten
   if (!start) return fail(file, record.line, "RECORD TIME is not a date and time: " + text::quoted(record.value));
 
   std::vector<std::vector<double>> columns;
-  if (Problem p = text::read_columns(lines, names.size(), 0, static_cast<std::size_t>(*n), 1.0, true, file, columns);
+  if (Problem p = text::read_columns(lines, names.size(), 0, static_cast<std::size_t>(n), 1.0, true, file, columns);
       !p.ok()) {
     return p;
   }

@@ -26,14 +26,8 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
-
-struct Field {
-  std::string_view value;
-  std::size_t line = 0;
-};
+using text::fail;
+using text::Field;
 
 /// "/V/N90E/N00E" -> {"V", "N90E", "N00E"}
 std::vector<std::string_view> slash_list(std::string_view s) {
@@ -90,11 +84,11 @@ Problem read_unam(std::string_view bytes, const std::string& file, FileContents&
     if (field->line == 0) return fail(file, 0, "the header has no " + std::string(name) + " line");
   }
 
-  const std::optional<long long> n_channels = text::parse_integer(count.value);
-  if (!n_channels || *n_channels < 1 || *n_channels > 6) {
-    return fail(file, count.line, "NUMERO DE CANALES is not a count from 1 to 6: " + text::quoted(count.value));
+  long long n_channels = 0;
+  if (Problem p = text::read_count(count.value, "NUMERO DE CANALES", 1, 6, file, count.line, n_channels); !p.ok()) {
+    return p;
   }
-  const auto nc = static_cast<std::size_t>(*n_channels);
+  const auto nc = static_cast<std::size_t>(n_channels);
   const std::vector<std::string_view> names = slash_list(orientation.value);
   const std::vector<std::string_view> dts = slash_list(interval.value);
   const std::vector<std::string_view> counts = slash_list(samples.value);
@@ -119,14 +113,14 @@ Problem read_unam(std::string_view bytes, const std::string& file, FileContents&
       return fail(file, interval.line, "INTERVALO DE MUESTREO is not a positive interval: " + text::quoted(dts[c]));
     }
     ch.dt = *dt;
-    const std::optional<long long> n = text::parse_integer(counts[c]);
-    if (!n || *n < 1 || *n > 100000000) {
-      return fail(file, samples.line, "NUM. TOTAL DE MUESTRAS is not a count from 1 to 100000000: " + text::quoted(counts[c]));
+    long long n = 0;
+    if (Problem p = text::read_count(counts[c], "NUM. TOTAL DE MUESTRAS", 1, 100000000, file, samples.line, n); !p.ok()) {
+      return p;
     }
-    if (c > 0 && static_cast<std::size_t>(*n) != rows) {
+    if (c > 0 && static_cast<std::size_t>(n) != rows) {
       return fail(file, samples.line, "NUM. TOTAL DE MUESTRAS differs between channels: " + text::quoted(samples.value));
     }
-    rows = static_cast<std::size_t>(*n);
+    rows = static_cast<std::size_t>(n);
   }
 
   // "3F10.3" -> three columns of ten characters

@@ -23,9 +23,7 @@ namespace wavefft::import {
 
 namespace {
 
-Problem fail(const std::string& file, std::size_t line, std::string text, Status status = Status::malformed) {
-  return Problem{status, file, line, std::move(text)};
-}
+using text::fail;
 
 constexpr std::size_t kTextLines = 13;
 constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
@@ -41,11 +39,10 @@ bool is_usc(std::string_view head) {
 
 Problem read_usc(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
-  std::string_view line;
   std::string_view t[kTextLines];
-  for (std::size_t k = 0; k < kTextLines; ++k) {
-    if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside the text header", Status::truncated);
-    t[k] = line.substr(0, kTextWidth);
+  if (Problem p = text::read_text_lines(lines, t, kTextLines, kTextWidth, file, "the file ends inside the text header");
+      !p.ok()) {
+    return p;
   }
   Channel ch;
   ch.file = file;
@@ -56,11 +53,9 @@ Problem read_usc(std::string_view bytes, const std::string& file, FileContents& 
   ch.azimuth = o->azimuth;
   ch.vertical = o->vertical;
 
+  long long n = 0;
   const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
-  const std::optional<long long> n = text::parse_integer(count_text);
-  if (!n || *n < 2 || *n > 100000000) {
-    return fail(file, 11, "NO. OF POINTS is not a count from 2 to 100000000: " + text::quoted(count_text));
-  }
+  if (Problem p = text::read_count(count_text, "NO. OF POINTS", 2, 100000000, file, 11, n); !p.ok()) return p;
   // "UNITS ARE SEC AND G/10" -> factor 0.1, g
   const std::string_view unit = text::word_after(t[11], "SEC AND");
   if (unit == "G/10") {
@@ -71,14 +66,11 @@ Problem read_usc(std::string_view bytes, const std::string& file, FileContents& 
   }
   ch.unit = Unit::g;
 
-  for (std::size_t k = 0; k < kNumberLines; ++k) {
-    if (!lines.next(line)) return fail(file, lines.number(), "the file ends inside the number header", Status::truncated);
-    for (const std::string_view w : text::split_words(line)) {
-      if (!text::parse_number(w)) return fail(file, lines.number(), "a header number is not a number: " + text::quoted(w));
-    }
+  if (Problem p = text::skip_number_lines(lines, kNumberLines, file, "the file ends inside the number header"); !p.ok()) {
+    return p;
   }
   double first_time = 0.0;
-  if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(*n), ch.factor, true, file, ch.values, ch.dt,
+  if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(n), ch.factor, true, file, ch.values, ch.dt,
                                         first_time);
       !p.ok()) {
     return p;

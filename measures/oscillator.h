@@ -72,6 +72,8 @@ class PeakHull {
   /// it is on entry are dropped first in one branch-free pass (the hull only
   /// grows, so add() would drop them too), the rest go through add().
   void add_strided(const double* xs, const double* ys, std::size_t count, std::size_t stride);
+  /// Forgets every point (as a new PeakHull), keeping the memory.
+  void reset();
   /// The 180 peaks, angle by angle.
   std::array<double, kAngles> peaks();
 
@@ -105,7 +107,9 @@ class PeakHull {
   std::size_t rightmost_ = 0;   // index in hull_ of the rightmost vertex (end of the lower chain)
   std::vector<Point> pending_;  // points found outside hull_
   std::vector<Point> sorted_, merged_, work_;  // scratch of rebuild()
+  std::vector<Point> chain_;                   // scratch of rebuild(), only ever grown
   std::vector<std::size_t> candidates_;        // scratch of add_strided()
+  std::vector<std::size_t> vertex_sector_;     // scratch of fill_sectors(): sector of each vertex
   double inner_radius2_ = 0.0;  // squared radius of a circle inside hull_
   // Per sector, a squared radius within which the sector's points lie inside hull_.
   std::array<double, kSectors> sector_radius2_{};

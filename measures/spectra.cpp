@@ -117,13 +117,29 @@ void PeakHull::rebuild() {
   // The new points and their mirror images, sorted; the hull's vertices are
   // sorted already (the lower chain ascends, the upper chain descends), so
   // three sorted runs are merged instead of sorting everything again.
+  // Mirroring reverses the order, so the mirror images of the sorted new
+  // points, taken backwards, are sorted too: one sort of half the points.
+  std::sort(pending_.begin(), pending_.end(), less);
   sorted_.clear();
-  for (const Point& q : pending_) {
-    sorted_.push_back(q);
-    sorted_.push_back({-q.x, -q.y});
+  sorted_.reserve(2 * pending_.size());
+  auto mirrored = [](const Point& q) { return Point{-q.x, -q.y}; };
+  {
+    auto a = pending_.begin();
+    auto b = pending_.rbegin();
+    while (a != pending_.end() && b != pending_.rend()) {
+      const Point m = mirrored(*b);
+      if (less(m, *a)) {
+        sorted_.push_back(m);
+        ++b;
+      } else {
+        sorted_.push_back(*a);
+        ++a;
+      }
+    }
+    sorted_.insert(sorted_.end(), a, pending_.end());
+    for (; b != pending_.rend(); ++b) sorted_.push_back(mirrored(*b));
   }
   pending_.clear();
-  std::sort(sorted_.begin(), sorted_.end(), less);
   work_.clear();
   if (!hull_.empty()) {
     const auto split = hull_.begin() + static_cast<std::ptrdiff_t>(rightmost_ + 1);
@@ -148,8 +164,9 @@ void PeakHull::rebuild() {
   auto cross = [](const Point& o, const Point& a, const Point& b) {
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
   };
-  std::vector<Point>& h = work_;
-  h.assign(2 * pts.size(), Point{0.0, 0.0});
+  std::vector<Point>& h = chain_;
+  // Every slot is written before it is read: grow, never clear.
+  if (h.size() < 2 * pts.size()) h.resize(2 * pts.size());
   std::size_t k = 0;
   for (const Point& q : pts) {
     while (k >= 2 && !(cross(h[k - 2], h[k - 1], q) > 0.0)) --k;
@@ -224,6 +241,8 @@ void PeakHull::fill_sectors() {
   if (hull_.size() < 3) return;
   std::array<double, kSectors> r2;
   r2.fill(HUGE_VAL);
+  vertex_sector_.resize(hull_.size());
+  for (std::size_t i = 0; i < hull_.size(); ++i) vertex_sector_[i] = sector(hull_[i].x, hull_[i].y);
   for (std::size_t i = 0; i < hull_.size(); ++i) {
     const Point& a = hull_[i];
     const Point& b = hull_[(i + 1) % hull_.size()];
@@ -233,8 +252,8 @@ void PeakHull::fill_sectors() {
     const double nx = dy / len, ny = -dx / len;  // outward: the hull is counter-clockwise
     const double d = nx * a.x + ny * a.y;
     const std::size_t normal = sector(nx, ny);
-    const std::size_t last = sector(b.x, b.y);
-    for (std::size_t k = sector(a.x, a.y);; k = (k + 1) % kSectors) {
+    const std::size_t last = vertex_sector_[(i + 1) % hull_.size()];
+    for (std::size_t k = vertex_sector_[i];; k = (k + 1) % kSectors) {
       double c = 1.0;
       if (k != normal) c = std::max(edges.x[k] * nx + edges.y[k] * ny, edges.x[k + 1] * nx + edges.y[k + 1] * ny);
       // c <= 0 cannot happen for a sector the edge crosses, up to rounding: then no bound.
@@ -262,6 +281,14 @@ void PeakHull::add_strided(const double* xs, const double* ys, std::size_t count
     kept += (x * x + y * y > inner) ? 1 : 0;
   }
   for (std::size_t j = 0; j < kept; ++j) add(xs[idx[j] * stride], ys[idx[j] * stride]);
+}
+
+void PeakHull::reset() {
+  hull_.clear();
+  rightmost_ = 0;
+  pending_.clear();
+  inner_radius2_ = 0.0;
+  sector_radius2_.fill(0.0);
 }
 
 bool PeakHull::inside(const Point& q) const {
@@ -336,7 +363,12 @@ struct State {
 // f[k + 1], and writes u after sub-step k to out[k * kLanes + lane]. The
 // lanes are independent and every pointer is distinct, so the compiler runs
 // the lanes in vector registers (the loop must stay free of branches).
-void advance(const Lanes& c, State& st, const double* __restrict f, std::size_t count, double* __restrict out) {
+// Only the first Width lanes are advanced (a batch of fewer periods than
+// kLanes does not pay for the empty lanes); each lane's arithmetic is the
+// same whatever the width.
+template <std::size_t Width>
+[[gnu::always_inline]] inline void advance(const Lanes& c, State& st, const double* __restrict f, std::size_t count,
+                                           double* __restrict out) {
   double* __restrict u = st.u;
   double* __restrict v = st.v;
   double* __restrict peak = st.peak;
@@ -351,7 +383,7 @@ void advance(const Lanes& c, State& st, const double* __restrict f, std::size_t 
   for (std::size_t k = 0; k < count; ++k) {
     const double f0 = f[k];
     const double f1 = f[k + 1];
-    for (std::size_t l = 0; l < kLanes; ++l) {
+    for (std::size_t l = 0; l < Width; ++l) {
       const double un = a11[l] * u[l] + a12[l] * v[l] + b11[l] * f0 + b12[l] * f1;
       const double vn = a21[l] * u[l] + a22[l] * v[l] + b21[l] * f0 + b22[l] * f1;
       u[l] = un;
@@ -363,8 +395,45 @@ void advance(const Lanes& c, State& st, const double* __restrict f, std::size_t 
   }
 }
 
+// The same loop built for the base instruction set and for AVX2 (wider
+// vectors; no fused multiply-add, so every lane rounds exactly as before),
+// chosen once by what the processor has.
+template <std::size_t Width>
+void advance_base(const Lanes& c, State& st, const double* f, std::size_t count, double* out) {
+  advance<Width>(c, st, f, count, out);
+}
+
+#if defined(__x86_64__) && defined(__GNUC__)
+template <std::size_t Width>
+[[gnu::target("avx2")]] void advance_avx2(const Lanes& c, State& st, const double* f, std::size_t count, double* out) {
+  advance<Width>(c, st, f, count, out);
+}
+
+bool have_avx2() {
+  static const bool yes = __builtin_cpu_supports("avx2") != 0;
+  return yes;
+}
+#endif
+
+template <std::size_t Width>
+void advance_any(const Lanes& c, State& st, const double* f, std::size_t count, double* out) {
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (have_avx2()) {
+    advance_avx2<Width>(c, st, f, count, out);
+    return;
+  }
+#endif
+  advance_base<Width>(c, st, f, count, out);
+}
+
+// What one thread reuses from batch to batch: the hulls and the buffers.
+struct Workspace {
+  std::array<PeakHull, kLanes> hulls;
+  std::vector<double> f, xs, ys, zs;
+};
+
 void run_batch(const std::array<std::span<const double>, 3>& a, double dt, const std::vector<Job>& jobs,
-               const Batch& batch, std::vector<SpectrumRow>& rows) {
+               const Batch& batch, std::vector<SpectrumRow>& rows, Workspace& ws) {
   const std::size_t m = jobs[batch.first].m;
   const double h = dt / static_cast<double>(m);
   Lanes lanes;
@@ -381,11 +450,18 @@ void run_batch(const std::array<std::span<const double>, 3>& a, double dt, const
     lanes.b22[l] = k.b22;
   }
   std::array<State, 3> state;
-  std::array<PeakHull, kLanes> hulls;
+  std::array<PeakHull, kLanes>& hulls = ws.hulls;
+  for (PeakHull& hull : hulls) hull.reset();
   // A chunk of whole sample intervals, about kChunk sub-steps.
   const std::size_t per_chunk = std::max<std::size_t>(1, kChunk / m);
-  std::vector<double> f(per_chunk * m + 1);
-  std::vector<double> xs(per_chunk * m * kLanes), ys(per_chunk * m * kLanes), zs(per_chunk * m * kLanes);
+  std::vector<double>& f = ws.f;
+  std::vector<double>& xs = ws.xs;
+  std::vector<double>& ys = ws.ys;
+  std::vector<double>& zs = ws.zs;
+  f.resize(per_chunk * m + 1);
+  xs.resize(per_chunk * m * kLanes);
+  ys.resize(per_chunk * m * kLanes);
+  zs.resize(per_chunk * m * kLanes);
 
   const std::size_t n = a[0].size();
   const double inv_m = 1.0 / static_cast<double>(m);
@@ -404,7 +480,14 @@ void run_batch(const std::array<std::span<const double>, 3>& a, double dt, const
         for (std::size_t j = 1; j < m; ++j) f[i * m + j] = lo + (hi - lo) * (static_cast<double>(j) * inv_m);
       }
       f[count] = ac[i0 + intervals];
-      advance(lanes, state[c], f.data(), count, c == 0 ? xs.data() : c == 1 ? ys.data() : zs.data());
+      double* const out = c == 0 ? xs.data() : c == 1 ? ys.data() : zs.data();
+      if (batch.count <= 2) {
+        advance_any<2>(lanes, state[c], f.data(), count, out);
+      } else if (batch.count <= 4) {
+        advance_any<4>(lanes, state[c], f.data(), count, out);
+      } else {
+        advance_any<kLanes>(lanes, state[c], f.data(), count, out);
+      }
     }
     for (std::size_t l = 0; l < batch.count; ++l) {
       hulls[l].add_strided(xs.data() + l, ys.data() + l, count, kLanes);
@@ -450,7 +533,7 @@ std::vector<SpectrumRow> response_spectra(const std::array<std::span<const doubl
       rows.push_back(r);
     }
   }
-  // Batches of equal sub-step counts, the longest work first.
+  // Batches of equal sub-step counts (most sub-steps first).
   std::stable_sort(jobs.begin(), jobs.end(), [](const Job& p, const Job& q) { return p.m > q.m; });
   std::vector<Batch> batches;
   for (std::size_t i = 0; i < jobs.size();) {
@@ -459,12 +542,29 @@ std::vector<SpectrumRow> response_spectra(const std::array<std::span<const doubl
     batches.push_back({i, count});
     i += count;
   }
+  // The costliest batches first, so that the threads finish together: the
+  // recurrence costs per sub-step and lane advanced, the hull per point,
+  // and more at long periods, whose responses keep more hull vertices.
+  std::vector<double> cost(batches.size());
+  for (std::size_t b = 0; b < batches.size(); ++b) {
+    const Batch& batch = batches[b];
+    const double width = batch.count <= 2 ? 2.0 : batch.count <= 4 ? 4.0 : static_cast<double>(kLanes);
+    double hull = 0.0;
+    for (std::size_t l = 0; l < batch.count; ++l) {
+      hull += 0.5 + 0.8 * std::log2(1.0 + std::min(rows[jobs[batch.first + l].row].period, 1e6));
+    }
+    cost[b] = static_cast<double>(jobs[batch.first].m) * (0.5 * width + hull);
+  }
+  std::vector<std::size_t> order(batches.size());
+  for (std::size_t b = 0; b < order.size(); ++b) order[b] = b;
+  std::stable_sort(order.begin(), order.end(), [&cost](std::size_t p, std::size_t q) { return cost[p] > cost[q]; });
 
   unsigned workers = threads != 0 ? threads : std::max(1u, std::thread::hardware_concurrency());
   workers = static_cast<unsigned>(std::min<std::size_t>(workers, batches.size()));
   std::atomic<std::size_t> next{0};
   auto work = [&] {
-    for (std::size_t b = next++; b < batches.size(); b = next++) run_batch(a, dt, jobs, batches[b], rows);
+    Workspace ws;
+    for (std::size_t b = next++; b < batches.size(); b = next++) run_batch(a, dt, jobs, batches[order[b]], rows, ws);
   };
   std::vector<std::thread> pool;
   for (unsigned t = 1; t < workers; ++t) pool.emplace_back(work);

@@ -278,7 +278,11 @@ std::filesystem::path find_waveform(const std::filesystem::path& dir, const std:
   }
   if (found.size() > 1) {
     std::string names;
-    for (const auto& p : found) names += " " + p.filename().string();
+    for (const auto& p : found) {
+      // appended piecewise: `" " + string` trips a false -Wrestrict in g++ 12 -O3
+      names += ' ';
+      names += p.filename().string();
+    }
     throw FileError(dir.string() + ": more than one waveform file (" + names.substr(1) + "); choose one with --wave");
   }
   return found.front();

@@ -141,5 +141,156 @@ TEST(FreeBlock, AcrossLinesAndToTheEnd) {
   EXPECT_EQ(p.text, "the file ends after 2 of 3 values");
 }
 
+TEST(Fail, NamesFileLineWordsAndStatus) {
+  Problem p = fail("a.v1", 7, "bad header");
+  EXPECT_FALSE(p.ok());
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.file, "a.v1");
+  EXPECT_EQ(p.line, 7u);
+  EXPECT_EQ(p.text, "bad header");
+  p = fail("b", 0, "ends", Status::truncated);
+  EXPECT_EQ(p.status, Status::truncated);
+  EXPECT_EQ(p.line, 0u);
+}
+
+TEST(ReadCount, WholeNumbersInRangeOnly) {
+  long long n = -1;
+  ASSERT_TRUE(read_count(" 3500 ", "NDATA", 1, 100000000, "f", 4, n).ok());
+  EXPECT_EQ(n, 3500);
+  ASSERT_TRUE(read_count("6", "C", 1, 6, "f", 4, n).ok());
+  EXPECT_EQ(n, 6);
+  n = 5;
+  Problem p = read_count("7", "NUMERO DE CANALES", 1, 6, "u.txt", 9, n);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.file, "u.txt");
+  EXPECT_EQ(p.line, 9u);
+  EXPECT_EQ(p.text, "NUMERO DE CANALES is not a count from 1 to 6: \"7\"");
+  EXPECT_EQ(n, 5);  // left as it was
+  EXPECT_EQ(read_count("1", "NO. OF POINTS", 2, 100000000, "f", 1, n).text,
+            "NO. OF POINTS is not a count from 2 to 100000000: \"1\"");
+  EXPECT_FALSE(read_count("12.5", "N", 1, 100, "f", 1, n).ok());
+  EXPECT_FALSE(read_count("", "N", 1, 100, "f", 1, n).ok());
+}
+
+TEST(SkipBlankLines, StopsAtContentOrEnd) {
+  Lines lines("\n  \n\t \r\nx y\n\nz\n");
+  skip_blank_lines(lines);
+  EXPECT_EQ(lines.number(), 3u);
+  std::string_view l;
+  ASSERT_TRUE(lines.next(l));
+  EXPECT_EQ(l, "x y");
+  // Content is never taken; a blank line after it waits for the next call.
+  skip_blank_lines(lines);
+  ASSERT_TRUE(lines.next(l));
+  EXPECT_EQ(l, "z");
+  Lines blanks(" \n\n");
+  skip_blank_lines(blanks);
+  EXPECT_TRUE(blanks.at_end());
+}
+
+TEST(ReadTextLines, TakesCutsAndReportsTheEnd) {
+  Lines lines("abcdef\nxy\nrest\n");
+  std::string_view t[2];
+  ASSERT_TRUE(read_text_lines(lines, t, 2, 3, "f", "ends early").ok());
+  EXPECT_EQ(t[0], "abc");
+  EXPECT_EQ(t[1], "xy");
+  std::string_view l;
+  ASSERT_TRUE(lines.next(l));
+  EXPECT_EQ(l, "rest");
+
+  Lines whole("abcdef\n");
+  ASSERT_TRUE(read_text_lines(whole, t, 1, std::string_view::npos, "f", "ends early").ok());
+  EXPECT_EQ(t[0], "abcdef");
+
+  Lines short_file("one\ntwo\n");
+  std::string_view three[3];
+  const Problem p = read_text_lines(short_file, three, 3, std::string_view::npos, "s.v1", "the file ends inside the text header");
+  EXPECT_EQ(p.status, Status::truncated);
+  EXPECT_EQ(p.file, "s.v1");
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "the file ends inside the text header");
+}
+
+TEST(ReadChannelText, PassesBlanksChecksTheMarkAndSeesTheEnd) {
+  Lines lines("\n  \nCHAN one\nbody\nCHAN two\nbody\n\n");
+  std::string_view t[2];
+  bool end = true;
+  ASSERT_TRUE(read_channel_text(lines, t, 2, "CHAN", "f", end).ok());
+  EXPECT_FALSE(end);
+  EXPECT_EQ(t[0], "CHAN one");
+  EXPECT_EQ(t[1], "body");
+  EXPECT_EQ(lines.number(), 4u);
+  ASSERT_TRUE(read_channel_text(lines, t, 2, "CHAN", "f", end).ok());
+  EXPECT_FALSE(end);
+  EXPECT_EQ(t[0], "CHAN two");
+  // Only a blank line is left: the end, not a fault.
+  ASSERT_TRUE(read_channel_text(lines, t, 2, "CHAN", "f", end).ok());
+  EXPECT_TRUE(end);
+
+  Lines wrong("\nfirst\nsecond\n");
+  Problem p = read_channel_text(wrong, t, 2, "CHAN", "w.v1", end);
+  EXPECT_FALSE(end);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "a channel does not start with \"CHAN\": \"first\"");
+
+  Lines cut("CHAN three\n");
+  p = read_channel_text(cut, t, 2, "CHAN", "c.v1", end);
+  EXPECT_EQ(p.status, Status::truncated);
+  EXPECT_EQ(p.line, 1u);
+  EXPECT_EQ(p.text, "the file ends inside a channel's text header");
+}
+
+TEST(SkipNumberLines, ChecksEveryWordAndTakesExactlyN) {
+  Lines lines("  1  -2 3.5E+01\n\n 1.5-03\nnext\n");
+  ASSERT_TRUE(skip_number_lines(lines, 3, "f", "ends").ok());
+  EXPECT_EQ(lines.number(), 3u);
+
+  Lines word("1 2\n3 abc 4\n");
+  Problem p = skip_number_lines(word, 2, "w.v1", "ends");
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "a header number is not a number: \"abc\"");
+
+  Lines few("1\n");
+  p = skip_number_lines(few, 2, "f", "the file ends inside the number header");
+  EXPECT_EQ(p.status, Status::truncated);
+  EXPECT_EQ(p.line, 1u);
+  EXPECT_EQ(p.text, "the file ends inside the number header");
+}
+
+TEST(ValueBlocks, HowEachShowsAFieldItCannotTake) {
+  std::vector<double> out;
+  Lines free_junk("1 abc\n");
+  Problem p = read_free_block(free_junk, 2, 1.0, true, "f", out);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.text, "not a number: \"abc\"");
+  Lines free_flag("1\n-999\n");
+  out.clear();
+  p = read_free_block(free_flag, 2, 1.0, true, "f", out);
+  EXPECT_EQ(p.status, Status::missing_value);
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "missing-value flag -999 in the data");
+  // Flags pass when they are not refused.
+  Lines free_kept("-999 2\n");
+  out.clear();
+  ASSERT_TRUE(read_free_block(free_kept, 2, 2.0, false, "f", out).ok());
+  EXPECT_EQ(out, (std::vector<double>{-1998.0, 4.0}));
+
+  std::vector<std::vector<double>> cols;
+  Lines col_junk("1 2\n3 x\n");
+  p = read_columns(col_junk, 2, 0, 2, 1.0, true, "c", cols);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "column 2 is not a number: \"x\"");
+  Lines col_flag("   1.0  -999\n");
+  p = read_columns(col_flag, 2, 6, 1, 1.0, true, "c", cols);
+  EXPECT_EQ(p.status, Status::missing_value);
+  EXPECT_EQ(p.text, "missing-value flag \"-999\" in the data");
+  Lines col_ok("1 2\n3 4\n");
+  ASSERT_TRUE(read_columns(col_ok, 2, 0, 0, 10.0, true, "c", cols).ok());
+  EXPECT_EQ(cols, (std::vector<std::vector<double>>{{10.0, 30.0}, {20.0, 40.0}}));
+}
+
 }  // namespace
 }  // namespace wavefft::import::text

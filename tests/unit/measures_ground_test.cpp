@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdint>
 #include <numbers>
 #include <string>
 #include <vector>
@@ -147,6 +148,63 @@ TEST(MeasuresRecord, RefusalsNameFileLineFieldAndText) {
             "rec.txt:3: comp3 is not a finite number: \"-Infinity\"");
   EXPECT_EQ(refusal(wave + "  -0.005, 0.1E-01, 0.2E-01, 0.3E-01,\n"),
             "rec.txt:3: the sample interval time(2) - time(1) = -0.005 s is not positive");
+}
+
+// A record of `rows` data rows (more than a megabyte: read in two halves at
+// once), sample i with time i / 100 and components i, -i / 4 and 2 i + 1,
+// CRLF line ends and a blank line every 1000 rows. Row `bad` (counted from
+// 0; none when out of range) gets `bad_value` as its second component.
+std::string large_record(std::size_t rows, std::size_t bad = SIZE_MAX, const std::string& bad_value = "") {
+  std::string s = "Big STA acceleration m_s2\r\nTIME HNN HNE\r\n";
+  for (std::size_t i = 0; i < rows; ++i) {
+    if (i % 1000 == 999) s += "  \r\n";
+    const double v = static_cast<double>(i);
+    std::string row = row43(std::to_string(i / 100) + "." + (i % 100 < 10 ? "0" : "") + std::to_string(i % 100),
+                            std::to_string(i), i == bad ? bad_value : std::to_string(-v / 4),
+                            std::to_string(2 * i + 1));
+    row.pop_back();
+    s += row;
+    s += "\r\n";
+  }
+  return s;
+}
+
+TEST(MeasuresRecord, LargeRecordsReadInHalvesLikeInOnePass) {
+  const std::size_t rows = 12000;
+  const std::string big = large_record(rows);
+  ASSERT_GT(big.size(), std::size_t{1} << 20);
+  const RecordFile r = parse_record(big, "big.txt");
+  EXPECT_EQ(r.unit, Unit::m_s2);
+  EXPECT_DOUBLE_EQ(r.dt, 0.01);
+  ASSERT_EQ(r.comp[0].size(), rows);
+  ASSERT_EQ(r.comp[1].size(), rows);
+  ASSERT_EQ(r.comp[2].size(), rows);
+  for (std::size_t i = 0; i < rows; ++i) {
+    const double v = static_cast<double>(i);
+    ASSERT_EQ(r.comp[0][i], v) << i;
+    ASSERT_EQ(r.comp[1][i], std::stod(std::to_string(-v / 4))) << i;
+    ASSERT_EQ(r.comp[2][i], 2 * v + 1) << i;
+  }
+  // Without the last line end the last row is still read.
+  EXPECT_EQ(parse_record(big.substr(0, big.size() - 2), "big.txt").comp[2].back(), 2.0 * (rows - 1) + 1);
+
+  // A fault in either half names its true line: data row i is on line
+  // 3 + i + (blank lines before it).
+  auto line_of = [](std::size_t i) { return std::to_string(3 + i + i / 1000 + (i % 1000 == 999 ? 1 : 0)); };
+  for (std::size_t bad : {std::size_t{5}, std::size_t{4000}, rows / 2, std::size_t{11000}, rows - 1}) {
+    EXPECT_EQ(refusal(large_record(rows, bad, "1.2.3")),
+              "rec.txt:" + line_of(bad) + ": value 2 is not a number: \"1.2.3\"")
+        << "row " << bad;
+  }
+  EXPECT_EQ(refusal(large_record(rows, 9000, "****")),
+            "rec.txt:" + line_of(9000) + ": value 2 is \"****\": the value did not fit its field when the file was written");
+  // A short row in the second half, and a first interval that is not positive.
+  const std::size_t at = big.find("\n100.00 ") + 1;
+  const std::string short_row = big.substr(0, at) + "1 2 3\r\n" + big.substr(at);
+  EXPECT_EQ(refusal(short_row), "rec.txt:" + line_of(10000) + ": expected the time and 42 values (43 fields), found 3 fields");
+  std::string same_time = big;
+  same_time.replace(same_time.find("\n0.01 ") + 1, 4, "0.00");
+  EXPECT_EQ(refusal(same_time), "rec.txt:4: the sample interval time(2) - time(1) = 0 s is not positive");
 }
 
 }  // namespace

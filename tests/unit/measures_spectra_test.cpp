@@ -208,6 +208,83 @@ TEST(MeasuresRotD, HullPeaksEqualBruteForceOverAnglesAndPoints) {
   EXPECT_EQ(md[1], 179.0);
 }
 
+TEST(MeasuresRotD, StridedAddsKeepTheSameHullAsOneByOne) {
+  // Interleaved (x, y) of two streams, stride 2: an outward spiral (the
+  // hull and its inscribed circle grow within one call), a random walk and
+  // a decaying oscillation. Feeding stream 0 in calls of varied length must
+  // give the very peaks that add() one point at a time gives.
+  std::mt19937_64 gen(5);
+  std::normal_distribution<double> nd;
+  for (int shape = 0; shape < 3; ++shape) {
+    const std::size_t n = 30000;
+    std::vector<double> xs(2 * n), ys(2 * n);
+    double wx = 0, wy = 0;
+    for (std::size_t i = 0; i < n; ++i) {
+      const double t = static_cast<double>(i) * 0.01;
+      double x = 0, y = 0;
+      if (shape == 0) {
+        x = t * std::cos(7 * t), y = 0.5 * t * std::sin(7 * t);
+      } else if (shape == 1) {
+        wx += nd(gen), wy += nd(gen);
+        x = wx, y = wy;
+      } else {
+        x = 4 * std::sin(5 * t) * std::exp(-0.02 * t) + 0.05 * nd(gen);
+        y = std::cos(4.7 * t) * std::exp(-0.01 * t);
+      }
+      xs[2 * i] = x, ys[2 * i] = y;
+      xs[2 * i + 1] = 1e6 + nd(gen), ys[2 * i + 1] = -1e6;  // the other stream: must be skipped
+    }
+    PeakHull one, strided;
+    for (std::size_t i = 0; i < n; ++i) one.add(xs[2 * i], ys[2 * i]);
+    // A hull that held other points, then reset, must start afresh.
+    for (std::size_t i = 0; i < n; ++i) strided.add(3 * xs[2 * i + 1], ys[2 * i + 1] * (i % 2 == 0 ? 1 : -1));
+    strided.reset();
+    std::size_t at = 0;
+    for (std::size_t len = 1; at < n; len = len * 3 % 1000 + 1) {
+      const std::size_t count = std::min(len, n - at);
+      strided.add_strided(xs.data() + 2 * at, ys.data() + 2 * at, count, 2);
+      at += count;
+    }
+    strided.add_strided(xs.data(), ys.data(), 0, 2);  // nothing to add
+    const auto want = one.peaks();
+    const auto got = strided.peaks();
+    EXPECT_GT(want[0] + want[90], 0.0) << "shape " << shape;
+    for (std::size_t k = 0; k < kAngles; ++k) EXPECT_EQ(got[k], want[k]) << "shape " << shape << " angle " << k;
+  }
+}
+
+TEST(MeasuresResponse, RowsDoNotDependOnBatchingOrThreads) {
+  // Periods that, with two dampings, make batches of 2, 4, 6 and 8 periods
+  // at several sub-step counts: every row must equal the row of its period
+  // computed alone (a batch of one), bit for bit, with one thread and with
+  // three.
+  std::mt19937_64 gen(3);
+  std::normal_distribution<double> nd;
+  std::array<std::vector<double>, 3> a;
+  for (auto& c : a) {
+    c.resize(2000);
+    for (double& x : c) x = nd(gen);
+  }
+  std::vector<double> periods = {0.004, 0.011, 0.012, 0.021, 0.022, 0.023};  // m = 25, 10, 9, 5, 5, 5 at dt = 0.01
+  for (int k = 0; k < 10; ++k) periods.push_back(0.1 + 0.37 * k);              // m = 1: 20 rows, batches of 8, 8, 4
+  const double dampings[] = {0.05, 0.3};
+  for (unsigned threads : {1u, 3u}) {
+    const auto rows = response_spectra({a[0], a[1], a[2]}, 0.01, periods, dampings, threads);
+    ASSERT_EQ(rows.size(), 2 * periods.size());
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      const double period[] = {periods[r % periods.size()]};
+      const double damping[] = {dampings[r / periods.size()]};
+      const auto alone = response_spectra({a[0], a[1], a[2]}, 0.01, period, damping, 1);
+      EXPECT_EQ(rows[r].period, period[0]);
+      EXPECT_EQ(rows[r].damping, damping[0]);
+      EXPECT_EQ(rows[r].psa, alone[0].psa) << "row " << r << " threads " << threads;
+      EXPECT_EQ(rows[r].rotd50, alone[0].rotd50) << "row " << r << " threads " << threads;
+      EXPECT_EQ(rows[r].rotd100, alone[0].rotd100) << "row " << r << " threads " << threads;
+      EXPECT_GT(rows[r].rotd100, 0.0);
+    }
+  }
+}
+
 // An AT2 file: four header lines ("NPTS=..., DT=..." last), then values in g.
 std::vector<double> read_at2(const std::filesystem::path& path, double& dt) {
   std::ifstream in(path);
