@@ -13,6 +13,7 @@
 
 #include <cerrno>
 #include <cmath>
+#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -227,6 +228,35 @@ std::string number(double v) {
   return buf;
 }
 
+// The shortest decimal of a factor: 0.000634021... in full, so that the
+// factor shown is the one applied.
+std::string exact(double v) {
+  char buf[64];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v);
+  return std::string(buf, r.ptr);
+}
+
+// What a channel's values are multiplied by, as --info shows it:
+// ", factor 3920(gal)/6182761 = 0.000634..." from the file itself,
+// ", factor 1/427894 (StationXML, m_s2)" for counts that an epoch of the
+// StationXML given covers (the epoch assembly takes), ", no factor" for
+// counts that none covers, ", factor 1" for values kept as read.
+std::string factor_words(const Channel& c, const std::vector<FileContents>& files) {
+  if (c.unit == Unit::counts) {
+    for (const FileContents& fc : files) {
+      for (const ResponseEpoch& e : fc.responses) {
+        if (e.seed_id != c.seed_id || c.seed_id.empty()) continue;
+        if (c.start_ns && (*c.start_ns < e.start_ns || *c.start_ns > e.end_ns)) continue;
+        return ", factor 1/" + exact(e.sensitivity) + " (StationXML, " + unit_word(e.input_unit) + ")";
+      }
+    }
+    return ", no factor";
+  }
+  if (c.factor == 1.0 && c.factor_text.empty()) return ", factor 1";
+  if (c.factor_text.empty()) return ", factor " + exact(c.factor);
+  return ", factor " + c.factor_text + " = " + exact(c.factor);
+}
+
 // --info: one block per file, then the choice.
 void print_info(const std::vector<std::string>& names, const std::vector<FileContents>& files) {
   for (std::size_t f = 0; f < files.size(); ++f) {
@@ -238,9 +268,10 @@ void print_info(const std::vector<std::string>& names, const std::vector<FileCon
     for (const Channel& c : fc.channels) {
       std::string orient = c.vertical ? std::string("vertical")
                                       : c.azimuth ? "azimuth " + number(*c.azimuth) : std::string("no azimuth");
-      std::printf("  channel %s%s%s: %s, %zu samples, dt %s s, %s%s\n", c.name.c_str(),
+      std::printf("  channel %s%s%s: %s, %zu samples, dt %s s, %s%s%s\n", c.name.c_str(),
                   c.seed_id.empty() ? "" : " ", c.seed_id.c_str(), orient.c_str(), c.values.size(),
-                  number(c.dt).c_str(), unit_word(c.unit), c.surface ? "" : ", not free-field");
+                  number(c.dt).c_str(), unit_word(c.unit), factor_words(c, files).c_str(),
+                  c.surface ? "" : ", not free-field");
     }
     if (!fc.responses.empty()) std::printf("  responses: %zu epochs\n", fc.responses.size());
   }
