@@ -393,7 +393,7 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
     comp.values = std::move(v);
   }
   if (vertical == nullptr) {
-    out.components[2].name = "zero";
+    out.components[2].name = "ZERO";
     out.components[2].file.clear();
     out.components[2].values.assign(length, 0.0);
     out.notes.push_back("no vertical component: value 11 is zero throughout (--zero-vertical)");

@@ -67,7 +67,7 @@ struct AssembleOptions {
 
 /// One chosen component.
 struct Component {
-  std::string name;  // the channel's name ("HNE", "67"); "zero" for a --zero-vertical
+  std::string name;  // the channel's name ("HNE", "67"); "ZERO" for a --zero-vertical
   std::string file;  // the file it came from; empty for a --zero-vertical
   std::vector<double> values;  // in Record::unit, on the record's grid
 };

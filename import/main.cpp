@@ -66,7 +66,8 @@ struct Args {
 };
 
 int usage_error(const std::string& text) {
-  std::fprintf(stderr, "wavefft-import: %s (try wavefft-import --help)\n", text.c_str());
+  // The reason, then the usage text.
+  std::fprintf(stderr, "wavefft-import: %s\n\n%s", text.c_str(), kUsage);
   return 2;
 }
 

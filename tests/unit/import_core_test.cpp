@@ -219,7 +219,7 @@ TEST(Assemble, TrimPadAndAlignment) {
   Record rz;
   ASSERT_TRUE(assemble(f, zv, rz).ok());
   EXPECT_EQ(rz.components[2].values, (std::vector<double>{0, 0, 0}));
-  EXPECT_EQ(rz.components[2].name, "zero");
+  EXPECT_EQ(rz.components[2].name, "ZERO");
 }
 
 TEST(Assemble, UnitConversionOneOperation) {
