@@ -53,12 +53,6 @@ std::string station_key(std::string_view s) {
   return k;
 }
 
-std::string number_text(double v) {
-  char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, "%.10g", v);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(std::min(n, 63))) : std::string("?");
-}
-
 Problem fail(Status s, const std::string& file, std::string text) { return Problem{s, file, 0, std::move(text)}; }
 
 std::string label(const Channel& c) { return c.seed_id.empty() ? c.name : c.seed_id; }
@@ -399,6 +393,12 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
     out.notes.push_back("no vertical component: value 11 is zero throughout (--zero-vertical)");
   }
   return {};
+}
+
+std::string number_text(double v) {
+  char buf[64];
+  const int n = std::snprintf(buf, sizeof buf, "%.10g", v);
+  return n > 0 ? std::string(buf, static_cast<std::size_t>(std::min(n, 63))) : std::string("?");
 }
 
 }  // namespace wavefft::import

@@ -89,6 +89,10 @@ const char* unit_word(Unit u);
 /// or nothing.
 std::optional<Unit> parse_unit(const std::string& word);
 
+/// A number in a message or in --info: ten significant digits at most,
+/// "%.10g" (0.005, 427894, 1e-05).
+std::string number_text(double v);
+
 /// `value` in unit `from` expressed in unit `to` (both acceleration units),
 /// by the one multiplication or division of step 8 above.
 double convert_unit(double value, Unit from, Unit to);

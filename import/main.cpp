@@ -13,7 +13,6 @@
 
 #include <cerrno>
 #include <cmath>
-#include <charconv>
 #include <cstdio>
 #include <cstring>
 #include <string>
@@ -223,18 +222,11 @@ Problem write_output(const std::string& out, std::string_view text) {
   return p;
 }
 
-std::string number(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10g", v);
-  return buf;
-}
-
 // The shortest decimal of a factor: 0.000634021... in full, so that the
 // factor shown is the one applied.
 std::string exact(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
+  char buf[32];
+  return std::string(buf, write_shortest(buf, v));
 }
 
 // What a channel's values are multiplied by, as --info shows it:
@@ -268,10 +260,10 @@ void print_info(const std::vector<std::string>& names, const std::vector<FileCon
     if (!fc.start_text.empty()) std::printf("  start: %s\n", fc.start_text.c_str());
     for (const Channel& c : fc.channels) {
       std::string orient = c.vertical ? std::string("vertical")
-                                      : c.azimuth ? "azimuth " + number(*c.azimuth) : std::string("no azimuth");
+                                      : c.azimuth ? "azimuth " + number_text(*c.azimuth) : std::string("no azimuth");
       std::printf("  channel %s%s%s: %s, %zu samples, dt %s s, %s%s%s\n", c.name.c_str(),
                   c.seed_id.empty() ? "" : " ", c.seed_id.c_str(), orient.c_str(), c.values.size(),
-                  number(c.dt).c_str(), unit_word(c.unit), factor_words(c, files).c_str(),
+                  number_text(c.dt).c_str(), unit_word(c.unit), factor_words(c, files).c_str(),
                   c.surface ? "" : ", not free-field");
     }
     if (!fc.responses.empty()) std::printf("  responses: %zu epochs\n", fc.responses.size());
@@ -284,7 +276,7 @@ void print_choice(const Record& rec) {
     const Component& c = rec.components[k];
     std::printf("%s: %s%s%s\n", kValue[k], c.name.c_str(), c.file.empty() ? "" : " from ", c.file.c_str());
   }
-  std::printf("samples: %zu, dt %s s, unit %s\n", rec.components[0].values.size(), number(rec.dt).c_str(),
+  std::printf("samples: %zu, dt %s s, unit %s\n", rec.components[0].values.size(), number_text(rec.dt).c_str(),
               unit_word(rec.unit));
 }
 

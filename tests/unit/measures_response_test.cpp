@@ -325,7 +325,7 @@ TEST(MeasuresPeer, Rsn8883MatchesPublishedSpectraAtEveryPeriod) {
   ASSERT_EQ(a360.size(), 16396u);
   ASSERT_EQ(a360.size(), a090.size());
   ASSERT_EQ(dt360, 0.005);
-  std::ifstream in(kData / "spectra.csv");
+  std::ifstream in(kData / "peer_rsn8883_psa.csv");
   std::string line;
   std::getline(in, line);
   std::vector<std::array<std::string, 5>> ref;
