@@ -1,10 +1,17 @@
 // wavefft: processes a three-component waveform in the frequency domain
-// through a fixed console dialogue.
+// through a fixed console dialogue, or with the dialogue's answers taken
+// from command-line options.
 #include <cstdio>
 #include <cstring>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
 
+#include "cli/options.h"
 #include "driver/run.h"
 #include "textio/channel.h"
+#include "textio/instream.h"
 
 #ifndef WAVEFFT_VERSION
 #define WAVEFFT_VERSION "unknown"
@@ -12,41 +19,97 @@
 
 namespace {
 
-constexpr const char* kUsage =
+namespace cli = wavefft::cli;
+
+constexpr const char* kUsageHead =
     "Usage: wavefft\n"
+    "       wavefft [options] RECORD\n"
     "       wavefft --help | --version\n"
     "\n"
     "Processes a three-component waveform record in the frequency domain.\n"
     "Without arguments it asks its questions on standard input: the input\n"
     "file, sign changes, a band-pass filter, integration or differentiation,\n"
-    "a time window, a decimation step and the output file name. It writes\n"
-    "amp3.csv (amplitude spectrum), the waveform file named in the dialogue\n"
-    "and fort.99 (echo of the input) in the current folder.\n"
-    "\n"
-    "  --help     show this text and exit\n"
-    "  --version  show the version and exit\n"
+    "a time window, a decimation step and the output file name. With a\n"
+    "RECORD it runs on that file with the answers taken from the options\n"
+    "(what is not given is answered no) and reads nothing from standard\n"
+    "input. Either way it writes amp3.csv (amplitude spectrum), the waveform\n"
+    "file and fort.99 (echo of the input) in the current folder.\n"
+    "\n";
+
+constexpr const char* kUsageTail =
+    "  --                          what follows is the RECORD, even if it\n"
+    "                              starts with '-'\n"
+    "  --help                      show this text and exit\n"
+    "  --version                   show the version and exit\n"
     "\n"
     "See wavefft(1), wavefft-report --help and wavefft-batch -h.\n";
+
+/// A refused command line: one line on standard error, status 2, nothing
+/// written or touched.
+int refuse(const std::string& why) {
+  std::fprintf(stderr, "wavefft: %s (try wavefft --help)\n", why.c_str());
+  return 2;
+}
 
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc > 1) {
-    const bool help = std::strcmp(argv[1], "--help") == 0;
-    const bool version = std::strcmp(argv[1], "--version") == 0;
-    if (argc == 2 && help) {
-      std::fputs(kUsage, stdout);
-      return 0;
-    }
-    if (argc == 2 && version) {
-      std::printf("wavefft %s\n", WAVEFFT_VERSION);
-      return 0;
-    }
-    const char* unexpected = help || version ? argv[2] : argv[1];
-    std::fprintf(stderr, "wavefft: unexpected argument '%s' (try wavefft --help)\n", unexpected);
-    return 2;
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(kUsageHead, stdout);
+    std::fputs(cli::kOptionsHelp, stdout);
+    std::fputs(kUsageTail, stdout);
+    return 0;
   }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("wavefft %s\n", WAVEFFT_VERSION);
+    return 0;
+  }
+  if (argc <= 1) {
+    // The dialogue on standard input.
+    wavefft::textio::start_run();
+    wavefft::RunState* state = wavefft::driver::allocate_run_state();
+    wavefft::driver::run(*state);
+  }
+
+  // The options form: every argument is checked before anything is opened.
+  cli::ProcessingOptions opts;
+  std::vector<std::string_view> records;
+  bool options_ended = false;
+  for (int i = 1; i < argc; ++i) {
+    const std::string_view arg = argv[i];
+    if (!options_ended) {
+      if (arg == "--") {
+        options_ended = true;
+        continue;
+      }
+      std::string error;
+      const cli::Take took = cli::take_option(argc, argv, i, opts, error);
+      if (took == cli::Take::taken) continue;
+      if (took == cli::Take::error) return refuse(error);
+      if (arg == "--help" || arg == "--version") return refuse(cli::quote(arg) + " must be given alone");
+      if (arg.size() > 1 && arg[0] == '-') return refuse("unknown option " + cli::quote(arg));
+    }
+    records.push_back(arg);
+  }
+  if (records.empty()) return refuse("no RECORD given");
+  if (records.size() > 1) {
+    return refuse("one RECORD only, not " + cli::quote(records[0]) + " and " + cli::quote(records[1]));
+  }
+  const std::string_view record = records[0];
+  if (const std::string p = cli::typeable_name_problem(record); !p.empty()) {
+    return refuse("RECORD " + cli::quote(record) + " " + p);
+  }
+  if (const std::string p = cli::typeable_name_problem(opts.output); !p.empty()) {
+    return refuse("--output: " + cli::quote(opts.output) + " " + p);
+  }
+  if (const std::string p = cli::output_clash(opts.output, record); !p.empty()) {
+    return refuse("--output: " + cli::quote(opts.output) + " " + p);
+  }
+
+  // The run itself is the dialogue's, fed the answers the options stand for.
   wavefft::textio::start_run();
+  wavefft::textio::set_console_input(
+      std::make_unique<wavefft::textio::MemoryInStream>(cli::answer_script(record, opts)));
   wavefft::RunState* state = wavefft::driver::allocate_run_state();
   wavefft::driver::run(*state);
 }

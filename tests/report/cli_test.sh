@@ -1,7 +1,9 @@
 #!/bin/sh
 # Command-line options of wavefft and wavefft-report: --help and --version
-# print and exit 0, anything else is refused with one line on standard error
-# and exit status 2, and wavefft without arguments still starts its dialogue.
+# print and exit 0, an unknown option is refused with one line on standard
+# error and exit status 2, wavefft without arguments still starts its
+# dialogue, and wavefft [options] RECORD refuses bad options before it
+# writes anything.
 #
 #   cli_test.sh WAVEFFT WAVEFFT_REPORT VERSION
 set -eu
@@ -45,15 +47,22 @@ for prog in "$wavefft" "$report"; do
   done
 done
 
-# wavefft takes no other argument at all, not even a file name or an option
-# after --help.
-for args in "wave.txt" "--help --version" "--version x"; do
+# --help and --version stand alone; a refused command line writes nothing
+# and reads nothing.
+for args in "--help --version" "--version x" "x --help" "--skip 1" "a b" "--cut 1 x" "--output amp3.csv x"; do
   # shellcheck disable=SC2086
   call "$wavefft" $args
   [ "$rc" -eq 2 ] || fail "wavefft $args: exit status $rc, expected 2"
   [ ! -s out.txt ] || fail "wavefft $args wrote to standard output"
+  [ "$(wc -l <err.txt)" -eq 1 ] && grep -q '^wavefft: .* (try wavefft --help)$' err.txt ||
+    fail "wavefft $args: standard error '$(cat err.txt)'"
 done
-[ ! -e wave.txt ] || fail "wavefft wave.txt made a file"
+[ -z "$(ls | grep -v -e '^out.txt$' -e '^err.txt$')" ] || fail "refused command lines left files: $(ls)"
+call "$wavefft" --help
+for option in '--flip LIST' '--bandpass fL1,fL2,fH1,fH2' --integrate --double-integrate --differentiate \
+  '--cut START,DURATION' '--skip K' '--output NAME' 'wavefft \[options\] RECORD'; do
+  grep -q -- "$option" out.txt || fail "wavefft --help does not show '$option'"
+done
 
 # Without arguments: the first prompt, then the end of the input ends the run
 # with the diagnostic of the file-name read, as always.

@@ -1,0 +1,193 @@
+// The processing options of wavefft: what is refused and why, the two value
+// forms, and the console input the options stand for.
+
+#include "cli/options.h"
+
+#include <gtest/gtest.h>
+
+#include <charconv>
+#include <cmath>
+#include <filesystem>
+#include <fstream>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include <unistd.h>
+
+#include "textio/freeform.h"
+#include "textio/instream.h"
+
+namespace wavefft::cli {
+namespace {
+
+struct Parsed {
+  Take last = Take::not_mine;
+  std::string error;
+  ProcessingOptions opts;
+  int stopped_at = 0;  // index of the argument that ended the parse
+};
+
+/// Offers the arguments to take_option in turn until one is not taken.
+Parsed parse(std::initializer_list<const char*> args) {
+  std::vector<const char*> argv{"wavefft"};
+  argv.insert(argv.end(), args);
+  Parsed p;
+  const int argc = static_cast<int>(argv.size());
+  int i = 1;
+  for (; i < argc; ++i) {
+    p.last = take_option(argc, argv.data(), i, p.opts, p.error);
+    if (p.last != Take::taken) break;
+  }
+  p.stopped_at = i;
+  return p;
+}
+
+void expect_refused(std::initializer_list<const char*> args, const std::string& message) {
+  const Parsed p = parse(args);
+  EXPECT_EQ(p.last, Take::error) << *args.begin();
+  EXPECT_EQ(p.error, message);
+}
+
+std::string shortest(double v) {
+  char buf[32];
+  return std::string(buf, std::to_chars(buf, buf + sizeof buf, v).ptr);
+}
+
+TEST(CliOptions, RefusesBadListsAndNumbers) {
+  const std::string flip = " is not a list of components from 1, 2, 3 (such as 1,3)";
+  for (const char* v : {"", "4", "0", "1,", ",1", "1 2", "12", "1;2"}) {
+    expect_refused({"--flip", v}, "--flip: '" + std::string(v) + "'" + flip);
+  }
+  expect_refused({"--bandpass", "1,2,3"}, "--bandpass: '1,2,3' is not four numbers fL1,fL2,fH1,fH2");
+  expect_refused({"--bandpass", "1,2,3,4,5"}, "--bandpass: '1,2,3,4,5' is not four numbers fL1,fL2,fH1,fH2");
+  // Forms the free-form reader takes otherwise (repeat, sign-only exponent,
+  // slash, blank) or not at all.
+  for (const char* v : {"2*3", "1.5-3", "1/2", " 1", "1 ", "", ".", "e5", "5e", "1e+", "0x10", "nan", "inf", "1e100000000"}) {
+    expect_refused({"--cut", (std::string("0,") + v).c_str()}, "--cut: '" + std::string(v) + "' is not a number");
+  }
+  expect_refused({"--bandpass=1e400,1e401,1e402,1e403"}, "--bandpass: '1e400' is beyond the range of numbers");
+  expect_refused({"--bandpass", "-0.1,0.2,20,25"}, "--bandpass: '-0.1,0.2,20,25': the corners must be 0 or more");
+  for (const char* v : {"0.2,0.1,20,25", "0.1,0.2,25,20", "0.1,30,20,25"}) {
+    expect_refused({"--bandpass", v},
+                   "--bandpass: '" + std::string(v) + "': the corners must not decrease (fL1 <= fL2 <= fH1 <= fH2)");
+  }
+  expect_refused({"--cut", "1"}, "--cut: '1' is not two numbers START,DURATION");
+  expect_refused({"--cut", "1,-0.01"}, "--cut: '1,-0.01': the duration must be 0 or more");
+  for (const char* v : {"x", "-1", "+1", "1.0", "1e2", "", "2147483647", "99999999999999999999999"}) {
+    expect_refused({"--skip", v}, "--skip: '" + std::string(v) + "' is not a whole number from 0 to 2147483646");
+  }
+}
+
+TEST(CliOptions, RefusesNamesRepeatsAndMissingValues) {
+  expect_refused({"--output", ""}, "--output: '' is empty");
+  expect_refused({"--output", std::string(91, 'a').c_str()}, "--output: '" + std::string(91, 'a') + "' is longer than 90 characters");
+  expect_refused({"--output", "a.csv "}, "--output: 'a.csv ' ends in a blank");
+  expect_refused({"--output", "a\nb"}, "--output: 'a\\x0ab' holds a line end");
+  expect_refused({"--output", "a\rb"}, "--output: 'a\\x0db' holds a line end");
+  expect_refused({"--integrate", "--differentiate"},
+                 "--differentiate: only one of --integrate, --double-integrate, --differentiate may be given");
+  expect_refused({"--double-integrate", "--integrate"},
+                 "--integrate: only one of --integrate, --double-integrate, --differentiate may be given");
+  expect_refused({"--skip", "1", "--skip=1"}, "--skip: given twice");
+  expect_refused({"--output", "a", "--output", "b"}, "--output: given twice");
+  expect_refused({"--flip", "1", "--flip", "2"}, "--flip: given twice");
+  expect_refused({"--integrate", "--integrate"}, "--integrate: given twice");
+  expect_refused({"--skip"}, "--skip: needs a value");
+  expect_refused({"--integrate=1"}, "--integrate: takes no value");
+  EXPECT_EQ(typeable_name_problem(std::string_view("a\0b", 3)), "holds a NUL byte");
+  EXPECT_EQ(typeable_name_problem(std::string(90, 'x')), "");
+  EXPECT_EQ(typeable_name_problem(" leading.txt"), "");
+  EXPECT_EQ(typeable_name_problem("tab\t"), "ends in a blank");
+}
+
+TEST(CliOptions, ValueFormsAndWhatIsNotAnOption) {
+  Parsed p = parse({"--skip=3", "--cut", "-0.05,1", "--output=x=y.csv", "--flip", "3,1,3", "rec.txt"});
+  EXPECT_EQ(p.last, Take::not_mine);
+  EXPECT_EQ(p.stopped_at, 7);  // the record, after four options and two values
+  EXPECT_EQ(p.opts.skip, "3");
+  EXPECT_EQ(p.opts.output, "x=y.csv");
+  EXPECT_EQ(p.opts.flip, (std::array<bool, 3>{true, false, true}));
+  ASSERT_TRUE(p.opts.cut);
+  EXPECT_EQ((*p.opts.cut)[0], "-0.05");
+  EXPECT_TRUE(p.opts.any);
+  // A value that starts with '-' is still the value.
+  p = parse({"--output", "--skip"});
+  EXPECT_EQ(p.last, Take::taken);
+  EXPECT_EQ(p.opts.output, "--skip");
+  for (const char* arg : {"--", "-", "--bogus", "--skipx=1", "--help", "rec.txt"}) {
+    p = parse({arg, "--skip", "1"});
+    EXPECT_EQ(p.last, Take::not_mine) << arg;
+    EXPECT_EQ(p.stopped_at, 1) << arg;
+    EXPECT_FALSE(p.opts.any) << arg;
+  }
+  // Edge values that are accepted.
+  p = parse({"--skip", "2147483646", "--bandpass", "-0,0,5,5", "--cut", "0,0", "--flip", "1,2,3"});
+  EXPECT_EQ(p.last, Take::taken) << p.error;
+  p = parse({"--bandpass", ".5,5.,+5e0,5.D+0", "--cut", "1d400000,0"});
+  EXPECT_EQ(p.last, Take::error);  // the corners pass; the start is infinite
+  EXPECT_EQ(p.error, "--cut: '1d400000' is beyond the range of numbers");
+}
+
+// A corner is compared as the double the dialogue's reader makes of its
+// text: "0,X,R,R" passes and "0,X,P,P" fails, where R is that double and P
+// the next one below it. Texts past 40 significant digits and at the edges
+// of the double range included.
+TEST(CliOptions, NumbersAreTheReadersDoubles) {
+  // 1 + 2^-53 is halfway between 1 and the next double; the digit "1" far
+  // behind it would round up, but the reader keeps 40 digits and gets 1.
+  const std::string halfway_plus = "1.000000000000000111022302462515654042363166809082031250001";
+  for (const std::string& x : {halfway_plus, std::string("0.1"), std::string("1e-400"), std::string("4.9e-324"),
+                              std::string("2.4703282292062328e-324"), std::string("1.7976931348623157e308"),
+                              std::string("0.000000000000000000000000000000000000000000000000123456789012345678901234567890123456789012345"),
+                              std::string("123456789012345678901234567890123456789012345678901234567890"), std::string("7.D-3")}) {
+    textio::MemoryInStream in(x + " 9\n", 64);
+    double v = -1.0, after = -1.0;
+    textio::Dest dests[] = {textio::dest(v), textio::dest(after)};
+    ASSERT_TRUE(textio::read_list(in, dests).ok()) << x;
+    ASSERT_EQ(after, 9.0) << x;  // the text is one value
+    Parsed p = parse({"--bandpass", ("0," + x + "," + shortest(v) + "," + shortest(v)).c_str()});
+    EXPECT_EQ(p.last, Take::taken) << x << ": " << p.error;
+    if (v > 0.0) {
+      const std::string below = shortest(std::nextafter(v, 0.0));
+      p = parse({"--bandpass", ("0," + x + "," + below + "," + below).c_str()});
+      EXPECT_EQ(p.last, Take::error) << x;
+    }
+  }
+}
+
+TEST(CliOptions, AnswerScriptFollowsTheDialogueOrder) {
+  EXPECT_EQ(answer_script("rec.txt", ProcessingOptions{}), "rec.txt\n0\n0\n0\n0\n0\nwave.csv\n\n");
+  Parsed p = parse({"--flip", "2", "--bandpass", "0.1,0.2,20,25", "--integrate", "--skip", "1", "--output", "vel.csv"});
+  EXPECT_EQ(answer_script("wave.txt", p.opts), "wave.txt\n1\n0\n1\n0\n1\n0.1 0.2 20 25\n1\n0\n1\nvel.csv\n\n");
+  p = parse({"--cut=-0.05,1", "--differentiate", "--output", " lead.csv", "--flip", "1,3"});
+  EXPECT_EQ(answer_script(" a b.txt", p.opts), " a b.txt\n1\n1\n0\n1\n0\n3\n1\n-0.05\n1\n0\n lead.csv\n\n");
+  p = parse({"--double-integrate", "--skip", "007", "--bandpass", "1e-1,2.5D-1,1.5E1,2d1"});
+  EXPECT_EQ(answer_script("r", p.opts), "r\n0\n1\n1e-1 2.5D-1 1.5E1 2d1\n2\n0\n007\nwave.csv\n\n");
+}
+
+TEST(CliOptions, OutputMayNotBeTheRunsOtherFiles) {
+  namespace fs = std::filesystem;
+  const fs::path home = fs::current_path();
+  const fs::path dir = fs::temp_directory_path() / ("wavefft-cli-" + std::to_string(::getpid()));
+  fs::remove_all(dir);
+  fs::create_directories(dir / "sub");
+  fs::current_path(dir);
+  std::ofstream("rec.txt") << "x\n";
+  fs::create_hard_link("rec.txt", "sub/hard.txt");
+  for (const std::string& out : std::vector<std::string>{"amp3.csv", "./amp3.csv", "sub/../amp3.csv", "fort.99", (dir / "fort.99").string()}) {
+    EXPECT_NE(output_clash(out, "rec.txt"), "") << out;
+  }
+  EXPECT_EQ(output_clash("amp3.csv", "rec.txt"), "names amp3.csv, which the run writes itself");
+  EXPECT_EQ(output_clash("rec.txt", "rec.txt"), "is the record itself");
+  EXPECT_EQ(output_clash("./rec.txt", "rec.txt"), "is the record itself");
+  EXPECT_EQ(output_clash("sub/hard.txt", (dir / "rec.txt").string()), "is the record itself");
+  for (const char* out : {"sub/amp3.csv", "amp3.csv.bak", "fort.990", "new.csv", "missing/rec.txt"}) {
+    EXPECT_EQ(output_clash(out, "rec.txt"), "") << out;
+  }
+  fs::current_path(home);
+  fs::remove_all(dir);
+}
+
+}  // namespace
+}  // namespace wavefft::cli
