@@ -1,16 +1,18 @@
 // wavefft-import: converts the record files that agencies publish into the
 // waveform input layout of wavefft.
 //
-// The steps: parse the arguments, read each file whole, detect its layout
-// and read it, assemble the three components, then either describe them
+// The steps: parse the arguments, list the files of each folder given,
+// read each file whole, detect its layout and read it, assemble the three components, then either describe them
 // (--info) or write the record (to a temporary file beside OUT, renamed
 // over OUT at the end; to standard output without -o). Only this file
 // prints: every failure comes back as a Problem and becomes one line
 // "wavefft-import: FILE:LINE: words" here, with exit status 1.
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
@@ -39,6 +41,9 @@ constexpr const char* kUsage =
     "(the layout of each file is recognised from its content) and writes the\n"
     "three components in wavefft's waveform input layout: value 1 and value 2\n"
     "the two horizontals (the one nearest north first), value 11 the vertical.\n"
+    "A FILE that is a folder stands for the files in it (not those whose name\n"
+    "starts with '.', nor subfolders), in the order of their names; those in\n"
+    "no layout that wavefft-import reads are skipped with a note.\n"
     "\n"
     "  -o, --output OUT     write to OUT (through a temporary file beside it)\n"
     "                       instead of standard output\n"
@@ -182,6 +187,40 @@ Problem read_whole(const std::string& path, std::string& bytes) {
   return {};
 }
 
+// The regular files of the folder `dir` whose names do not start with '.',
+// as paths "DIR/NAME", appended to `paths` in byte order of the names.
+// Subfolders and anything else that is not a regular file (after following
+// a symbolic link) are left out.
+Problem list_folder(const std::string& dir, std::vector<std::string>& paths) {
+  DIR* d = ::opendir(dir.c_str());
+  if (d == nullptr) return Problem{Status::unreadable, dir, 0, std::string("cannot open the folder: ") + std::strerror(errno)};
+  std::vector<std::string> names;
+  for (;;) {
+    errno = 0;
+    const dirent* entry = ::readdir(d);
+    if (entry == nullptr) {
+      const int err = errno;
+      ::closedir(d);
+      if (err != 0) return Problem{Status::unreadable, dir, 0, std::string("cannot read the folder: ") + std::strerror(err)};
+      break;
+    }
+    if (entry->d_name[0] != '.') names.emplace_back(entry->d_name);  // also leaves out "." and ".."
+  }
+  std::sort(names.begin(), names.end());  // std::string compares bytes as unsigned char
+  const std::string prefix = !dir.empty() && dir.back() == '/' ? dir : dir + "/";
+  for (const std::string& name : names) {
+    const std::string path = prefix + name;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) == 0 && S_ISREG(st.st_mode)) paths.push_back(path);
+  }
+  return {};
+}
+
+bool is_folder(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 && S_ISDIR(st.st_mode);
+}
+
 Problem write_all(int fd, std::string_view text, const std::string& name) {
   while (!text.empty()) {
     const ssize_t n = ::write(fd, text.data(), text.size());
@@ -286,27 +325,52 @@ int main(int argc, char** argv) {
   Args args;
   if (const int status = parse_args(argc, argv, args); status >= 0) return status;
 
-  // Read and recognise every file.
-  std::vector<FileContents> files(args.files.size());
-  for (std::size_t f = 0; f < args.files.size(); ++f) {
-    const std::string& name = args.files[f];
-    std::string bytes;
-    if (Problem p = read_whole(name, bytes); !p.ok()) {
+  // Read and recognise every file, a folder standing for its files. A file
+  // named on the command line must be in a known layout; one found in a
+  // folder that is not is skipped with a note, but each folder must give
+  // at least one.
+  std::vector<std::string> names;
+  std::vector<FileContents> files;
+  constexpr const char* kUnknown = "not a record layout that wavefft-import reads";
+  for (const std::string& arg : args.files) {
+    const bool folder = is_folder(arg);
+    std::vector<std::string> paths;
+    if (!folder) {
+      paths.push_back(arg);
+    } else if (Problem p = list_folder(arg, paths); !p.ok()) {
       print_problem(p);
       return 1;
     }
-    const Format* format = detect_format(std::string_view(bytes).substr(0, std::min(bytes.size(), kDetectBytes)));
-    if (format == nullptr) {
-      print_problem({Status::unknown_format, name, 0, "not a record layout that wavefft-import reads"});
+    const std::size_t before = files.size();
+    for (const std::string& name : paths) {
+      std::string bytes;
+      if (Problem p = read_whole(name, bytes); !p.ok()) {
+        print_problem(p);
+        return 1;
+      }
+      const Format* format = detect_format(std::string_view(bytes).substr(0, std::min(bytes.size(), kDetectBytes)));
+      if (format == nullptr && folder) {
+        std::fprintf(stderr, "wavefft-import: skipped %s: %s\n", name.c_str(), kUnknown);
+        continue;
+      }
+      if (format == nullptr) {
+        print_problem({Status::unknown_format, name, 0, kUnknown});
+        return 1;
+      }
+      FileContents& contents = files.emplace_back();
+      if (Problem p = format->read(bytes, name, contents); !p.ok()) {
+        print_problem(p);
+        return 1;
+      }
+      if (contents.format.empty()) contents.format = format->name;
+      names.push_back(name);
+    }
+    if (folder && files.size() == before) {
+      print_problem({Status::unknown_format, arg, 0, "no record files in this folder"});
       return 1;
     }
-    if (Problem p = format->read(bytes, name, files[f]); !p.ok()) {
-      print_problem(p);
-      return 1;
-    }
-    if (files[f].format.empty()) files[f].format = format->name;
   }
-  if (args.info) print_info(args.files, files);
+  if (args.info) print_info(names, files);
 
   // Choose the components.
   Record rec;

@@ -30,7 +30,8 @@ namespace {
 namespace wm = wavefft::measures;
 
 constexpr const char* kUsage =
-    "Usage: wavefft-measures [--unit U] [--damping Z[,Z...]] [--periods FILE] [--out DIR] RECORD\n"
+    "Usage: wavefft-measures [--unit U] [--dt DT] [--damping Z[,Z...]] [--periods FILE]\n"
+    "                        [--out DIR] RECORD\n"
     "       wavefft-measures --help | --version\n"
     "\n"
     "Computes the ground-motion measures (PGA, PGV, PGD, Arias intensity, CAV,\n"
@@ -41,6 +42,10 @@ constexpr const char* kUsage =
     "\n"
     "  --unit U         the record's unit: g, gal, m_s2 or mm_s2 (needed for a\n"
     "                   waveform file; overrides the input layout's header word)\n"
+    "  --dt DT          the sampling interval in seconds, instead of time(2) -\n"
+    "                   time(1); it must agree with that step to the resolution\n"
+    "                   of the time column (waveform file: 0.0011 s, input\n"
+    "                   layout: a relative 1e-6)\n"
     "  --damping Z,...  damping ratios in (0, 1), default 0.05\n"
     "  --periods FILE   periods in seconds (blank-, comma- or line-separated;\n"
     "                   '#' starts a comment), default the 111 NGA-West2 periods\n"
@@ -57,6 +62,7 @@ enum class Fault {
   no_unit,        // the record does not give its unit and --unit is absent (detail: file name)
   bad_unit,       // --unit names no unit (detail: the word)
   bad_damping,    // --damping holds a non-number or a value outside (0, 1) (detail: the text)
+  dt_mismatch,    // --dt disagrees with the record's time step (detail: the whole message)
   periods,        // the periods file is unreadable or holds a bad period (detail: "FILE:LINE: ...")
   write,          // an output file cannot be written (detail: "FILE: reason")
   internal,       // anything else the computation threw (detail: its message)
@@ -75,6 +81,7 @@ std::string message(const Failure& f) {
       return f.detail + ": the record does not say its unit; give it with --unit g, --unit gal, --unit m_s2 or --unit mm_s2";
     case Fault::bad_unit: return "--unit: unknown unit \"" + f.detail + "\" (use g, gal, m_s2 or mm_s2)";
     case Fault::bad_damping: return "--damping: " + f.detail;
+    case Fault::dt_mismatch: return f.detail;
     case Fault::periods: return f.detail;
     case Fault::write: return f.detail;
     case Fault::internal: return f.detail;
@@ -84,6 +91,7 @@ std::string message(const Failure& f) {
 
 struct Options {
   std::optional<std::string> unit;
+  std::optional<double> dt;  // --dt, checked finite and positive
   std::string damping = "0.05";
   std::optional<std::string> periods;
   std::string out = ".";
@@ -126,6 +134,12 @@ Options parse_arguments(int argc, char** argv) {
     };
     if (auto v = value("--unit")) {
       o.unit = *v;
+    } else if (auto t = value("--dt")) {
+      const std::optional<double> dt = number(*t);
+      if (!dt || !std::isfinite(*dt) || !(*dt > 0.0)) {
+        throw Failure{Fault::usage, "--dt \"" + *t + "\" is not a positive number of seconds"};
+      }
+      o.dt = *dt;
     } else if (auto d = value("--damping")) {
       o.damping = *d;
     } else if (auto p = value("--periods")) {
@@ -267,6 +281,28 @@ void write_outputs(const std::filesystem::path& dir, const std::array<std::pair<
   }
 }
 
+// How far time(2) - time(1) may lie from the true sampling interval. A
+// waveform file writes its times with three decimals, each within 0.0005 s
+// of the truth, so their difference is within 0.001 s (0.0011 leaves room
+// for the rounding of the doubles); the input layout holds times to about
+// seven significant digits.
+constexpr double kWaveformTimeResolution = 0.0011;  // seconds
+constexpr double kInputTimeResolution = 1e-6;       // relative to --dt
+
+// --dt replaces the record's step once the two agree to the resolution of
+// its time column; a step that differs by more means a wrong --dt.
+void check_dt(wm::RecordFile& rec, double dt, const std::string& name) {
+  const bool waveform = rec.kind == wm::RecordFile::Kind::waveform;
+  const double resolution = waveform ? kWaveformTimeResolution : kInputTimeResolution * dt;
+  if (!(std::fabs(rec.dt - dt) <= resolution)) {
+    throw Failure{Fault::dt_mismatch,
+                  name + ": its times step by " + num(rec.dt) + " s, which is not --dt " + num(dt) +
+                      " s to within " + (waveform ? "0.0011 s (the waveform file's three decimals)"
+                                                  : "a relative 1e-6 (the input layout's times)")};
+  }
+  rec.dt = dt;
+}
+
 int run(const Options& o) {
   // Read the record and settle its unit.
   wm::RecordFile rec = [&] {
@@ -282,6 +318,7 @@ int run(const Options& o) {
     if (!unit) throw Failure{Fault::bad_unit, *o.unit};
   }
   if (!unit) throw Failure{Fault::no_unit, o.record};
+  if (o.dt) check_dt(rec, *o.dt, o.record);
 
   // The dampings and periods, each period checked against the sub-step limit.
   const std::vector<double> dampings = parse_dampings(o.damping);

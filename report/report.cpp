@@ -3,7 +3,8 @@
 // warnings that the files give reason for, and the ground motion: measures
 // and response spectra of the input and processed records.
 //
-//   wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE] [DIR]
+//   wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]
+//                  [--warnings FILE] [DIR]
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -12,6 +13,7 @@
 #include <optional>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "measures/measures.h"
 #include "report/analysis.h"
@@ -26,7 +28,8 @@
 namespace {
 
 constexpr const char* kUsage =
-    "Usage: wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE] [DIR]\n"
+    "Usage: wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]\n"
+    "                      [--warnings FILE] [DIR]\n"
     "\n"
     "Reads the files a wavefft run left in DIR (default: the current folder):\n"
     "fort.99, amp3.csv and the waveform file, and writes one self-contained\n"
@@ -47,11 +50,34 @@ constexpr const char* kUsage =
     "               absolute; it must agree with fort.99 (default: the first\n"
     "               file in DIR, by name, in the input layout whose samples\n"
     "               all agree with fort.99 to 6 digits)\n"
+    "  --warnings FILE  also write the page's warnings to FILE (relative to\n"
+    "               the current folder), one a line: kind, title and text\n"
+    "               separated by tabs; an empty file when there is none.\n"
+    "               Written only when the page is written.\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n"
     "\n"
     "Exit status: 0 page written, 1 a file is missing or unreadable, 2 wrong\n"
     "arguments.\n";
+
+// The warnings as lines "kind<TAB>title<TAB>text<LF>", in the page's order.
+// A tab or line end inside a field would break the line apart: it becomes a
+// blank.
+std::string warning_lines(const std::vector<wavefft::report::Warning>& warnings) {
+  std::string out;
+  auto field = [&out](const std::string& text) {
+    for (const char c : text) out += (c == '\t' || c == '\n' || c == '\r') ? ' ' : c;
+  };
+  for (const wavefft::report::Warning& w : warnings) {
+    field(w.kind);
+    out += '\t';
+    field(w.title);
+    out += '\t';
+    field(w.text);
+    out += '\n';
+  }
+  return out;
+}
 
 int usage_error(const std::string& message) {
   std::cerr << "wavefft-report: " << message << " (try wavefft-report --help)\n";
@@ -61,7 +87,7 @@ int usage_error(const std::string& message) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string out, wave, dir, unit_word, input;
+  std::string out, wave, dir, unit_word, input, warnings_file;
   bool have_dir = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
@@ -90,6 +116,7 @@ int main(int argc, char** argv) {
     if (r == 0) r = value("--wave", wave);
     if (r == 0) r = value("--unit", unit_word);
     if (r == 0) r = value("--input", input);
+    if (r == 0) r = value("--warnings", warnings_file);
     if (r < 0) return usage_error(std::string(arg) + " needs a value");
     if (r > 0) continue;
     if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option " + std::string(arg));
@@ -125,8 +152,23 @@ int main(int argc, char** argv) {
       std::cerr << "wavefft-report: " << out << ": write error\n";
       return 1;
     }
-    const std::size_t warnings = analysis.warnings.size() + motion.warnings.size();
-    std::cout << "wrote " << out << " (" << warnings << (warnings == 1 ? " warning)\n" : " warnings)\n");
+    // The warnings as the page shows them: the processing's, then the ground motion's.
+    std::vector<wr::Warning> warnings = analysis.warnings;
+    warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
+    if (!warnings_file.empty()) {
+      std::ofstream list(warnings_file, std::ios::binary | std::ios::trunc);
+      if (!list) {
+        std::cerr << "wavefft-report: " << warnings_file << ": cannot be written\n";
+        return 1;
+      }
+      list << warning_lines(warnings);
+      list.close();
+      if (!list) {
+        std::cerr << "wavefft-report: " << warnings_file << ": write error\n";
+        return 1;
+      }
+    }
+    std::cout << "wrote " << out << " (" << warnings.size() << (warnings.size() == 1 ? " warning)\n" : " warnings)\n");
   } catch (const wavefft::report::FileError& e) {
     std::cerr << "wavefft-report: " << e.what() << "\n";
     return 1;

@@ -51,6 +51,10 @@ grep -q '<p class="no-warnings">None.</p>' sound/report.html || fail "sound: no 
 grep -q '<td>single integration</td>' sound/report.html || fail "sound: the integration was not recognised"
 grep -q 'gain 1 from 0.2075 to 20.0' sound/report.html || fail "sound: the flat part of the band was not found"
 [ "$(cat sound/report.out)" = "wrote ./report.html (0 warnings)" ] || fail "sound: report said '$(cat sound/report.out)'"
+# No warnings: --warnings leaves an empty file, replacing what was there.
+echo old >sound.tsv
+"$report" --warnings sound.tsv --out sound-again.html sound >/dev/null || fail "sound: --warnings failed"
+[ -f sound.tsv ] && [ ! -s sound.tsv ] || fail "sound: --warnings file is not empty: '$(cat sound.tsv)'"
 # Nine plots, each trace thinned to at most 2000 points but not empty.
 [ "$(grep -o '<svg ' sound/report.html | wc -l)" -eq 9 ] || fail "sound: not 9 plots"
 for n in $(grep -o 'data-points="[0-9]*"' sound/report.html | sed 's/[^0-9]//g'); do
@@ -112,6 +116,28 @@ expect_warnings offset "drift low-lines"
 grep -q 'The integral of the processed velocity (vel.csv) grows steadily.* in comp1\.' offset/report.html ||
   fail "offset: the drift warning does not name comp1"
 
+# --warnings FILE: the page's warnings as lines "kind<TAB>title<TAB>text",
+# in the page's order (the processing's, then the ground motion's), the
+# titles as the page shows them; FILE is relative to the current folder.
+tab=$(printf '\t')
+"$report" --warnings alias.tsv --out alias-again.html alias >/dev/null || fail "--warnings: the run failed"
+[ "$(cut -f1 alias.tsv | tr '\n' ' ')" = "aliasing drift " ] || fail "--warnings: kinds '$(cut -f1 alias.tsv | tr '\n' ' ')'"
+[ "$(awk -F "$tab" 'NF != 3' alias.tsv | wc -l)" -eq 0 ] || fail "--warnings: a line without three fields"
+page_titles=$(grep -o 'data-warning="[a-z-]*"><b>[^<]*\.</b>' alias-again.html | sed 's/.*<b>\(.*\)\.<\/b>/\1/')
+[ "$(cut -f2 alias.tsv)" = "$page_titles" ] || fail "--warnings: titles '$(cut -f2 alias.tsv)', the page shows '$page_titles'"
+grep -q "^drift$tab[^$tab]*${tab}The double integral of the input acceleration (fort.99) grows steadily" alias.tsv ||
+  fail "--warnings: the drift line does not carry its text"
+[ "$(tail -c 1 alias.tsv | od -An -tx1 | tr -d ' ')" = 0a ] || fail "--warnings: the last line has no line end"
+# A tab and a line end inside a field (here the waveform's name, which the
+# drift warning quotes) become blanks, so each warning stays one line.
+cp -r offset tabbed
+odd=$(printf 'v\te\nl.csv')
+mv tabbed/vel.csv "tabbed/$odd"
+"$report" --warnings tabbed.tsv tabbed >/dev/null || fail "--warnings: the run on tabbed failed"
+[ "$(cut -f1 tabbed.tsv | tr '\n' ' ')" = "low-lines drift " ] || fail "--warnings: tabbed kinds '$(cut -f1 tabbed.tsv | tr '\n' ' ')'"
+grep -q "^drift$tab[^$tab]*${tab}The integral of the processed velocity (v e l.csv) grows steadily" tabbed.tsv ||
+  fail "--warnings: the name with a tab and a line end was not made blanks: '$(cat tabbed.tsv)'"
+
 # The same keeping every 2nd sample and cutting at 20 Hz: nothing aliases.
 run noalias sample.txt 0 1 "0 0 18 20" 0 0 1 acc.csv
 expect_warnings noalias ""
@@ -133,6 +159,9 @@ if "$report" empty >out.txt 2>err.txt; then rc=0; else rc=$?; fi
 grep -q 'missing fort.99, amp3.csv' err.txt || fail "empty folder: message '$(cat err.txt)'"
 [ ! -s out.txt ] || fail "empty folder: something on standard output"
 [ ! -e empty/report.html ] || fail "empty folder: a page was written"
+# No page, no warnings file.
+if "$report" --warnings empty.tsv empty >out.txt 2>err.txt; then fail "empty folder: --warnings: exit status 0"; fi
+[ ! -e empty.tsv ] || fail "empty folder: a warnings file without a page"
 
 # Two waveform files: exit 1 unless --wave chooses one.
 cp sound/vel.csv sound/vel2.csv
