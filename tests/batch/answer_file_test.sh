@@ -1,10 +1,11 @@
 #!/bin/sh
-# scripts/wavefft-batch on generated records: two sound ones, one with a
-# non-numeric value and one too long for the transform, then a program that
-# dies of a signal. Checks summary.tsv, the folders and the exit statuses,
-# with xargs and, where it is installed, with GNU parallel.
+# wavefft-batch's answer-file form on generated records: two sound ones, one
+# with a non-numeric value and one too long for the transform, then a
+# program that dies of a signal. Checks summary.tsv, the folders and the exit
+# statuses. WAVEFFT_BATCH is the program (or scripts/wavefft-batch, which
+# starts the built one).
 #
-#   batch_test.sh WAVEFFT_BATCH WAVEFFT MAKE_SAMPLE
+#   answer_file_test.sh WAVEFFT_BATCH WAVEFFT MAKE_SAMPLE
 set -eu
 batch=$1 wavefft=$2 make_sample=$3
 
@@ -62,31 +63,25 @@ check_run() {
   [ "$(ls records | tr '\n' ' ')" = "broken.txt long.txt quake.txt short.txt " ] || fail "$label: files appeared among the records"
 }
 
-runners=xargs
-if command -v parallel >/dev/null 2>&1 && parallel --version 2>/dev/null | grep -q 'GNU parallel'; then
-  runners="xargs parallel"
+if "$batch" -j 2 -o out -p "$wavefft" answers.txt \
+  records/quake.txt records/short.txt records/broken.txt records/long.txt >log.txt 2>&1; then
+  rc=0
+else
+  rc=$?
 fi
-for runner in $runners; do
-  if WAVEFFT_BATCH_RUNNER=$runner sh "$batch" -j 2 -o "out $runner" -p "$wavefft" answers.txt \
-    records/quake.txt records/short.txt records/broken.txt records/long.txt >"log-$runner.txt" 2>&1; then
-    rc=0
-  else
-    rc=$?
-  fi
-  check_run "out $runner" "$rc" "$runner"
-  grep -q '^2 normal$' "log-$runner.txt" || fail "$runner: no tally in '$(cat "log-$runner.txt")'"
-done
+check_run out "$rc" batch
+grep -q '^2 normal$' log.txt || fail "no tally in '$(cat log.txt)'"
 
 # A program that dies of SIGKILL: status signal.
 printf '#!/bin/sh\nkill -KILL $$\n' >dies
 chmod +x dies
-if sh "$batch" -o sig -p ./dies answers.txt records/short.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
+if "$batch" -o sig -p ./dies answers.txt records/short.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
 [ "$rc" -eq 1 ] || fail "signal: exit status $rc"
 [ "$(sed -n 2p sig/summary.tsv)" = "records/short.txt${tab}signal${tab}137${tab}signal 9" ] ||
   fail "signal: line '$(sed -n 2p sig/summary.tsv)'"
 
 # All normal: exit status 0.
-if sh "$batch" -o good -p "$wavefft" answers.txt records/short.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
+if "$batch" -o good -p "$wavefft" answers.txt records/short.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
 [ "$rc" -eq 0 ] || fail "one sound record: exit status $rc"
 
 # Refused before anything runs: same file name twice, a bad -j, no record.
@@ -95,7 +90,7 @@ cp records/short.txt other/short.txt
 refused() {
   label=$1
   shift
-  if sh "$batch" -o refused -p "$wavefft" "$@" >/dev/null 2>err.txt; then rc=0; else rc=$?; fi
+  if "$batch" -o refused -p "$wavefft" "$@" >/dev/null 2>err.txt; then rc=0; else rc=$?; fi
   [ "$rc" -eq 2 ] || fail "refused ($label): exit status $rc, expected 2"
   [ "$(wc -l <err.txt)" -ge 1 ] || fail "refused ($label): no message"
   [ ! -e refused/summary.tsv ] || fail "refused ($label): a summary was written"
@@ -109,4 +104,4 @@ if [ "$fails" -ne 0 ]; then
   echo "$fails checks failed"
   exit 1
 fi
-echo "all batch checks passed ($runners)"
+echo "all batch checks passed"

@@ -9,26 +9,13 @@
 #
 #   browser_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT ENSURE_TOOLS
 #
-# Exit status 77 (skipped) when no browser is installed and none can be.
+# Exit status 77 (skipped) when no browser is installed and none can be,
+# except when CI is set: then the test fails with the reason.
 set -eu
 wavefft=$1 make_sample=$2 report=$3 ensure_tools=$4
 
-find_browser() {
-  for b in /usr/bin/chromium "$(command -v chromium 2>/dev/null || true)"; do
-    if [ -n "$b" ] && [ -x "$b" ]; then
-      echo "$b"
-      return 0
-    fi
-  done
-  return 1
-}
-if ! browser=$(find_browser); then
-  bash "$ensure_tools" --browser || true
-  if ! browser=$(find_browser); then
-    echo "SKIP: no chromium here and it could not be installed (scripts/ensure-tools --browser needs root)"
-    exit 77
-  fi
-fi
+. "$(dirname "$0")/browser_env.sh"
+find_browser "$ensure_tools"
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-browser.XXXXXX")
 trap 'rm -rf "$work"' EXIT

@@ -1,0 +1,324 @@
+// One record through the chain, in either form (see catalogue.h).
+#include "batch/catalogue.h"
+
+#include <algorithm>
+#include <charconv>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <system_error>
+#include <thread>
+
+#include "batch/pipeline.h"
+#include "batch/run.h"
+
+namespace wavefft::batch {
+namespace fs = std::filesystem;
+
+namespace {
+
+bool hidden(const fs::path& p) {
+  const std::string n = p.filename().string();
+  return !n.empty() && n.front() == '.';
+}
+
+std::string strip_slashes(std::string s) {
+  while (s.size() > 1 && s.back() == '/') s.pop_back();
+  return s;
+}
+
+// The files a record's folder gets from the batch: cleared before a record
+// runs, so that a folder reused from an earlier batch tells nothing stale.
+const char* const kOwnFiles[] = {
+    "record.txt",     "import.stdout",   "import.stderr",   "import.status", "wavefft.stdout",   "wavefft.stderr",
+    "wavefft.status", "measures.stdout", "measures.stderr", "measures.status", "measures.csv",   "spectra.csv",
+    "report.stdout",  "report.stderr",   "report.status",   "report.html",   "warnings.tsv",     ".wavefft-record"};
+
+// Runs one step with the record's folder as working directory; the streams
+// and the exit status go to STEM.stdout, STEM.stderr, STEM.status.
+int step(const fs::path& folder, const std::string& stem, std::vector<std::string> argv) {
+  Launch l{std::move(argv), folder, std::nullopt, folder / (stem + ".stdout"), folder / (stem + ".stderr")};
+  const int code = run_program(l);
+  write_text(folder / (stem + ".status"), std::to_string(code) + "\n");
+  return code;
+}
+
+// A path typed to wavefft: itself when the dialogue can take it, else a
+// link in the folder to it.
+std::string typed_record(const fs::path& folder, const fs::path& record) {
+  if (cli::typeable_name_problem(record.string()).empty()) return record.string();
+  std::error_code ec;
+  fs::remove(folder / ".wavefft-record", ec);
+  fs::create_symlink(record, folder / ".wavefft-record", ec);
+  return ".wavefft-record";
+}
+
+// The titles of the report's warnings (lines kind<TAB>title<TAB>text).
+std::vector<std::string> warning_titles(const fs::path& file) {
+  std::vector<std::string> titles;
+  std::ifstream in(file, std::ios::binary);
+  std::string line;
+  while (std::getline(in, line)) {
+    const std::size_t a = line.find('\t');
+    if (a == std::string::npos) continue;
+    const std::size_t b = line.find('\t', a + 1);
+    std::string title = line.substr(a + 1, b == std::string::npos ? std::string::npos : b - a - 1);
+    if (!title.empty()) titles.push_back(std::move(title));
+  }
+  return titles;
+}
+
+std::string joined(const std::vector<std::string>& parts) {
+  std::string out;
+  for (const auto& p : parts) {
+    if (!out.empty()) out += "; ";
+    out += p;
+  }
+  return out;
+}
+
+}  // namespace
+
+std::string record_name(const std::string& arg) {
+  const std::string stripped = strip_slashes(arg);
+  const std::size_t slash = stripped.rfind('/');
+  std::string base = slash == std::string::npos ? stripped : stripped.substr(slash + 1);
+  if (base.empty() || base == "." || base == "..") {
+    std::error_code ec;
+    fs::path p = fs::absolute(stripped.empty() ? fs::path(".") : fs::path(stripped), ec).lexically_normal();
+    base = p.filename().string();
+    if (base.empty()) base = p.parent_path().filename().string();
+  }
+  return base;
+}
+
+std::vector<Job> expand_arguments(const std::vector<std::string>& args, std::string& error) {
+  std::vector<Job> jobs;
+  for (const auto& arg : args) {
+    Job job;
+    job.record = strip_slashes(arg);
+    std::error_code ec;
+    job.path = fs::absolute(job.record, ec);
+    job.name = record_name(arg);
+    const fs::file_status st = fs::status(arg, ec);
+    if (ec || !fs::exists(st)) {
+      job.kind = Job::Kind::missing;
+    } else if (fs::is_regular_file(st)) {
+      if (!looks_like_record(read_head(arg, kHeadBytes))) {
+        error = arg + ": not a record in the input layout (no line of 43 fields); give agency files as a folder";
+        return {};
+      }
+      job.kind = Job::Kind::file;
+    } else if (fs::is_directory(st)) {
+      job.kind = Job::Kind::folder;
+      bool any_file = false;
+      std::vector<std::string> subfolders;
+      for (fs::directory_iterator it(arg, ec), end; !ec && it != end; it.increment(ec)) {
+        if (hidden(it->path())) continue;
+        std::error_code e2;
+        if (it->is_regular_file(e2)) any_file = true;
+        else if (it->is_directory(e2)) subfolders.push_back(it->path().filename().string());
+      }
+      if (!any_file && !subfolders.empty()) {
+        std::sort(subfolders.begin(), subfolders.end());
+        for (const auto& sub : subfolders) {
+          jobs.push_back(Job{job.record + "/" + sub, job.path / sub, Job::Kind::folder, sub});
+        }
+        continue;
+      }
+    } else {
+      error = arg + ": neither a regular file nor a folder";
+      return {};
+    }
+    jobs.push_back(std::move(job));
+  }
+  std::map<std::string, std::string> seen;
+  for (const auto& job : jobs) {
+    if (job.name.empty() || job.name == "summary.tsv" || job.name == "index.html") {
+      error = job.record + ": cannot be given a folder of its own in the output folder";
+      return {};
+    }
+    const auto [it, fresh] = seen.emplace(job.name, job.record);
+    if (!fresh) {
+      error = "records with the same name would share a folder: " + it->second + " and " + job.record;
+      return {};
+    }
+  }
+  return jobs;
+}
+
+Row process_record(const Job& job, const Settings& s) {
+  Row row;
+  row.record = job.record;
+  if (job.kind == Job::Kind::missing) {
+    row.status = "missing";
+    row.diagnostic = "no such file or folder";
+    return row;
+  }
+  const fs::path folder = s.outdir / job.name;
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) {
+    row.status = "error";
+    row.diagnostic = "cannot create " + folder.string() + (ec ? ": " + ec.message() : "");
+    return row;
+  }
+  for (const char* f : kOwnFiles) fs::remove(folder / f, ec);
+  row.folder = job.name;
+  std::vector<std::string> notes;
+  auto finish = [&](std::string status, std::string exit, std::string diagnostic) {
+    row.status = std::move(status);
+    row.exit = std::move(exit);
+    row.diagnostic = std::move(diagnostic);
+    row.warnings = joined(notes);
+    return row;
+  };
+  auto missing_tool = [&](const char* tool, const char* status) {
+    return finish(status, "", std::string("no ") + tool + " program found (next to wavefft-batch or on the PATH)");
+  };
+
+  // 1. Agency files become record.txt.
+  fs::path input = job.path;
+  std::string typed;
+  if (job.kind == Job::Kind::folder) {
+    if (s.import.empty()) return missing_tool("wavefft-import", "import-failed");
+    const int code = step(folder, "import", {s.import.string(), "-o", (folder / "record.txt").string(), job.path.string()});
+    const std::string first = first_line(folder / "import.stderr");
+    if (code != 0) return finish("import-failed", std::to_string(code), first);
+    if (!first.empty()) notes.push_back("import: " + first);
+    input = folder / "record.txt";
+    typed = "record.txt";
+  } else {
+    typed = typed_record(folder, input);
+  }
+  const Header header = read_header(read_head(input, kHeadBytes));
+  row.event = header.event;
+  row.station = header.station;
+  row.components = header.components;
+
+  // 2. wavefft with the processing options.
+  std::vector<std::string> argv{s.wavefft.string()};
+  argv.insert(argv.end(), s.option_args.begin(), s.option_args.end());
+  argv.push_back(typed);
+  const int code = step(folder, "wavefft", std::move(argv));
+  const ConsoleScan console = scan_console(folder / "wavefft.stdout");
+  const Ending ending = classify(code, console.last_line, first_line(folder / "wavefft.stderr"),
+                                 code != 0 && has_lately_io_line(folder / "wavefft.stderr"));
+  const auto nt_dt = parse_nt_dt(console.nt_dt_line);
+  if (nt_dt) {
+    row.dt = nt_dt->dt;
+    row.duration = duration_text(*nt_dt);
+  }
+  if (ending.status != "normal") return finish(ending.status, std::to_string(code), ending.diagnostic);
+  const fs::path output = folder / s.options.output;
+
+  // 3. The measures, of the processed record while it is an acceleration.
+  const std::string unit = !s.unit.empty() ? s.unit : known_unit(header.unit);
+  if (unit.empty()) {
+    notes.push_back("no unit: measures not computed (give --unit)");
+  } else {
+    if (s.measures.empty()) return missing_tool("wavefft-measures", "measures-failed");
+    std::vector<std::string> margs{s.measures.string(), "--unit", unit};
+    if (s.options.nit == 0) {
+      const std::string step_text = nt_dt ? thinned_step(nt_dt->dt, s.options.skip) : std::string();
+      if (step_text.empty()) return finish("measures-failed", "", "no sampling interval in wavefft's output");
+      margs.insert(margs.end(), {"--dt", step_text, "--out", folder.string(), output.string()});
+      row.measured = "processed";
+    } else {
+      margs.insert(margs.end(), {"--out", folder.string(), input.string()});
+      row.measured = "input";
+    }
+    const int mcode = step(folder, "measures", std::move(margs));
+    if (mcode != 0) {
+      row.measured.clear();
+      return finish("measures-failed", std::to_string(mcode), first_line(folder / "measures.stderr"));
+    }
+    Picked picked;
+    pick_measures(read_all(folder / "measures.csv"), picked);
+    pick_spectra(read_all(folder / "spectra.csv"), picked);
+    row.pga = picked.pga;
+    row.pgv = picked.pgv;
+    row.psa_02 = picked.psa_02;
+    row.psa_10 = picked.psa_10;
+    row.rotd50_10 = picked.rotd50_10;
+  }
+
+  // 4. The report page, and its warnings for the summary.
+  if (s.report.empty()) return missing_tool("wavefft-report", "report-failed");
+  std::vector<std::string> rargs{s.report.string(), "--out", (folder / "report.html").string(), "--wave", s.options.output,
+                                 "--warnings", (folder / "warnings.tsv").string()};
+  if (!unit.empty()) rargs.insert(rargs.end(), {"--unit", unit});
+  rargs.insert(rargs.end(), {"--input", input.string(), folder.string()});
+  const int rcode = step(folder, "report", std::move(rargs));
+  std::vector<std::string> titles = warning_titles(folder / "warnings.tsv");
+  titles.insert(titles.end(), notes.begin(), notes.end());
+  notes = std::move(titles);
+  if (rcode != 0) return finish("report-failed", std::to_string(rcode), first_line(folder / "report.stderr"));
+  row.page = job.name + "/report.html";
+  return finish("normal", "0", "");
+}
+
+void run_answers_record(const fs::path& program, const std::string& answers_text, const fs::path& folder,
+                        const fs::path& record) {
+  std::error_code ec;
+  fs::create_directories(folder, ec);
+  if (ec || !fs::is_directory(folder)) return;  // left without a status: "error"
+  fs::remove(folder / "wavefft.status", ec);
+  // The program takes a file name of at most 90 characters and drops
+  // trailing blanks: a longer or odd path is typed as a link to it.
+  std::string typed = record.string();
+  if (typed.size() > 90 || (!typed.empty() && typed.back() == ' ')) {
+    fs::remove(folder / ".wavefft-record", ec);
+    fs::create_symlink(record, folder / ".wavefft-record", ec);
+    typed = ".wavefft-record";
+  }
+  Launch l{{program.string()}, folder, typed + "\n" + answers_text, folder / "wavefft.stdout", folder / "wavefft.stderr"};
+  const int code = run_program(l);
+  write_text(folder / "wavefft.status", std::to_string(code) + "\n");
+}
+
+std::string answers_summary_line(const std::string& given, const fs::path& folder, std::string& status) {
+  std::string code_text, first;
+  std::error_code ec;
+  if (!fs::is_regular_file(given, ec)) {
+    status = "missing";
+    first = "no such file";
+  } else if (fs::is_regular_file(folder / "wavefft.status", ec)) {
+    code_text = first_line(folder / "wavefft.status");
+    int code = -1;
+    const auto [end, err] = std::from_chars(code_text.data(), code_text.data() + code_text.size(), code);
+    if (err != std::errc() || end != code_text.data() + code_text.size()) code = -1;
+    first = first_line(folder / "wavefft.stderr");
+    const Ending e = classify(code, scan_console(folder / "wavefft.stdout").last_line, first,
+                              code != 0 && has_lately_io_line(folder / "wavefft.stderr"));
+    status = e.status;
+    first = e.diagnostic;
+  } else {
+    status = "error";
+    first = "the run did not start";
+  }
+  return one_line(given) + "\t" + status + "\t" + code_text + "\t" + one_line(first);
+}
+
+std::vector<bool> run_all(std::size_t count, std::size_t jobs, const std::function<void(std::size_t)>& work,
+                          const std::function<void(std::size_t)>& finished, const std::atomic<int>& stop) {
+  std::vector<unsigned char> ran(count, 0);  // one byte per record: no shared words between threads
+  std::atomic<std::size_t> next{0};
+  auto worker = [&] {
+    while (stop.load() == 0) {
+      const std::size_t k = next.fetch_add(1);
+      if (k >= count) break;
+      work(k);
+      ran[k] = 1;
+      finished(k);
+    }
+  };
+  const std::size_t n = std::max<std::size_t>(1, std::min(jobs, count));
+  std::vector<std::thread> threads;
+  threads.reserve(n);
+  for (std::size_t t = 0; t < n; ++t) threads.emplace_back(worker);
+  for (auto& t : threads) t.join();
+  return std::vector<bool>(ran.begin(), ran.end());
+}
+
+}  // namespace wavefft::batch

@@ -1,0 +1,68 @@
+// The two ways wavefft-batch takes a record through the programs:
+// the records form (import, wavefft with processing options, measures,
+// report; one summary.Row per record) and the answer-file form (wavefft
+// fed the record's path and an answer file; four summary columns).
+#pragma once
+
+#include <atomic>
+#include <cstddef>
+#include <filesystem>
+#include <functional>
+#include <string>
+#include <vector>
+
+#include "batch/summary.h"
+#include "cli/options.h"
+
+namespace wavefft::batch {
+
+/// One record of the records form.
+struct Job {
+  enum class Kind { file, folder, missing };
+  std::string record;           // as given, or "GIVEN/SUBFOLDER" for a folder of downloads
+  std::filesystem::path path;   // absolute
+  Kind kind = Kind::missing;
+  std::string name;             // the record's folder in OUTDIR
+};
+
+/// The records of the arguments, in order: a file is a record; a folder is
+/// one record of agency files, unless it holds no regular non-hidden file
+/// and at least one non-hidden subfolder, when each such subfolder (sorted)
+/// is one. Fills `error` and returns nothing when two records would share a
+/// folder name, or a file is not a record in the input layout.
+std::vector<Job> expand_arguments(const std::vector<std::string>& args, std::string& error);
+
+/// The folder name of a record argument: its last path element, trailing
+/// '/' stripped ("." and ".." name the folder they stand for).
+std::string record_name(const std::string& arg);
+
+/// What every record of the records form shares.
+struct Settings {
+  std::filesystem::path outdir;  // absolute
+  std::filesystem::path wavefft, import, measures, report;  // empty: not found
+  std::vector<std::string> option_args;  // the processing options as typed
+  cli::ProcessingOptions options;
+  std::string unit;  // --unit, or empty
+};
+
+/// Takes one record through the chain; returns its summary row.
+Row process_record(const Job& job, const Settings& s);
+
+/// The answer-file form, as one record: folder OUTDIR/<file name of the
+/// record>, the record's absolute path typed first (through the link
+/// .wavefft-record when it is over 90 characters or ends in a blank), then
+/// the answer file's text. Leaves wavefft.stdout, .stderr and .status.
+void run_answers_record(const std::filesystem::path& program, const std::string& answers_text,
+                        const std::filesystem::path& folder, const std::filesystem::path& record);
+
+/// The summary line (without the line end) of an answer-file run of the
+/// record `given`, from the files left in `folder`.
+std::string answers_summary_line(const std::string& given, const std::filesystem::path& folder, std::string& status);
+
+/// Runs `work(k)` for k = 0 .. count-1 on `jobs` threads, each taking the
+/// next k in order, until `stop` is set; returns for each k whether it ran.
+/// `finished(k)` is called (on the worker's thread) after each one.
+std::vector<bool> run_all(std::size_t count, std::size_t jobs, const std::function<void(std::size_t)>& work,
+                          const std::function<void(std::size_t)>& finished, const std::atomic<int>& stop);
+
+}  // namespace wavefft::batch

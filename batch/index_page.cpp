@@ -1,0 +1,234 @@
+// index.html of wavefft-batch: one self-contained page listing the records of
+// a catalogue, each linked to its report page, sortable by any column. The
+// page needs no server and loads nothing: the style and the few lines of
+// script that sort the table are inline.
+#include <charconv>
+#include <cmath>
+#include <map>
+#include <string_view>
+#include <system_error>
+
+#include "batch/summary.h"
+
+namespace wavefft::batch {
+namespace {
+
+std::string escape_html(std::string_view text) {
+  std::string out;
+  out.reserve(text.size());
+  for (const char c : text) {
+    switch (c) {
+      case '&': out += "&amp;"; break;
+      case '<': out += "&lt;"; break;
+      case '>': out += "&gt;"; break;
+      case '"': out += "&quot;"; break;
+      case '\'': out += "&#39;"; break;
+      default: out += c;
+    }
+  }
+  return out;
+}
+
+// A relative path as the href of a link: every byte but the unreserved
+// characters and '/' is percent-encoded, so that blanks, '#', '?', '%',
+// quotes, ':' (which would read as a scheme) and UTF-8 names all reach the
+// file they name.
+std::string encode_link(std::string_view path) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::string out;
+  out.reserve(path.size());
+  for (const char c : path) {
+    const auto b = static_cast<unsigned char>(c);
+    const bool keep = (b >= 'A' && b <= 'Z') || (b >= 'a' && b <= 'z') || (b >= '0' && b <= '9') || b == '-' ||
+                      b == '.' || b == '_' || b == '~' || b == '/';
+    if (keep) {
+      out += c;
+    } else {
+      out += '%';
+      out += kHex[b >> 4];
+      out += kHex[b & 15];
+    }
+  }
+  return out;
+}
+
+// A number of the table as shown: 4 significant digits ("0.1235",
+// "1.235e-05"); a text that is not a finite number is shown as it is.
+std::string four_digits(const std::string& text) {
+  double v = 0.0;
+  const char* const end = text.data() + text.size();
+  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
+  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(v)) return text;
+  char buf[32];
+  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 4);
+  return r.ec == std::errc() ? std::string(buf, r.ptr) : text;
+}
+
+struct Column {
+  const char* heading;
+  bool numeric;
+};
+
+// The table's columns; the body's cells follow this order.
+constexpr Column kColumns[] = {
+    {"Record", false},      {"Station", false},   {"Event", false},        {"Components", false},
+    {"dt (s)", true},       {"Duration (s)", true}, {"Status", false},     {"Measured", false},
+    {"PGA (g)", true},      {"PGV (cm/s)", true}, {"PSA 0.2 s (g)", true}, {"PSA 1 s (g)", true},
+    {"RotD50 1 s (g)", true}, {"Warnings", false}};
+
+void text_cell(std::string& h, const std::string& text) { h += "<td>" + escape_html(text) + "</td>"; }
+
+void number_cell(std::string& h, const std::string& text) {
+  h += "<td class=\"num\" data-sort=\"" + escape_html(text) + "\">" + escape_html(four_digits(text)) + "</td>";
+}
+
+void record_cell(std::string& h, const Row& row) {
+  const std::string& target = !row.page.empty() ? row.page : row.folder;
+  h += "<td>";
+  if (target.empty()) {
+    h += escape_html(row.record);
+  } else {
+    h += "<a href=\"" + escape_html(encode_link(target)) + "\">" + escape_html(row.record) + "</a>";
+  }
+  h += "</td>";
+}
+
+void status_cell(std::string& h, const Row& row) {
+  h += "<td data-sort=\"" + escape_html(row.status) + "\"><span class=\"status\"";
+  if (!row.exit.empty()) h += " title=\"exit status " + escape_html(row.exit) + "\"";
+  h += ">" + escape_html(row.status) + "</span>";
+  if (row.status != "normal" && !row.diagnostic.empty()) {
+    h += "<div class=\"diag\">" + escape_html(row.diagnostic) + "</div>";
+  }
+  h += "</td>";
+}
+
+constexpr const char* kStyle =
+    "body{font-family:system-ui,sans-serif;margin:1.5em;color:#222}"
+    "h1{font-size:1.4em}"
+    "table{border-collapse:collapse;font-size:0.9em}"
+    "th,td{border-bottom:1px solid #ddd;padding:0.25em 0.5em;text-align:left;vertical-align:top}"
+    "th{background:#f2f2f2;position:sticky;top:0}"
+    "th button{font:inherit;font-weight:bold;background:none;border:0;padding:0;cursor:pointer;color:inherit}"
+    "th[aria-sort=ascending] button::after{content:\" \\25B2\"}"
+    "th[aria-sort=descending] button::after{content:\" \\25BC\"}"
+    "td.num{text-align:right;font-variant-numeric:tabular-nums}"
+    "tr.failed{background:#fde8e8}"
+    "tr.failed .status{color:#a00;font-weight:bold}"
+    ".diag{font-size:0.85em;color:#555;max-width:30em}"
+    ".note{font-size:0.85em;color:#555;max-width:60em}";
+
+// Sorts the rows on a click on a heading (one listener on the table's head,
+// none per row): a first click ascending, a second descending. Numbers
+// compare as numbers, texts by the reader's locale; empty cells stay last
+// either way; equal keys keep their present order.
+constexpr const char* kScript =
+    "(function () {\n"
+    "  var table = document.getElementById(\"catalogue\"), body = table.tBodies[0];\n"
+    "  var heads = table.tHead.rows[0].cells;\n"
+    "  var collate = window.Intl ? new Intl.Collator(undefined, {numeric: true}).compare\n"
+    "                            : function (a, b) { return a.localeCompare(b); };\n"
+    "  function sortBy(col) {\n"
+    "    var th = heads[col], numeric = th.getAttribute(\"data-type\") === \"number\";\n"
+    "    var dir = th.getAttribute(\"aria-sort\") === \"ascending\" ? -1 : 1;\n"
+    "    var keyed = Array.prototype.map.call(body.rows, function (row, i) {\n"
+    "      var cell = row.cells[col], s = cell.hasAttribute(\"data-sort\") ? cell.getAttribute(\"data-sort\")\n"
+    "                                                                 : cell.textContent;\n"
+    "      s = s.trim();\n"
+    "      var k = numeric ? (s === \"\" ? NaN : Number(s)) : s;\n"
+    "      return {row: row, key: k, empty: numeric ? isNaN(k) : s === \"\", i: i};\n"
+    "    });\n"
+    "    keyed.sort(function (a, b) {\n"
+    "      if (a.empty || b.empty) return a.empty === b.empty ? a.i - b.i : (a.empty ? 1 : -1);\n"
+    "      var d = numeric ? (a.key < b.key ? -1 : a.key > b.key ? 1 : 0) : collate(a.key, b.key);\n"
+    "      return dir * d || a.i - b.i;\n"
+    "    });\n"
+    "    var frag = document.createDocumentFragment();\n"
+    "    keyed.forEach(function (k) { frag.appendChild(k.row); });\n"
+    "    body.appendChild(frag);\n"
+    "    for (var c = 0; c < heads.length; c++) heads[c].setAttribute(\"aria-sort\", \"none\");\n"
+    "    th.setAttribute(\"aria-sort\", dir > 0 ? \"ascending\" : \"descending\");\n"
+    "  }\n"
+    "  table.tHead.addEventListener(\"click\", function (e) {\n"
+    "    var th = e.target.closest(\"th\");\n"
+    "    if (th) sortBy(th.cellIndex);\n"
+    "  });\n"
+    "})();\n";
+
+}  // namespace
+
+std::string render_index(const std::vector<Row>& rows, const std::string& title) {
+  std::size_t normal = 0;
+  std::map<std::string, std::size_t> failures;  // status -> records
+  for (const Row& row : rows) {
+    if (row.status == "normal") {
+      ++normal;
+    } else {
+      ++failures[row.status.empty() ? "no status" : row.status];
+    }
+  }
+  const std::size_t failed = rows.size() - normal;
+
+  std::string h;
+  h.reserve(1024 + rows.size() * 700);
+  h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">";
+  h += "<title>" + escape_html(title) + "</title><style>";
+  h += kStyle;
+  h += "</style></head>\n<body>\n<h1>" + escape_html(title) + "</h1>\n";
+
+  h += "<p class=\"counts\" data-records=\"" + std::to_string(rows.size()) + "\" data-normal=\"" +
+       std::to_string(normal) + "\" data-failed=\"" + std::to_string(failed) + "\">" +
+       std::to_string(rows.size()) + (rows.size() == 1 ? " record: " : " records: ") + std::to_string(normal) +
+       " normal, " + std::to_string(failed) + " failed";
+  if (!failures.empty()) {
+    h += " (";
+    bool first = true;
+    for (const auto& [status, count] : failures) {
+      if (!first) h += ", ";
+      first = false;
+      h += std::to_string(count) + " " + escape_html(status);
+    }
+    h += ")";
+  }
+  h += ".</p>\n";
+
+  h += "<table id=\"catalogue\"><thead><tr>";
+  for (const Column& c : kColumns) {
+    h += std::string("<th data-type=\"") + (c.numeric ? "number" : "text") + "\" aria-sort=\"none\">" +
+         "<button type=\"button\">" + escape_html(c.heading) + "</button></th>";
+  }
+  h += "</tr></thead>\n<tbody>\n";
+  for (const Row& row : rows) {
+    h += row.status == "normal" ? "<tr>" : "<tr class=\"failed\">";
+    record_cell(h, row);
+    text_cell(h, row.station);
+    text_cell(h, row.event);
+    text_cell(h, row.components);
+    number_cell(h, row.dt);
+    number_cell(h, row.duration);
+    status_cell(h, row);
+    text_cell(h, row.measured);
+    number_cell(h, row.pga);
+    number_cell(h, row.pgv);
+    number_cell(h, row.psa_02);
+    number_cell(h, row.psa_10);
+    number_cell(h, row.rotd50_10);
+    text_cell(h, row.warnings);
+    h += "</tr>\n";
+  }
+  h += "</tbody></table>\n";
+
+  h += "<p class=\"note\">PGA, PGV and the PSA columns are the larger of the two horizontal components; the "
+       "response spectra are for 5% damping, and RotD50 is the median over all rotation angles of the two "
+       "horizontals. They are measured on the processed record when the processing left an acceleration, "
+       "else on the input record: the column Measured says which (blank: not measured). Numbers are shown "
+       "to 4 significant digits and sort by their full value. A click on a heading sorts by that column; a "
+       "second click reverses the order.</p>\n";
+  h += "<script>\n";
+  h += kScript;
+  h += "</script>\n</body></html>\n";
+  return h;
+}
+
+}  // namespace wavefft::batch

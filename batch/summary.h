@@ -1,0 +1,62 @@
+// One line of a catalogue: what wavefft-batch found out about one record,
+// as written to OUTDIR/summary.tsv and shown in OUTDIR/index.html. The
+// batch runner (batch/main.cpp, batch/pipeline.*) fills rows; the summary
+// and page code (batch/summary.cpp, batch/index_page.cpp) writes, reads and
+// renders them, and joins the outputs of several batches.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace wavefft::batch {
+
+struct Row {
+  std::string record;       // the argument as given (file or folder)
+  std::string status;       // normal, import-failed, diagnostic, stopped-too-long,
+                            // signal, measures-failed, report-failed, missing,
+                            // error, not-run
+  std::string exit;         // exit status of the step that ended the record ("" when none ran)
+  std::string diagnostic;   // first line that step wrote on standard error ("" when none)
+  std::string folder;       // the record's output folder, relative to OUTDIR ("" when none)
+  std::string event;        // header words 1 and 2 of the record in the input layout
+  std::string station;
+  std::string components;   // titles of values 1, 2 and 11, joined by blanks: "NS EW UD"
+  std::string dt;           // seconds, as wavefft reported it ("NT and DT=")
+  std::string duration;     // nt * dt, seconds, shortest round-trip decimal
+  std::string measured;     // "processed", "input" or "" (not measured)
+  std::string pga;          // g, the larger of the two horizontals
+  std::string pgv;          // cm/s, the larger of the two horizontals
+  std::string psa_02;       // g, 5% damped PSA at 0.2 s, the larger horizontal
+  std::string psa_10;       // g, the same at 1 s
+  std::string rotd50_10;    // g, RotD50 at 1 s
+  std::string warnings;     // "; "-separated titles: the report's warnings and the batch's notes
+  std::string page;         // the record's report page, relative to OUTDIR ("" when none)
+};
+
+/// The header line of summary.tsv (without the line end): the column names
+/// in the order of Row's members.
+extern const char* const kSummaryHeader;
+
+/// Writes summary.tsv: the header, then one line per row; tabs and line ends
+/// inside a field become blanks. Written to a temporary file beside `path`,
+/// then renamed. Throws std::runtime_error naming the file on failure.
+void write_summary(const std::filesystem::path& path, const std::vector<Row>& rows);
+
+/// Reads a summary.tsv written by write_summary. Throws std::runtime_error
+/// naming the file (and line) when it is missing or not such a table.
+std::vector<Row> read_summary(const std::filesystem::path& path);
+
+/// The self-contained catalogue page: one table row per Row, linking the
+/// record to its page when it has one, every column sortable by a click on
+/// its heading (a few lines of plain script, no framework, no server).
+/// `title` goes in <title> and <h1>.
+std::string render_index(const std::vector<Row>& rows, const std::string& title);
+
+/// Joins the outputs of several batches: reads DIR/summary.tsv of each DIR,
+/// rewrites `folder` and `page` relative to `outdir`, and writes
+/// OUTDIR/summary.tsv and OUTDIR/index.html, rows in the order of `dirs`.
+void join(const std::filesystem::path& outdir, const std::vector<std::filesystem::path>& dirs);
+
+}  // namespace wavefft::batch

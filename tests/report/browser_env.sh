@@ -1,0 +1,32 @@
+# Sourced by the browser tests: find_browser sets $browser to a headless
+# Chromium, installing it with scripts/ensure-tools --browser when it is
+# missing and this is root. When none can be had, the test is skipped
+# (exit 77), except in continuous integration (CI set), where it fails with
+# the reason, so that a browser test never goes missing silently.
+#
+#   . browser_env.sh; find_browser ENSURE_TOOLS
+locate_browser() {
+  for b in /usr/bin/chromium "$(command -v chromium 2>/dev/null || true)"; do
+    if [ -n "$b" ] && [ -x "$b" ]; then
+      echo "$b"
+      return 0
+    fi
+  done
+  return 1
+}
+find_browser() {
+  if browser=$(locate_browser); then
+    return 0
+  fi
+  why=$(bash "$1" --browser 2>&1) || true
+  if browser=$(locate_browser); then
+    return 0
+  fi
+  why=$(printf '%s' "$why" | tail -n 3 | tr '\n' ' ')
+  if [ -n "${CI:-}" ]; then
+    echo "FAIL: CI is set and no headless browser could be had: ${why:-scripts/ensure-tools --browser installed nothing}"
+    exit 1
+  fi
+  echo "SKIP: no chromium here and it could not be installed: ${why:-scripts/ensure-tools --browser installed nothing}"
+  exit 77
+}
