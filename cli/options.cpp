@@ -113,13 +113,27 @@ std::optional<double> plain_number(std::string_view text) {
   return negative ? -v : v;
 }
 
+bool is_blank(char c) { return c == ' ' || c == '\t'; }
+
+/// The items of a list value: separated by a comma, blanks around it
+/// allowed ("0.1, 0.2"), or by blanks alone ("1 3", as a quoted argument
+/// may hold). Two commas in a row, or one at either end, make an empty
+/// item, which no option accepts.
 std::vector<std::string_view> split_commas(std::string_view text) {
+  while (!text.empty() && is_blank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && is_blank(text.back())) text.remove_suffix(1);
   std::vector<std::string_view> items;
+  std::size_t i = 0;
   for (;;) {
-    const std::size_t comma = text.find(',');
-    items.push_back(text.substr(0, comma));
-    if (comma == std::string_view::npos) break;
-    text.remove_prefix(comma + 1);
+    const std::size_t start = i;
+    while (i < text.size() && text[i] != ',' && !is_blank(text[i])) ++i;
+    items.push_back(text.substr(start, i - start));
+    if (i == text.size()) break;
+    while (i < text.size() && is_blank(text[i])) ++i;
+    if (i < text.size() && text[i] == ',') {
+      ++i;
+      while (i < text.size() && is_blank(text[i])) ++i;
+    }
   }
   return items;
 }
@@ -176,9 +190,12 @@ std::string check_cut(std::string_view value, std::optional<std::array<std::stri
 }
 
 std::string check_skip(std::string_view value, std::string& skip) {
-  bool ok = !value.empty();
+  // An optional '+' as the dialogue reads it; no '-': a negative skip
+  // makes a step of 0 or less.
+  const std::string_view digits = !value.empty() && value.front() == '+' ? value.substr(1) : value;
+  bool ok = !digits.empty();
   std::uint64_t k = 0;
-  for (const char c : value) {
+  for (const char c : digits) {
     if (!is_digit(c)) {
       ok = false;
       break;

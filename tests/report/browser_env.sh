@@ -5,6 +5,7 @@
 # the reason, so that a browser test never goes missing silently.
 #
 #   . browser_env.sh; find_browser ENSURE_TOOLS
+#   run_browser N ARGS...   headless run with a fresh profile $work/profile-N
 locate_browser() {
   for b in /usr/bin/chromium "$(command -v chromium 2>/dev/null || true)"; do
     if [ -n "$b" ] && [ -x "$b" ]; then
@@ -29,4 +30,14 @@ find_browser() {
   fi
   echo "SKIP: no chromium here and it could not be installed: ${why:-scripts/ensure-tools --browser installed nothing}"
   exit 77
+}
+
+# One headless run of the browser found by find_browser, with its own
+# profile folder under $work, the page's window 1320x1400, nothing fetched.
+run_browser() {
+  profile=$work/profile-$1
+  shift
+  timeout 180 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
+    --disable-background-networking --disable-component-update --disable-sync --disable-dev-shm-usage \
+    --user-data-dir="$profile" --hide-scrollbars --window-size=1320,1400 "$@"
 }

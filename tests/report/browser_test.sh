@@ -42,13 +42,6 @@ document.body.setAttribute("data-probe", "done");
 probe_one_line=$(printf '%s' "$probe" | tr '\n' ' ')
 sed "s#</body>#$probe_one_line#" report.html >probe.html
 
-run_browser() {
-  profile=$work/profile-$1
-  shift
-  timeout 180 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
-    --disable-background-networking --disable-component-update --disable-sync --disable-dev-shm-usage \
-    --user-data-dir="$profile" --hide-scrollbars --window-size=1320,1400 "$@"
-}
 run_browser 1 --virtual-time-budget=5000 --dump-dom "file://$work/probe.html" >dom.html 2>browser1.log || {
   echo "FAIL: the browser did not dump the page"; cat browser1.log; exit 1
 }
