@@ -190,6 +190,8 @@ std::string duration_text(const NtDt& v) {
 
 std::string thinned_step(std::string_view dt, std::string_view skip) {
   const auto step = number(dt);
+  // The option takes K with a leading '+' as the dialogue does; from_chars does not.
+  if (!skip.empty() && skip.front() == '+') skip.remove_prefix(1);
   long long k = 0;
   const auto [end, ec] = std::from_chars(skip.data(), skip.data() + skip.size(), k);
   if (!step || ec != std::errc() || end != skip.data() + skip.size() || k < 0 || k > 2147483646) return {};

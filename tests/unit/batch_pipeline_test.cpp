@@ -106,6 +106,23 @@ TEST(BatchConsole, NtAndDtAndTheProductsOfThem) {
   EXPECT_EQ(thinned_step("0.01", "x"), "");
   EXPECT_EQ(thinned_step("0.01", "-1"), "");
   EXPECT_EQ(thinned_step("1e308", "9"), "");
+  EXPECT_EQ(thinned_step("0.01", "+"), "");
+  EXPECT_EQ(thinned_step("0.01", "+-1"), "");
+}
+
+// Every K that --skip accepts gives the thinned step the measures are run
+// with: a '+' before K once made the record "measures-failed".
+TEST(BatchConsole, ThinnedStepOfEveryAcceptedSkip) {
+  for (const char* k : {"1", "+1", "+01", "007", "+2147483646"}) {
+    const char* const argv[] = {"--skip", k};
+    int i = 0;
+    wavefft::cli::ProcessingOptions opts;
+    std::string error;
+    ASSERT_EQ(wavefft::cli::take_option(2, argv, i, opts, error), wavefft::cli::Take::taken) << k << ": " << error;
+    EXPECT_NE(thinned_step("0.01", opts.skip), "") << k;
+  }
+  EXPECT_EQ(thinned_step("0.01", "+1"), "0.02");
+  EXPECT_EQ(thinned_step("0.005", "+007"), "0.04");
 }
 
 TEST(BatchConsole, HowARunEnded) {
