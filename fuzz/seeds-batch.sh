@@ -14,11 +14,9 @@ out=${1:?usage: fuzz/seeds-batch.sh OUT}
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out"
 
-seed() {  # seed BYTE: stdin, prefixed with BYTE, to a file named by its hash
-  local tmp
-  tmp=$(mktemp "$out/.new-XXXXXX")
-  { printf "\\x$1"; cat; } > "$tmp"
-  mv "$tmp" "$out/$(sha1sum < "$tmp" | cut -c1-40)"
+. "$(dirname "$0")/seed-file.sh"
+seed() {  # seed BYTE: stdin, prefixed with BYTE
+  { printf "\\x$1"; cat; } | keep_seed "$out"
 }
 
 header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'

@@ -11,11 +11,9 @@ out=${1:?usage: fuzz/seeds-measures.sh OUT}
 root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out"
 
-seed() {  # seed BYTE: stdin, prefixed with BYTE, to a file named by its hash
-  local tmp
-  tmp=$(mktemp "$out/.new-XXXXXX")
-  { printf "\\x$1"; cat; } > "$tmp"
-  mv "$tmp" "$out/$(sha1sum < "$tmp" | cut -c1-40)"
+. "$(dirname "$0")/seed-file.sh"
+seed() {  # seed BYTE: stdin, prefixed with BYTE
+  { printf "\\x$1"; cat; } | keep_seed "$out"
 }
 
 # Every file of the measures session cases, as a record.

@@ -10,11 +10,9 @@ set -euo pipefail
 out=${1:?usage: fuzz/seeds-options.sh OUT}
 mkdir -p "$out"
 
-seed() {  # seed ARG...: the arguments, NUL-separated, to a file named by its hash
-  local tmp
-  tmp=$(mktemp "$out/.new-XXXXXX")
-  { printf '%s' "$1"; shift; for a in "$@"; do printf '\0%s' "$a"; done; } > "$tmp"
-  mv "$tmp" "$out/$(sha1sum < "$tmp" | cut -c1-40)"
+. "$(dirname "$0")/seed-file.sh"
+seed() {  # seed ARG...: the arguments, NUL-separated
+  { printf '%s' "$1"; shift; for a in "$@"; do printf '\0%s' "$a"; done; } | keep_seed "$out"
 }
 
 # Command lines of the README and the tests.
