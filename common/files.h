@@ -1,0 +1,68 @@
+// Files for the tools: a whole file read into memory, a file replaced
+// atomically (written beside its target under a hidden temporary name,
+// then renamed over it), and the missing folders of an output path made.
+// Every failure is returned as a FileFault: the step that failed and the
+// system's reason ("No such file or directory"); nothing here prints or
+// throws.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace wavefft::common {
+
+/// Why a file operation failed.
+struct FileFault {
+  enum class Step {
+    read,     // opening or reading the file
+    folder,   // making a missing folder of the path
+    create,   // creating the temporary file beside the target
+    write,    // writing, flushing or closing it
+    replace,  // renaming it over the target
+  };
+  Step step = Step::read;
+  std::string reason;  // the system's words: "No such file or directory"
+};
+
+/// The whole content of `path` in `text`; false with the fault when it cannot be opened or read (a folder cannot be read).
+bool read_file(const std::filesystem::path& path, std::string& text, FileFault& fault);
+
+/// Makes every missing folder above `file` (nothing when its folder exists
+/// or it has none). False with the fault when a folder cannot be made or
+/// a part of the path is not a folder.
+bool make_parent_folders(const std::filesystem::path& file, FileFault& fault);
+
+/// A file written under a temporary name in the folder of `path`
+/// (".NAME.XXXXXX", mode 0666 less the umask, as a plain create would
+/// give) and renamed over `path` by commit(). Dropped without commit(),
+/// the temporary file is removed and `path` is untouched.
+class ReplacingFile {
+ public:
+  explicit ReplacingFile(std::filesystem::path path);
+  ~ReplacingFile();
+  ReplacingFile(const ReplacingFile&) = delete;
+  ReplacingFile& operator=(const ReplacingFile&) = delete;
+
+  /// Creates the temporary file. False with the fault when it cannot.
+  bool open(FileFault& fault);
+  /// Appends `bytes`. False with the fault on a failed write.
+  bool write(std::string_view bytes, FileFault& fault);
+  /// Flushes, closes and renames over the target. False with the fault on
+  /// any failure (the temporary file is then removed).
+  bool commit(FileFault& fault);
+  /// The temporary file's path ("" before open()).
+  const std::filesystem::path& temporary() const { return temp_; }
+
+ private:
+  void discard();
+  std::filesystem::path path_;
+  std::filesystem::path temp_;
+  int fd_ = -1;
+};
+
+/// `contents` written to `path` through a ReplacingFile. False with the
+/// fault on any failure, `path` then untouched.
+bool replace_file(const std::filesystem::path& path, std::string_view contents, FileFault& fault);
+
+}  // namespace wavefft::common

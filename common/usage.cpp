@@ -1,0 +1,23 @@
+#include "common/usage.h"
+
+#include <cstdio>
+#include <string>
+
+namespace wavefft::common {
+
+int usage_error(std::string_view tool, std::string_view reason, std::string_view synopsis) {
+  std::string text;
+  text.append(tool).append(": ");
+  // One line: a line end inside the reason (an argument that holds one)
+  // is shown as a blank.
+  for (const char c : reason) text += (c == '\n' || c == '\r') ? ' ' : c;
+  text += '\n';
+  text.append(synopsis);
+  if (!synopsis.empty() && synopsis.back() != '\n') text += '\n';
+  text.append("Try '").append(tool).append(" --help' for more information.\n");
+  std::fwrite(text.data(), 1, text.size(), stderr);
+  std::fflush(stderr);
+  return kUsageStatus;
+}
+
+}  // namespace wavefft::common

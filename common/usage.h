@@ -1,0 +1,18 @@
+// The one way the tools refuse their arguments.
+#pragma once
+
+#include <string_view>
+
+namespace wavefft::common {
+
+/// The exit status of a usage error.
+inline constexpr int kUsageStatus = 2;
+
+/// Writes a usage error on standard error and returns kUsageStatus:
+///   TOOL: REASON
+///   SYNOPSIS                      (the "Usage: ..." lines of --help)
+///   Try 'TOOL --help' for more information.
+/// `synopsis` ends with a line end or not; REASON is one line.
+int usage_error(std::string_view tool, std::string_view reason, std::string_view synopsis);
+
+}  // namespace wavefft::common

@@ -1,0 +1,28 @@
+// Files the unit tests read: the committed test data and a whole-file read
+// that fails the test (never skips it) when a file is missing.
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <string>
+
+namespace wavefft::testing {
+
+/// tests/data/ of the checkout.
+inline const std::filesystem::path kTestData = std::filesystem::path(__FILE__).parent_path().parent_path() / "data";
+
+/// The agency files that wavefft-import reads, as published.
+inline const std::filesystem::path kRaw = kTestData / "import" / "raw";
+
+/// The whole content of `path`; a failure of the calling test (and "")
+/// when it cannot be read: committed data must be there.
+inline std::string slurp(const std::filesystem::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  EXPECT_TRUE(in.good()) << "cannot read " << path;
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+}  // namespace wavefft::testing
