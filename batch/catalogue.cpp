@@ -2,15 +2,19 @@
 #include "batch/catalogue.h"
 
 #include <algorithm>
-#include <charconv>
+#include <climits>
 #include <fstream>
 #include <map>
 #include <optional>
 #include <system_error>
 #include <thread>
 
-#include "batch/pipeline.h"
+#include "batch/console.h"
+#include "batch/measures_csv.h"
+#include "batch/record_head.h"
 #include "batch/run.h"
+#include "common/numbers.h"
+#include "common/units.h"
 
 namespace wavefft::batch {
 namespace fs = std::filesystem;
@@ -77,7 +81,24 @@ std::string joined(const std::vector<std::string>& parts) {
   return out;
 }
 
+// The exit status a status file holds ("134\n" -> 134), -1 when it holds none.
+int status_code(const std::string& first_line) {
+  const std::optional<long long> code = common::to_integer(first_line, false);
+  return code && *code >= INT_MIN && *code <= INT_MAX ? static_cast<int>(*code) : -1;
+}
+
 }  // namespace
+
+Form choose_form(bool any_processing_option, bool unit_given, std::size_t positionals, FirstArg first) {
+  if (any_processing_option || unit_given || positionals < 2) return Form::records;
+  return first == FirstArg::other_file || first == FirstArg::missing ? Form::answers : Form::records;
+}
+
+std::string measures_unit(const std::string& given, const std::string& header_word) {
+  if (!given.empty()) return given;
+  const std::optional<common::Unit> unit = common::parse_acceleration_unit(header_word);
+  return unit ? std::string(common::unit_word(*unit)) : std::string();
+}
 
 std::string record_name(const std::string& arg) {
   const std::string stripped = strip_slashes(arg);
@@ -213,7 +234,7 @@ Row process_record(const Job& job, const Settings& s) {
   const fs::path output = folder / s.options.output;
 
   // 3. The measures, of the processed record while it is an acceleration.
-  const std::string unit = !s.unit.empty() ? s.unit : known_unit(header.unit);
+  const std::string unit = measures_unit(s.unit, header.unit);
   if (unit.empty()) {
     notes.push_back("no unit: measures not computed (give --unit)");
   } else {
@@ -285,9 +306,7 @@ std::string answers_summary_line(const std::string& given, const fs::path& folde
     first = "no such file";
   } else if (fs::is_regular_file(folder / "wavefft.status", ec)) {
     code_text = first_line(folder / "wavefft.status");
-    int code = -1;
-    const auto [end, err] = std::from_chars(code_text.data(), code_text.data() + code_text.size(), code);
-    if (err != std::errc() || end != code_text.data() + code_text.size()) code = -1;
+    const int code = status_code(code_text);
     first = first_line(folder / "wavefft.stderr");
     const Ending e = classify(code, scan_console(folder / "wavefft.stdout").last_line, first,
                               code != 0 && has_lately_io_line(folder / "wavefft.stderr"));

@@ -16,6 +16,19 @@
 
 namespace wavefft::batch {
 
+/// The two command-line forms: an answer file then records, or records and
+/// folders with processing options.
+enum class Form { answers, records };
+
+/// What is known about the first positional argument.
+enum class FirstArg { missing, record, other_file, folder };
+
+/// The answer-file form when no processing option and no --unit is given,
+/// there are at least two positional arguments and the first is a regular
+/// file that is not a record (or does not exist: an answer file typed wrong,
+/// which that form refuses). Otherwise the records form.
+Form choose_form(bool any_processing_option, bool unit_given, std::size_t positionals, FirstArg first);
+
 /// One record of the records form.
 struct Job {
   enum class Kind { file, folder, missing };
@@ -35,6 +48,12 @@ std::vector<Job> expand_arguments(const std::vector<std::string>& args, std::str
 /// The folder name of a record argument: its last path element, trailing
 /// '/' stripped ("." and ".." name the folder they stand for).
 std::string record_name(const std::string& arg);
+
+/// The unit wavefft-measures is given for a record: `given` (--unit) when
+/// not empty, else the record's fourth header word when it names an
+/// acceleration unit exactly ("g", "gal", "m_s2", "mm_s2"; not "G" or
+/// "counts"), else "" (the measures are not computed).
+std::string measures_unit(const std::string& given, const std::string& header_word);
 
 /// What every record of the records form shares.
 struct Settings {

@@ -2,32 +2,22 @@
 // a catalogue, each linked to its report page, sortable by any column. The
 // page needs no server and loads nothing: the style and the few lines of
 // script that sort the table are inline.
-#include <charconv>
 #include <cmath>
 #include <map>
+#include <optional>
 #include <string_view>
-#include <system_error>
 
 #include "batch/summary.h"
+#include "common/html.h"
+#include "common/numbers.h"
 
 namespace wavefft::batch {
 namespace {
 
-std::string escape_html(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
+using common::escape_html;
+
+constexpr std::size_t kRecordColumn = common::catalogue_column("record");
+constexpr std::size_t kStatusColumn = common::catalogue_column("status");
 
 // A relative path as the href of a link: every byte but the unreserved
 // characters and '/' is percent-encoded, so that blanks, '#', '?', '%',
@@ -53,28 +43,13 @@ std::string encode_link(std::string_view path) {
 }
 
 // A number of the table as shown: 4 significant digits ("0.1235",
-// "1.235e-05"); a text that is not a finite number is shown as it is.
+// "1.235e-05"); a text that is not a finite number ("+5", "inf", "n/a") is
+// shown as it is.
 std::string four_digits(const std::string& text) {
-  double v = 0.0;
-  const char* const end = text.data() + text.size();
-  const auto [ptr, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ec != std::errc() || ptr != end || !std::isfinite(v)) return text;
-  char buf[32];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v, std::chars_format::general, 4);
-  return r.ec == std::errc() ? std::string(buf, r.ptr) : text;
+  const std::optional<double> v = common::to_number(text, common::NumberGrammar{});
+  if (!v || !std::isfinite(*v)) return text;
+  return common::significant(*v, 4);
 }
-
-struct Column {
-  const char* heading;
-  bool numeric;
-};
-
-// The table's columns; the body's cells follow this order.
-constexpr Column kColumns[] = {
-    {"Record", false},      {"Station", false},   {"Event", false},        {"Components", false},
-    {"dt (s)", true},       {"Duration (s)", true}, {"Status", false},     {"Measured", false},
-    {"PGA (g)", true},      {"PGV (cm/s)", true}, {"PSA 0.2 s (g)", true}, {"PSA 1 s (g)", true},
-    {"RotD50 1 s (g)", true}, {"Warnings", false}};
 
 void text_cell(std::string& h, const std::string& text) { h += "<td>" + escape_html(text) + "</td>"; }
 
@@ -101,6 +76,17 @@ void status_cell(std::string& h, const Row& row) {
     h += "<div class=\"diag\">" + escape_html(row.diagnostic) + "</div>";
   }
   h += "</td>";
+}
+
+// The cell of column `c` (a position in common::kCatalogueColumns) of `row`.
+void cell(std::string& h, const Row& row, std::size_t c) {
+  // The record links to its page; the status carries the exit status and,
+  // for a failed record, the diagnostic: both look at other fields too.
+  if (c == kRecordColumn) return record_cell(h, row);
+  if (c == kStatusColumn) return status_cell(h, row);
+  const std::string& text = row.*kRowFields[c];
+  if (common::kCatalogueColumns[c].numeric) return number_cell(h, text);
+  text_cell(h, text);
 }
 
 constexpr const char* kStyle =
@@ -194,27 +180,15 @@ std::string render_index(const std::vector<Row>& rows, const std::string& title)
   h += ".</p>\n";
 
   h += "<table id=\"catalogue\"><thead><tr>";
-  for (const Column& c : kColumns) {
-    h += std::string("<th data-type=\"") + (c.numeric ? "number" : "text") + "\" aria-sort=\"none\">" +
-         "<button type=\"button\">" + escape_html(c.heading) + "</button></th>";
+  for (const std::size_t c : common::kPageColumns) {
+    const common::CatalogueColumn& column = common::kCatalogueColumns[c];
+    h += std::string("<th data-type=\"") + (column.numeric ? "number" : "text") + "\" aria-sort=\"none\">" +
+         "<button type=\"button\">" + escape_html(column.heading) + "</button></th>";
   }
   h += "</tr></thead>\n<tbody>\n";
   for (const Row& row : rows) {
     h += row.status == "normal" ? "<tr>" : "<tr class=\"failed\">";
-    record_cell(h, row);
-    text_cell(h, row.station);
-    text_cell(h, row.event);
-    text_cell(h, row.components);
-    number_cell(h, row.dt);
-    number_cell(h, row.duration);
-    status_cell(h, row);
-    text_cell(h, row.measured);
-    number_cell(h, row.pga);
-    number_cell(h, row.pgv);
-    number_cell(h, row.psa_02);
-    number_cell(h, row.psa_10);
-    number_cell(h, row.rotd50_10);
-    text_cell(h, row.warnings);
+    for (const std::size_t c : common::kPageColumns) cell(h, row, c);
     h += "</tr>\n";
   }
   h += "</tbody></table>\n";

@@ -11,22 +11,27 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
-#include <charconv>
 #include <condition_variable>
 #include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <iostream>
 #include <mutex>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "batch/catalogue.h"
-#include "batch/pipeline.h"
+#include "batch/progress.h"
+#include "batch/record_head.h"
 #include "batch/run.h"
 #include "batch/summary.h"
 #include "cli/options.h"
+#include "common/files.h"
+#include "common/numbers.h"
+#include "common/units.h"
+#include "common/usage.h"
 
 #ifndef WAVEFFT_VERSION
 #define WAVEFFT_VERSION "unknown"
@@ -41,11 +46,15 @@ std::atomic<int> g_stop{0};  // the signal that asked the batch to stop, or 0
 
 extern "C" void on_stop_signal(int sig) { g_stop.store(sig); }
 
+// The first lines of --help, repeated under a refused command line.
+constexpr const char* kSynopsis =
+    "Usage: wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [PROCESSING OPTIONS] RECORD_OR_FOLDER...\n"
+    "       wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...\n"
+    "       wavefft-batch --join -o OUTDIR DIR...\n";
+
 void usage(std::ostream& out) {
-  out << "Usage: wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [PROCESSING OPTIONS] RECORD_OR_FOLDER...\n"
-         "       wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...\n"
-         "       wavefft-batch --join -o OUTDIR DIR...\n"
-         "\n"
+  out << kSynopsis
+      << "\n"
          "Takes each record through wavefft-import (for a folder of agency files),\n"
          "wavefft with the processing options, wavefft-measures and wavefft-report,\n"
          "up to N records at a time, each in its own folder OUTDIR/NAME/ (NAME: the\n"
@@ -76,10 +85,9 @@ void usage(std::ostream& out) {
          "arguments, 130 or 143 after an interrupt or termination.\n";
 }
 
-int refuse(const std::string& why) {
-  std::cerr << "wavefft-batch: " << why << "\n";
-  return 2;
-}
+// A refused command line: the reason, the synopsis and a pointer to
+// --help on standard error, exit status 2.
+int refuse(const std::string& why) { return common::usage_error("wavefft-batch", why, kSynopsis); }
 
 struct Args {
   std::size_t jobs = 0;
@@ -151,7 +159,9 @@ int parse(int argc, char** argv, Args& a) {
     }
     if ((r = value("--unit", a.unit)) != 0) {
       if (r == 2) return 2;
-      if (batch::known_unit(a.unit).empty()) return refuse("--unit: '" + a.unit + "' is not one of g, gal, m_s2, mm_s2");
+      if (!common::parse_acceleration_unit(a.unit)) {
+        return refuse("--unit: '" + a.unit + "' is not one of g, gal, m_s2, mm_s2");
+      }
       continue;
     }
     const int start = i;
@@ -165,18 +175,14 @@ int parse(int argc, char** argv, Args& a) {
       case cli::Take::not_mine:
         break;
     }
-    std::cerr << "wavefft-batch: unknown option " << arg << "\n";
-    usage(std::cerr);
-    return 2;
+    return refuse("unknown option " + arg);
   }
   if (jobs_given) {
-    std::size_t n = 0;
-    const auto [end, ec] = std::from_chars(jobs_text.data(), jobs_text.data() + jobs_text.size(), n);
+    // Digits only: "+4" and "-0" are refused as well as "0" and "4097".
     const bool digits = !jobs_text.empty() && jobs_text.find_first_not_of("0123456789") == std::string::npos;
-    if (!digits || ec != std::errc() || end != jobs_text.data() + jobs_text.size() || n == 0 || n > 4096) {
-      return refuse("-j needs a whole number from 1 to 4096, not '" + jobs_text + "'");
-    }
-    a.jobs = n;
+    const std::optional<long long> n = digits ? common::to_integer(jobs_text, false) : std::nullopt;
+    if (!n || *n < 1 || *n > 4096) return refuse("-j needs a whole number from 1 to 4096, not '" + jobs_text + "'");
+    a.jobs = static_cast<std::size_t>(*n);
   } else {
     const long cpus = ::sysconf(_SC_NPROCESSORS_ONLN);
     a.jobs = cpus > 0 && cpus <= 4096 ? static_cast<std::size_t>(cpus) : 2;
@@ -342,11 +348,8 @@ int answers_form(const Args& a) {
 }
 
 bool write_index(const fs::path& file, const std::vector<batch::Row>& rows, const std::string& title) {
-  const fs::path tmp = file.parent_path() / ".index.html.tmp";
-  if (!batch::write_text(tmp, batch::render_index(rows, title))) return false;
-  std::error_code ec;
-  fs::rename(tmp, file, ec);
-  return !ec;
+  common::FileFault ignored;  // the message names the file only
+  return common::replace_file(file, batch::render_index(rows, title), ignored);
 }
 
 int report_rows(const fs::path& outdir, const std::vector<batch::Row>& rows) {
@@ -380,11 +383,7 @@ int join_form(const Args& a) {
 }
 
 int records_form(const Args& a) {
-  if (a.positionals.empty()) {
-    std::cerr << "wavefft-batch: no record given\n";
-    usage(std::cerr);
-    return 2;
-  }
+  if (a.positionals.empty()) return refuse("no record given");
   // The waveform file lands in the record's folder beside the batch's own.
   const std::string& output = a.options.output;
   if (output.find('/') != std::string::npos) return refuse("--output: '" + output + "' must be a plain file name here");

@@ -13,9 +13,9 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <sstream>
 
-#include "batch/pipeline.h"
+#include "batch/console.h"
+#include "common/files.h"
 
 extern char** environ;
 
@@ -186,10 +186,10 @@ std::string read_head(const fs::path& file, std::size_t limit) {
 }
 
 std::string read_all(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  std::ostringstream out;
-  out << in.rdbuf();
-  return out.str();
+  std::string text;
+  common::FileFault ignored;
+  if (!common::read_file(file, text, ignored)) return {};
+  return text;
 }
 
 bool write_text(const fs::path& file, const std::string& text) {

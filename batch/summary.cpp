@@ -2,24 +2,15 @@
 // several batches. The page itself is made in index_page.cpp.
 #include "batch/summary.h"
 
-#include <array>
-#include <cerrno>
-#include <cstring>
-#include <fstream>
-#include <string_view>
-#include <system_error>
 #include <stdexcept>
+#include <system_error>
 
-#include <unistd.h>
+#include "batch/fields.h"
+#include "common/text.h"
+#include "common/files.h"
 
 namespace wavefft::batch {
 namespace {
-
-// Row's members in the order of the columns; kSummaryHeader names them.
-constexpr std::array<std::string Row::*, 18> kColumns = {
-    &Row::record,   &Row::status,   &Row::exit,     &Row::diagnostic, &Row::folder, &Row::event,
-    &Row::station,  &Row::components, &Row::dt,     &Row::duration,   &Row::measured, &Row::pga,
-    &Row::pgv,      &Row::psa_02,   &Row::psa_10,   &Row::rotd50_10,  &Row::warnings, &Row::page};
 
 // The header of the table the older, script-only batch wrote; its first
 // four columns are ours.
@@ -27,55 +18,26 @@ constexpr std::string_view kOlderHeader = "record\tstatus\texit\tdiagnostic";
 
 std::string shown(const std::filesystem::path& path) { return path.string(); }
 
-// Why the last file operation failed, when the system said.
-std::string reason() { return errno != 0 ? std::strerror(errno) : "cannot open it"; }
-
-// A field as it goes into the table: tabs and line ends would break the
-// line into the wrong columns or rows, so they become blanks.
-void append_field(std::string& line, const std::string& field) {
-  for (const char c : field) line += (c == '\t' || c == '\r' || c == '\n') ? ' ' : c;
-}
-
-// Writes `text` to a temporary file beside `path`, then renames it over
-// `path`, so that a reader never sees half a file.
-void write_replacing(const std::filesystem::path& path, const std::string& text) {
-  std::filesystem::path temp = path;
-  temp += ".tmp-" + std::to_string(static_cast<long long>(::getpid()));
-  {
-    errno = 0;
-    std::ofstream out(temp, std::ios::binary | std::ios::trunc);
-    if (!out) {
-      throw std::runtime_error("cannot write " + shown(path) + ": cannot create " + shown(temp) + ": " + reason());
-    }
-    out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    out.close();
-    if (!out) {
-      std::error_code ignored;
-      std::filesystem::remove(temp, ignored);
-      throw std::runtime_error("cannot write " + shown(path) + ": writing " + shown(temp) + " failed");
-    }
-  }
-  std::error_code ec;
-  std::filesystem::rename(temp, path, ec);
-  if (ec) {
-    std::error_code ignored;
-    std::filesystem::remove(temp, ignored);
-    throw std::runtime_error("cannot write " + shown(path) + ": " + ec.message());
+// `text` as the whole of `path`, replaced atomically so that a reader never
+// sees half a file.
+void write_replacing(const std::filesystem::path& path, std::string_view text) {
+  common::FileFault fault;
+  if (!common::replace_file(path, text, fault)) {
+    throw std::runtime_error("cannot write " + shown(path) + ": " + fault.reason);
   }
 }
 
-std::vector<std::string_view> split_tabs(std::string_view line) {
-  std::vector<std::string_view> fields;
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t tab = line.find('\t', start);
-    if (tab == std::string_view::npos) {
-      fields.push_back(line.substr(start));
-      return fields;
-    }
-    fields.push_back(line.substr(start, tab - start));
-    start = tab + 1;
+// Throws unless `line` is the header of our table.
+void check_header(std::string_view line, const std::filesystem::path& path) {
+  if (line == common::catalogue_header()) return;
+  if (line == kOlderHeader) {
+    throw std::runtime_error(shown(path) +
+                             ": a summary of the older four-column form (record, status, exit, "
+                             "diagnostic); it has no folders, measures or pages to join: run the batch again");
   }
+  throw std::runtime_error(shown(path) +
+                           " line 1: not the header of a wavefft-batch summary (record, status, exit, "
+                           "diagnostic, folder, ..., warnings, page, separated by tabs)");
 }
 
 // `p` relative to `base` (both taken as seen from the current folder), in
@@ -98,17 +60,21 @@ std::string rebase(const std::string& entry, const std::filesystem::path& prefix
 
 }  // namespace
 
-const char* const kSummaryHeader =
-    "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
-    "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage";
+std::string one_line(std::string_view text) {
+  std::string out(text);
+  for (char& c : out) {
+    if (c == '\t' || c == '\n' || c == '\r') c = ' ';
+  }
+  return out;
+}
 
 void write_summary(const std::filesystem::path& path, const std::vector<Row>& rows) {
-  std::string text = kSummaryHeader;
+  std::string text = common::catalogue_header();
   text += '\n';
   for (const Row& row : rows) {
-    for (std::size_t c = 0; c < kColumns.size(); ++c) {
+    for (std::size_t c = 0; c < kRowFields.size(); ++c) {
       if (c != 0) text += '\t';
-      append_field(text, row.*kColumns[c]);
+      text += one_line(row.*kRowFields[c]);
     }
     text += '\n';
   }
@@ -116,39 +82,30 @@ void write_summary(const std::filesystem::path& path, const std::vector<Row>& ro
 }
 
 std::vector<Row> read_summary(const std::filesystem::path& path) {
-  errno = 0;
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw std::runtime_error("cannot read " + shown(path) + ": " + reason());
+  std::string text;
+  common::FileFault fault;
+  if (!common::read_file(path, text, fault)) throw std::runtime_error("cannot read " + shown(path) + ": " + fault.reason);
+  const std::vector<std::string_view> lines = split_lines(text);
+  if (lines.empty()) throw std::runtime_error(shown(path) + ": empty file, not a wavefft-batch summary");
   std::vector<Row> rows;
-  std::string line;
-  long long number = 0;
-  while (std::getline(in, line)) {
-    ++number;
+  for (std::size_t k = 0; k < lines.size(); ++k) {
+    std::string_view line = lines[k];
     // A table that went through a CRLF editor still reads: no field holds a CR.
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    if (number == 1) {
-      if (line == kSummaryHeader) continue;
-      if (line == kOlderHeader) {
-        throw std::runtime_error(shown(path) +
-                                 ": a summary of the older four-column form (record, status, exit, "
-                                 "diagnostic); it has no folders, measures or pages to join: run the batch again");
-      }
-      throw std::runtime_error(shown(path) +
-                               " line 1: not the header of a wavefft-batch summary (record, status, exit, "
-                               "diagnostic, folder, ..., warnings, page, separated by tabs)");
+    if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
+    if (k == 0) {
+      check_header(line, path);
+      continue;
     }
-    const std::vector<std::string_view> fields = split_tabs(line);
-    if (fields.size() != kColumns.size()) {
-      throw std::runtime_error(shown(path) + " line " + std::to_string(number) + ": " +
+    const std::vector<std::string_view> fields = common::split_at(line, '\t');
+    if (fields.size() != kRowFields.size()) {
+      throw std::runtime_error(shown(path) + " line " + std::to_string(k + 1) + ": " +
                                std::to_string(fields.size()) + " fields, expected " +
-                               std::to_string(kColumns.size()));
+                               std::to_string(kRowFields.size()));
     }
     Row row;
-    for (std::size_t c = 0; c < kColumns.size(); ++c) row.*kColumns[c] = std::string(fields[c]);
+    for (std::size_t c = 0; c < kRowFields.size(); ++c) row.*kRowFields[c] = std::string(fields[c]);
     rows.push_back(std::move(row));
   }
-  if (in.bad()) throw std::runtime_error("cannot read " + shown(path) + ": read error");
-  if (number == 0) throw std::runtime_error(shown(path) + ": empty file, not a wavefft-batch summary");
   return rows;
 }
 

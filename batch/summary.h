@@ -1,14 +1,19 @@
 // One line of a catalogue: what wavefft-batch found out about one record,
 // as written to OUTDIR/summary.tsv and shown in OUTDIR/index.html. The
-// batch runner (batch/main.cpp, batch/pipeline.*) fills rows; the summary
-// and page code (batch/summary.cpp, batch/index_page.cpp) writes, reads and
-// renders them, and joins the outputs of several batches.
+// batch runner (batch/main.cpp, batch/catalogue.cpp) fills rows; the
+// summary and page code (batch/summary.cpp, batch/index_page.cpp) writes,
+// reads and renders them, and joins the outputs of several batches. The
+// columns, their names, headings and order are common/catalogue_columns.h's.
 #pragma once
 
+#include <algorithm>
+#include <array>
 #include <filesystem>
-#include <optional>
 #include <string>
+#include <string_view>
 #include <vector>
+
+#include "common/catalogue_columns.h"
 
 namespace wavefft::batch {
 
@@ -35,13 +40,23 @@ struct Row {
   std::string page;         // the record's report page, relative to OUTDIR ("" when none)
 };
 
-/// The header line of summary.tsv (without the line end): the column names
-/// in the order of Row's members.
-extern const char* const kSummaryHeader;
+/// Row's member for each column of common::kCatalogueColumns, in that order:
+/// the one place where the table's columns meet Row.
+inline constexpr std::array<std::string Row::*, common::kCatalogueColumns.size()> kRowFields = {
+    &Row::record,   &Row::status,   &Row::exit,     &Row::diagnostic, &Row::folder,    &Row::event,
+    &Row::station,  &Row::components, &Row::dt,     &Row::duration,   &Row::measured,  &Row::pga,
+    &Row::pgv,      &Row::psa_02,   &Row::psa_10,   &Row::rotd50_10,  &Row::warnings,  &Row::page};
+static_assert(std::find(kRowFields.begin(), kRowFields.end(), nullptr) == kRowFields.end(),
+              "every column of the catalogue needs its member of Row");
 
-/// Writes summary.tsv: the header, then one line per row; tabs and line ends
-/// inside a field become blanks. Written to a temporary file beside `path`,
-/// then renamed. Throws std::runtime_error naming the file on failure.
+/// A field as it goes into a table: tabs and line ends would break the line
+/// into the wrong columns or rows, so they become blanks.
+std::string one_line(std::string_view text);
+
+/// Writes summary.tsv: the header (common::catalogue_header()), then one
+/// line per row, each field through one_line. The file is replaced
+/// atomically (common::replace_file). Throws std::runtime_error
+/// "cannot write PATH: REASON" on failure, `path` then untouched.
 void write_summary(const std::filesystem::path& path, const std::vector<Row>& rows);
 
 /// Reads a summary.tsv written by write_summary. Throws std::runtime_error

@@ -27,10 +27,10 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/files.h"
 #include "import/assemble.h"
 #include "import/formats.h"
 #include "import/writer.h"
@@ -46,11 +46,12 @@ struct Source {
   std::string bytes;
 };
 
+// The whole file; empty (and a note) when it cannot be read.
 std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
+  std::string bytes;
+  wavefft::common::FileFault fault;
+  if (!wavefft::common::read_file(p, bytes, fault)) std::fprintf(stderr, "import_bench: %s: %s\n", p.c_str(), fault.reason.c_str());
+  return bytes;
 }
 
 // One import, in process. Returns the problem (ok on success); `text` holds

@@ -26,11 +26,13 @@
 #include <string>
 #include <vector>
 
+#include "common/units.h"
 #include "measures/measures.h"
-#include "measures/oscillator.h"
-#include "measures/record_file.h"
+#include "measures/step.h"
+#include "records/record.h"
 
 namespace wm = wavefft::measures;
+namespace wr = wavefft::records;
 
 namespace {
 
@@ -91,7 +93,7 @@ std::vector<std::array<double, 3>> scalar_spectra(const std::array<std::vector<d
         }
       }
       steps += (n - 1) * m;
-      row[c] = w * w * peak / wm::kG;
+      row[c] = w * w * peak / wavefft::common::kStandardGravity;
     }
     psa.push_back(row);
   }
@@ -109,18 +111,15 @@ int main(int argc, char** argv) {
   const std::string record = argc > 2 ? argv[2] : "../shared/data/records/RIDGECREST_2019_BSAP.txt";
   const int repeats = argc > 3 ? std::max(1, std::atoi(argv[3])) : 3;
 
-  wm::RecordFile rec;
+  wr::RecordFile rec;
   try {
-    rec = wm::read_record_file(record);
-  } catch (const wm::RecordError& e) {
+    rec = wr::read_record_file(record);
+  } catch (const wr::RecordError& e) {
     std::fprintf(stderr, "bench/measures: %s\n", e.what());
     return 1;
   }
-  const double scale = wm::to_m_s2(rec.unit.value_or(wm::Unit::m_s2));
   std::array<std::vector<double>, 3> a = rec.comp;
-  for (auto& c : a) {
-    for (double& x : c) x *= scale;
-  }
+  for (auto& c : a) wm::scale_to_m_s2(c, rec.unit.value_or(wm::Unit::m_s2));
 
   char dir_template[] = "/tmp/bench-measures-XXXXXX";
   const char* dir = mkdtemp(dir_template);

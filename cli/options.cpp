@@ -1,12 +1,12 @@
 #include "cli/options.h"
 
 #include <algorithm>
-#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
-#include <limits>
 #include <system_error>
+
+#include "textio/freeform.h"
 
 namespace wavefft::cli {
 
@@ -17,100 +17,43 @@ constexpr std::size_t kMaxNameLength = 90;
 /// Largest skip answer: the row step is the answer plus one, a 32-bit count.
 constexpr std::uint64_t kMaxSkip = 2147483646;
 
-// The number reader below takes a value exactly as the dialogue's free-form
-// reader does, so that a value accepted here is the very double the run
-// will see: at most 40 significant digits are kept (later ones only move the
-// exponent or are dropped), an exponent field above 99999999 is no number,
-// and the kept digits round to the nearest double.
-constexpr std::size_t kKeptDigits = 40;
-constexpr std::int64_t kMaxExponentField = 99'999'999;
-constexpr std::int64_t kExponentCap = std::int64_t{1} << 50;
-
-std::int64_t add_capped(std::int64_t exponent, std::int64_t delta) {
-  return std::clamp(exponent + delta, -kExponentCap, kExponentCap);
-}
-
 bool is_digit(char c) { return c >= '0' && c <= '9'; }
+bool is_sign(char c) { return c == '+' || c == '-'; }
 bool is_exponent_letter(char c) { return c == 'e' || c == 'E' || c == 'd' || c == 'D'; }
 
-/// The value of `text` when it is a plain number: [sign] digits [. digits]
-/// or [sign] . digits, then optionally e/E/d/D, an optional sign and
-/// digits. Beyond the double range the value is an infinity. Anything else
-/// (blanks, repeat counts, commas, slashes, a sign-only exponent) is no
-/// number here.
-std::optional<double> plain_number(std::string_view text) {
+/// True when `text` is a plain number: [sign] digits [. digits] or
+/// [sign] . digits, then optionally e/E/d/D, an optional sign and digits.
+/// The dialogue's reader takes more ("1.5-3", "2*3", "3*", a blank or a
+/// slash after a value); an option value must be one item as it will be
+/// typed, and unambiguous, so those are no numbers here.
+bool is_plain_number(std::string_view text) {
   std::size_t i = 0;
-  const std::size_t n = text.size();
-  bool negative = false;
-  if (i < n && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  std::string digits;  // significant digits, the first nonzero
-  std::int64_t exponent = 0;
-  bool any_digit = false;
-  while (i < n && text[i] == '0') {
-    any_digit = true;
+  auto skip_digits = [&] {
+    const std::size_t start = i;
+    while (i < text.size() && is_digit(text[i])) ++i;
+    return i - start;
+  };
+  if (i < text.size() && is_sign(text[i])) ++i;
+  std::size_t digits = skip_digits();
+  if (i < text.size() && text[i] == '.') {
     ++i;
+    digits += skip_digits();
   }
-  while (i < n && is_digit(text[i])) {
-    any_digit = true;
-    if (digits.size() < kKeptDigits) {
-      digits.push_back(text[i]);
-    } else {
-      exponent = add_capped(exponent, 1);
-    }
+  if (digits == 0) return false;  // ".", "-", "e5"
+  if (i < text.size() && is_exponent_letter(text[i])) {
     ++i;
+    if (i < text.size() && is_sign(text[i])) ++i;
+    if (skip_digits() == 0) return false;  // "5e", "1e+"
   }
-  if (i < n && text[i] == '.') {
-    ++i;
-    if (digits.empty()) {
-      while (i < n && text[i] == '0') {
-        any_digit = true;
-        exponent = add_capped(exponent, -1);
-        ++i;
-      }
-    }
-    while (i < n && is_digit(text[i])) {
-      any_digit = true;
-      if (digits.size() < kKeptDigits) {
-        digits.push_back(text[i]);
-        exponent = add_capped(exponent, -1);
-      }
-      ++i;
-    }
-  }
-  if (!any_digit) return std::nullopt;
-  if (i < n && is_exponent_letter(text[i])) {
-    ++i;
-    bool exponent_negative = false;
-    if (i < n && (text[i] == '+' || text[i] == '-')) exponent_negative = text[i++] == '-';
-    if (i == n || !is_digit(text[i])) return std::nullopt;
-    std::int64_t e = 0;
-    while (i < n && is_digit(text[i])) {
-      e = e * 10 + (text[i] - '0');
-      if (e > kMaxExponentField) return std::nullopt;
-      ++i;
-    }
-    exponent = add_capped(exponent, exponent_negative ? -e : e);
-  }
-  if (i != n) return std::nullopt;
+  return i == text.size();
+}
 
-  while (!digits.empty() && digits.back() == '0') {
-    digits.pop_back();
-    exponent = add_capped(exponent, 1);
-  }
-  if (digits.empty()) return 0.0;
-  constexpr double kInf = std::numeric_limits<double>::infinity();
-  const std::int64_t magnitude = exponent + static_cast<std::int64_t>(digits.size());
-  double v = 0.0;
-  if (magnitude > 400) {
-    v = kInf;
-  } else if (magnitude >= -400) {
-    const std::string scaled = digits + "e" + std::to_string(exponent);
-    const auto result = std::from_chars(scaled.data(), scaled.data() + scaled.size(), v);
-    // Out of range: the nearest double is 0 or infinity, which from_chars
-    // does not store.
-    if (result.ec == std::errc::result_out_of_range) v = magnitude > 0 ? kInf : 0.0;
-  }
-  return negative ? -v : v;
+/// The double the dialogue's reader makes of `text` when it is a plain
+/// number (is_plain_number) whose exponent field the reader takes; an
+/// infinity beyond the double range.
+std::optional<double> plain_number(std::string_view text) {
+  if (!is_plain_number(text)) return std::nullopt;
+  return textio::read_number_text(text);
 }
 
 bool is_blank(char c) { return c == ' ' || c == '\t'; }
@@ -138,22 +81,32 @@ std::vector<std::string_view> split_commas(std::string_view text) {
   return items;
 }
 
-/// Reads `count` comma-separated finite numbers. On failure returns the
-/// reason (without the option's name).
-std::string finite_numbers(std::string_view value, std::size_t count, const char* shape, std::vector<double>& out) {
+/// A list value of N numbers: the doubles the run will see, and the items
+/// as typed, which the dialogue is given.
+template <std::size_t N>
+struct NumberList {
+  std::array<double, N> values{};
+  std::array<std::string, N> items;
+};
+
+/// Reads `value` as N comma-separated finite numbers. On failure returns the
+/// reason (without the option's name): "'1,2,3' is not four numbers ...",
+/// "'x' is not a number", "'1e400' is beyond the range of numbers".
+template <std::size_t N>
+std::string read_numbers(std::string_view value, const char* shape, NumberList<N>& out) {
   const auto items = split_commas(value);
-  if (items.size() != count) return quote(value) + " is not " + shape;
-  out.clear();
-  for (const std::string_view item : items) {
-    const auto v = plain_number(item);
-    if (!v) return quote(item) + " is not a number";
-    if (!std::isfinite(*v)) return quote(item) + " is beyond the range of numbers";
-    out.push_back(*v);
+  if (items.size() != N) return quote(value) + " is not " + shape;
+  for (std::size_t k = 0; k < N; ++k) {
+    const auto v = plain_number(items[k]);
+    if (!v) return quote(items[k]) + " is not a number";
+    if (!std::isfinite(*v)) return quote(items[k]) + " is beyond the range of numbers";
+    out.values[k] = *v;
+    out.items[k] = std::string(items[k]);
   }
   return {};
 }
 
-std::string check_flip(std::string_view value, std::array<bool, 3>& flip) {
+std::string check_flip(std::string_view value, ProcessingOptions& opts) {
   std::array<bool, 3> chosen{};
   for (const std::string_view item : split_commas(value)) {
     if (item.size() != 1 || item[0] < '1' || item[0] > '3') {
@@ -161,35 +114,33 @@ std::string check_flip(std::string_view value, std::array<bool, 3>& flip) {
     }
     chosen[static_cast<std::size_t>(item[0] - '1')] = true;
   }
-  flip = chosen;
+  opts.flip = chosen;
   return {};
 }
 
-std::string check_bandpass(std::string_view value, std::optional<std::array<std::string, 4>>& bandpass) {
-  std::vector<double> f;
-  std::string problem = finite_numbers(value, 4, "four numbers fL1,fL2,fH1,fH2", f);
-  if (!problem.empty()) return problem;
+std::string check_bandpass(std::string_view value, ProcessingOptions& opts) {
+  NumberList<4> corners;
+  if (std::string problem = read_numbers(value, "four numbers fL1,fL2,fH1,fH2", corners); !problem.empty()) {
+    return problem;
+  }
+  const std::array<double, 4>& f = corners.values;
   if (f[0] < 0.0) return quote(value) + ": the corners must be 0 or more";
   if (!(f[0] <= f[1] && f[1] <= f[2] && f[2] <= f[3])) {
     return quote(value) + ": the corners must not decrease (fL1 <= fL2 <= fH1 <= fH2)";
   }
-  const auto items = split_commas(value);
-  bandpass.emplace();
-  for (std::size_t k = 0; k < 4; ++k) (*bandpass)[k] = std::string(items[k]);
+  opts.bandpass = corners.items;
   return {};
 }
 
-std::string check_cut(std::string_view value, std::optional<std::array<std::string, 2>>& cut) {
-  std::vector<double> t;
-  std::string problem = finite_numbers(value, 2, "two numbers START,DURATION", t);
-  if (!problem.empty()) return problem;
-  if (t[1] < 0.0) return quote(value) + ": the duration must be 0 or more";
-  const auto items = split_commas(value);
-  cut = std::array<std::string, 2>{std::string(items[0]), std::string(items[1])};
-  return {};
+std::string check_cut(std::string_view value, ProcessingOptions& opts) {
+  NumberList<2> window;
+  std::string problem = read_numbers(value, "two numbers START,DURATION", window);
+  if (problem.empty() && window.values[1] < 0.0) problem = quote(value) + ": the duration must be 0 or more";
+  if (problem.empty()) opts.cut = window.items;
+  return problem;
 }
 
-std::string check_skip(std::string_view value, std::string& skip) {
+std::string check_skip(std::string_view value, ProcessingOptions& opts) {
   // An optional '+' as the dialogue reads it; no '-': a negative skip
   // makes a step of 0 or less.
   const std::string_view digits = !value.empty() && value.front() == '+' ? value.substr(1) : value;
@@ -203,27 +154,47 @@ std::string check_skip(std::string_view value, std::string& skip) {
     k = std::min<std::uint64_t>(k * 10 + static_cast<std::uint64_t>(c - '0'), kMaxSkip + 1);
   }
   if (!ok || k > kMaxSkip) return quote(value) + " is not a whole number from 0 to 2147483646";
-  skip = std::string(value);
+  opts.skip = std::string(value);
   return {};
 }
 
-enum class Kind { flip, bandpass, integrate, double_integrate, differentiate, cut, skip, output };
+std::string check_output(std::string_view value, ProcessingOptions& opts) {
+  if (const std::string p = typeable_name_problem(value); !p.empty()) return quote(value) + " " + p;
+  opts.output = std::string(value);
+  return {};
+}
 
-struct OptionName {
+/// The menu answer `nit` (1 integrate, 2 double, 3 differentiate), unless
+/// one was chosen already.
+std::string choose_menu(ProcessingOptions& opts, int nit) {
+  if (opts.nit != 0) return "only one of --integrate, --double-integrate, --differentiate may be given";
+  opts.nit = nit;
+  return {};
+}
+
+std::string check_integrate(std::string_view, ProcessingOptions& opts) { return choose_menu(opts, 1); }
+std::string check_double_integrate(std::string_view, ProcessingOptions& opts) { return choose_menu(opts, 2); }
+std::string check_differentiate(std::string_view, ProcessingOptions& opts) { return choose_menu(opts, 3); }
+
+/// One processing option: its name, whether it takes a value, and the
+/// check that takes the value into the options (leaving them untouched and
+/// returning the reason when it refuses).
+struct Option {
   std::string_view name;
-  Kind kind;
   bool takes_value;
+  std::string (*check)(std::string_view value, ProcessingOptions& opts);
 };
 
-constexpr OptionName kOptions[] = {
-    {"--flip", Kind::flip, true},
-    {"--bandpass", Kind::bandpass, true},
-    {"--integrate", Kind::integrate, false},
-    {"--double-integrate", Kind::double_integrate, false},
-    {"--differentiate", Kind::differentiate, false},
-    {"--cut", Kind::cut, true},
-    {"--skip", Kind::skip, true},
-    {"--output", Kind::output, true},
+/// The options; an option's place here is its bit in ProcessingOptions::seen.
+constexpr Option kOptions[] = {
+    {"--flip", true, check_flip},
+    {"--bandpass", true, check_bandpass},
+    {"--integrate", false, check_integrate},
+    {"--double-integrate", false, check_double_integrate},
+    {"--differentiate", false, check_differentiate},
+    {"--cut", true, check_cut},
+    {"--skip", true, check_skip},
+    {"--output", true, check_output},
 };
 
 }  // namespace
@@ -262,8 +233,8 @@ Take take_option(int argc, const char* const* argv, int& i, ProcessingOptions& o
   const std::string_view arg = argv[i];
   const std::size_t eq = arg.find('=');
   const std::string_view name = arg.substr(0, eq);
-  const OptionName* option = nullptr;
-  for (const OptionName& o : kOptions) {
+  const Option* option = nullptr;
+  for (const Option& o : kOptions) {
     if (o.name == name) option = &o;
   }
   if (option == nullptr) return Take::not_mine;
@@ -286,42 +257,8 @@ Take take_option(int argc, const char* const* argv, int& i, ProcessingOptions& o
     return Take::error;
   }
 
-  const unsigned bit = 1u << static_cast<unsigned>(option->kind);
-  std::string problem;
-  if ((opts.seen & bit) != 0) {
-    problem = "given twice";
-  } else {
-    switch (option->kind) {
-      case Kind::flip:
-        problem = check_flip(value, opts.flip);
-        break;
-      case Kind::bandpass:
-        problem = check_bandpass(value, opts.bandpass);
-        break;
-      case Kind::integrate:
-      case Kind::double_integrate:
-      case Kind::differentiate:
-        if (opts.nit != 0) {
-          problem = "only one of --integrate, --double-integrate, --differentiate may be given";
-        } else {
-          opts.nit = option->kind == Kind::integrate ? 1 : option->kind == Kind::double_integrate ? 2 : 3;
-        }
-        break;
-      case Kind::cut:
-        problem = check_cut(value, opts.cut);
-        break;
-      case Kind::skip:
-        problem = check_skip(value, opts.skip);
-        break;
-      case Kind::output:
-        if (const std::string p = typeable_name_problem(value); !p.empty()) {
-          problem = quote(value) + " " + p;
-        } else {
-          opts.output = std::string(value);
-        }
-        break;
-    }
-  }
+  const unsigned bit = 1u << static_cast<unsigned>(option - kOptions);
+  const std::string problem = (opts.seen & bit) != 0 ? "given twice" : option->check(value, opts);
   if (!problem.empty()) {
     error = label + ": " + problem;
     return Take::error;

@@ -1,7 +1,8 @@
 // The processing options of wavefft: the answers of the dialogue given on
 // the command line. This folder is a library shared by wavefft (driver/) and
 // wavefft-batch (batch/), which validates the same options before it starts
-// any run; it uses the standard library only and depends on no other folder.
+// any run; it uses the standard library and, for the values' numbers, the
+// program's own free-form reader (textio/freeform.h), nothing else.
 //
 //   --flip LIST                 components (from 1 2 3) whose sign is reversed
 //   --bandpass fL1,fL2,fH1,fH2  corners of the trapezoidal band-pass, Hz

@@ -14,7 +14,7 @@ namespace wavefft::common {
 
 namespace {
 
-FileFault fault_of(FileFault::Step step, int error) { return FileFault{step, std::strerror(error)}; }
+FileFault fault_of(FileFault::Step step, int error) { return FileFault{step, error, std::strerror(error)}; }
 
 }  // namespace
 
@@ -26,7 +26,7 @@ bool read_file(const std::filesystem::path& path, std::string& text, FileFault& 
     fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
   } while (fd < 0 && errno == EINTR);
   if (fd < 0) {
-    fault = fault_of(FileFault::Step::read, errno);
+    fault = fault_of(FileFault::Step::open, errno);
     return false;
   }
   struct stat st {};
@@ -60,7 +60,7 @@ bool make_parent_folders(const std::filesystem::path& file, FileFault& fault) {
   if (std::filesystem::is_directory(folder, ec)) return true;
   std::filesystem::create_directories(folder, ec);
   if (ec) {
-    fault = FileFault{FileFault::Step::folder, ec.message()};
+    fault = FileFault{FileFault::Step::folder, ec.value(), ec.message()};
     return false;
   }
   return true;
@@ -75,6 +75,7 @@ void ReplacingFile::discard() {
   fd_ = -1;
   if (!temp_.empty()) ::unlink(temp_.c_str());
   temp_.clear();
+  finished_ = false;
 }
 
 bool ReplacingFile::open(FileFault& fault) {
@@ -120,7 +121,8 @@ bool ReplacingFile::write(std::string_view bytes, FileFault& fault) {
   return true;
 }
 
-bool ReplacingFile::commit(FileFault& fault) {
+bool ReplacingFile::finish(FileFault& fault) {
+  if (finished_) return true;
   if (fd_ < 0) {
     fault = fault_of(FileFault::Step::write, EBADF);
     return false;
@@ -131,12 +133,19 @@ bool ReplacingFile::commit(FileFault& fault) {
     discard();
     return false;
   }
+  finished_ = true;
+  return true;
+}
+
+bool ReplacingFile::commit(FileFault& fault) {
+  if (!finish(fault)) return false;
   if (::rename(temp_.c_str(), path_.c_str()) != 0) {
     fault = fault_of(FileFault::Step::replace, errno);
     discard();
     return false;
   }
   temp_.clear();
+  finished_ = false;
   return true;
 }
 

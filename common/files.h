@@ -15,13 +15,15 @@ namespace wavefft::common {
 /// Why a file operation failed.
 struct FileFault {
   enum class Step {
-    read,     // opening or reading the file
+    open,     // opening the file to read it
+    read,     // reading it, or it is a folder
     folder,   // making a missing folder of the path
     create,   // creating the temporary file beside the target
     write,    // writing, flushing or closing it
     replace,  // renaming it over the target
   };
-  Step step = Step::read;
+  Step step = Step::open;
+  int error = 0;       // the errno behind it (0 when none applies)
   std::string reason;  // the system's words: "No such file or directory"
 };
 
@@ -48,8 +50,13 @@ class ReplacingFile {
   bool open(FileFault& fault);
   /// Appends `bytes`. False with the fault on a failed write.
   bool write(std::string_view bytes, FileFault& fault);
-  /// Flushes, closes and renames over the target. False with the fault on
-  /// any failure (the temporary file is then removed).
+  /// Closes the temporary file, all written, without renaming it yet (so
+  /// that several files can all be complete before any replaces its
+  /// target). False with the fault on a failure (the temporary file is
+  /// then removed).
+  bool finish(FileFault& fault);
+  /// finish() when not done yet, then renames over the target. False with
+  /// the fault on any failure (the temporary file is then removed).
   bool commit(FileFault& fault);
   /// The temporary file's path ("" before open()).
   const std::filesystem::path& temporary() const { return temp_; }
@@ -59,6 +66,7 @@ class ReplacingFile {
   std::filesystem::path path_;
   std::filesystem::path temp_;
   int fd_ = -1;
+  bool finished_ = false;
 };
 
 /// `contents` written to `path` through a ReplacingFile. False with the

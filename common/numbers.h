@@ -55,6 +55,10 @@ std::optional<double> to_number(std::string_view text, const NumberGrammar& gram
 /// The grammars the tools' readers use, named for where they are used.
 /// Command-line values: "+0.05", "1e-3"; no words, no Fortran forms.
 inline constexpr NumberGrammar kOptionNumber{.plus_sign = true};
+/// Numbers as the tools' chain prints them and a little more: what
+/// std::from_chars reads, a '+' allowed in front ("0.01", "+5", "1e-3",
+/// "inf", "nan").
+inline constexpr NumberGrammar kPrintedNumber{.plus_sign = true, .special_words = true};
 /// Agency text files: every Fortran form, blanks around, the words as
 /// from_chars reads them; out of range is refused.
 inline constexpr NumberGrammar kFortranField{

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "cli/options.h"
+#include "cli/usage.h"
 #include "driver/run.h"
 #include "textio/channel.h"
 #include "textio/instream.h"
@@ -21,10 +22,8 @@ namespace {
 
 namespace cli = wavefft::cli;
 
+// What --help shows between the synopsis (cli::kSynopsis) and the options.
 constexpr const char* kUsageHead =
-    "Usage: wavefft\n"
-    "       wavefft [options] RECORD\n"
-    "       wavefft --help | --version\n"
     "\n"
     "Processes a three-component waveform record in the frequency domain.\n"
     "Without arguments it asks its questions on standard input: the input\n"
@@ -44,17 +43,11 @@ constexpr const char* kUsageTail =
     "\n"
     "See wavefft(1), wavefft-report --help and wavefft-batch -h.\n";
 
-/// A refused command line: one line on standard error, status 2, nothing
-/// written or touched.
-int refuse(const std::string& why) {
-  std::fprintf(stderr, "wavefft: %s (try wavefft --help)\n", why.c_str());
-  return 2;
-}
-
 }  // namespace
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fputs(cli::kSynopsis, stdout);
     std::fputs(kUsageHead, stdout);
     std::fputs(cli::kOptionsHelp, stdout);
     std::fputs(kUsageTail, stdout);
@@ -71,7 +64,8 @@ int main(int argc, char** argv) {
     wavefft::driver::run(*state);
   }
 
-  // The options form: every argument is checked before anything is opened.
+  // The options form: every argument is checked before anything is opened;
+  // a refusal (cli::usage_error) writes on standard error only.
   cli::ProcessingOptions opts;
   std::vector<std::string_view> records;
   bool options_ended = false;
@@ -85,25 +79,25 @@ int main(int argc, char** argv) {
       std::string error;
       const cli::Take took = cli::take_option(argc, argv, i, opts, error);
       if (took == cli::Take::taken) continue;
-      if (took == cli::Take::error) return refuse(error);
-      if (arg == "--help" || arg == "--version") return refuse(cli::quote(arg) + " must be given alone");
-      if (arg.size() > 1 && arg[0] == '-') return refuse("unknown option " + cli::quote(arg));
+      if (took == cli::Take::error) return cli::usage_error(error);
+      if (arg == "--help" || arg == "--version") return cli::usage_error(cli::quote(arg) + " must be given alone");
+      if (arg.size() > 1 && arg[0] == '-') return cli::usage_error("unknown option " + cli::quote(arg));
     }
     records.push_back(arg);
   }
-  if (records.empty()) return refuse("no RECORD given");
+  if (records.empty()) return cli::usage_error("no RECORD given");
   if (records.size() > 1) {
-    return refuse("one RECORD only, not " + cli::quote(records[0]) + " and " + cli::quote(records[1]));
+    return cli::usage_error("one RECORD only, not " + cli::quote(records[0]) + " and " + cli::quote(records[1]));
   }
   const std::string_view record = records[0];
   if (const std::string p = cli::typeable_name_problem(record); !p.empty()) {
-    return refuse("RECORD " + cli::quote(record) + " " + p);
+    return cli::usage_error("RECORD " + cli::quote(record) + " " + p);
   }
   if (const std::string p = cli::typeable_name_problem(opts.output); !p.empty()) {
-    return refuse("--output: " + cli::quote(opts.output) + " " + p);
+    return cli::usage_error("--output: " + cli::quote(opts.output) + " " + p);
   }
   if (const std::string p = cli::output_clash(opts.output, record); !p.empty()) {
-    return refuse("--output: " + cli::quote(opts.output) + " " + p);
+    return cli::usage_error("--output: " + cli::quote(opts.output) + " " + p);
   }
 
   // The run itself is the dialogue's, fed the answers the options stand for.

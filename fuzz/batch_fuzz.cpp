@@ -1,5 +1,6 @@
 // Fuzz target: the text readers of wavefft-batch (batch/summary.h,
-// batch/pipeline.h) and the catalogue page made from what they give.
+// batch/record_head.h, batch/console.h, batch/measures_csv.h,
+// batch/progress.h) and the catalogue page made from what they give.
 //
 // The first byte picks the reader (modulo 7); the rest is its text:
 //   0 read_summary (the text as summary.tsv, through a temporary file), and
@@ -31,6 +32,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <optional>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -39,7 +41,11 @@
 
 #include <unistd.h>
 
-#include "batch/pipeline.h"
+#include "batch/catalogue.h"
+#include "batch/console.h"
+#include "batch/measures_csv.h"
+#include "batch/progress.h"
+#include "batch/record_head.h"
 #include "batch/summary.h"
 #include "cli/options.h"
 
@@ -94,11 +100,7 @@ std::string defused(std::string s) {
   return s;
 }
 
-constexpr std::string wb::Row::*kFields[] = {
-    &wb::Row::record,   &wb::Row::status,   &wb::Row::exit,      &wb::Row::diagnostic, &wb::Row::folder,
-    &wb::Row::event,    &wb::Row::station,  &wb::Row::components, &wb::Row::dt,        &wb::Row::duration,
-    &wb::Row::measured, &wb::Row::pga,      &wb::Row::pgv,       &wb::Row::psa_02,     &wb::Row::psa_10,
-    &wb::Row::rotd50_10, &wb::Row::warnings, &wb::Row::page};
+constexpr const auto& kFields = wb::kRowFields;
 
 void check_page(const std::vector<wb::Row>& rows, const std::string& title) {
   const std::string page = wb::render_index(rows, title);
@@ -113,19 +115,22 @@ void check_page(const std::vector<wb::Row>& rows, const std::string& title) {
   check(count(page, "<") == count(plain_page, "<"));
 }
 
-bool is_number(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
+// The reference for the numbers the batch reads from the programs: what
+// std::from_chars reads, after one '+' that no second sign follows.
+std::optional<double> reference_number(std::string_view text) {
+  if (!text.empty() && text.front() == '+') {
+    text.remove_prefix(1);
+    if (!text.empty() && (text.front() == '+' || text.front() == '-')) return std::nullopt;
+  }
   double v = 0;
   const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), v);
-  return ec == std::errc() && end == text.data() + text.size();
-}
-
-double number(std::string_view text) {
-  if (!text.empty() && text.front() == '+') text.remove_prefix(1);
-  double v = 0;
-  std::from_chars(text.data(), text.data() + text.size(), v);
+  if (ec != std::errc() || end != text.data() + text.size()) return std::nullopt;
   return v;
 }
+
+bool is_number(std::string_view text) { return reference_number(text).has_value(); }
+
+double number(std::string_view text) { return reference_number(text).value_or(0.0); }
 
 // A picked value: empty, or a cell of the file that reads as a number.
 void check_picked(const std::string& value, std::string_view csv) {
@@ -201,8 +206,9 @@ wb::Row header_row(const std::string& text) {
     check(count(h.components, " ") == 2 && h.components.front() != ' ' && h.components.back() != ' ');
     check(h.components.find_first_of("\t,\r\n") == std::string::npos);
   }
-  const std::string unit = wb::known_unit(h.unit);
+  const std::string unit = wb::measures_unit("", h.unit);
   check(unit.empty() || unit == h.unit);
+  check(wb::measures_unit("g", h.unit) == "g");
   wb::Row r;
   r.record = text.substr(0, std::min<std::size_t>(text.size(), 200));
   r.event = h.event;

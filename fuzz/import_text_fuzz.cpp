@@ -21,7 +21,6 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -39,8 +38,7 @@ void check(bool ok) {
 }
 
 bool is_text_layout(const wi::Format& f) {
-  return std::strcmp(f.name, "SAC binary") != 0 && std::strcmp(f.name, "miniSEED") != 0 &&
-         std::strcmp(f.name, "StationXML") != 0;
+  return f.read != wi::read_sac && f.read != wi::read_mseed && f.read != wi::read_stationxml;
 }
 
 void check_contents(const wi::FileContents& fc) {

@@ -1,5 +1,5 @@
-// Fuzz target: the record readers of wavefft-measures and the run-file
-// readers of wavefft-report, on arbitrary bytes.
+// Fuzz target: the record readers of wavefft-measures and wavefft-report
+// (records/) and the run-file readers of wavefft-report, on arbitrary bytes.
 //
 // The first byte picks the reader (modulo 4): 0 parse_record, 1 read_echo,
 // 2 read_spectrum, 3 read_waveform; the rest is the file. Refusals
@@ -16,24 +16,25 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
-#include <sstream>
 #include <string>
 #include <string_view>
 
 #include "measures/measures.h"
-#include "measures/oscillator.h"
-#include "measures/record_file.h"
+#include "measures/peak_hull.h"
+#include "measures/step.h"
+#include "records/record.h"
 #include "report/runfiles.h"
 
 namespace {
 
 namespace wm = wavefft::measures;
+namespace wr = wavefft::records;
 
 void check(bool ok) {
   if (!ok) std::abort();
 }
 
-void check_record(const wm::RecordFile& r) {
+void check_record(const wr::RecordFile& r) {
   const std::size_t n = r.comp[0].size();
   check(n >= 2 && r.comp[1].size() == n && r.comp[2].size() == n);
   check(r.dt > 0.0 && std::isfinite(r.dt));
@@ -80,18 +81,15 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   try {
     if (pick == 0) {
-      check_record(wm::parse_record(bytes, "fuzz"));
+      check_record(wr::parse_record(bytes, "fuzz"));
+    } else if (pick == 1) {
+      wavefft::report::read_echo(bytes, "fuzz");
+    } else if (pick == 2) {
+      wavefft::report::read_spectrum(bytes, "fuzz");
     } else {
-      std::istringstream in(bytes);
-      if (pick == 1) {
-        wavefft::report::read_echo(in, "fuzz");
-      } else if (pick == 2) {
-        wavefft::report::read_spectrum(in, "fuzz");
-      } else {
-        wavefft::report::read_waveform(in, "fuzz");
-      }
+      wavefft::report::read_waveform(bytes, "fuzz");
     }
-  } catch (const wm::RecordError&) {
+  } catch (const wr::RecordError&) {
   } catch (const wavefft::report::FileError&) {
   }
   return 0;

@@ -7,3 +7,10 @@ keep_seed() {
   cat > "$tmp"
   mv "$tmp" "$1/$(sha1sum < "$tmp" | cut -c1-40)"
 }
+
+# seed_with_selector BYTE (after `out` is set): standard input stored as a
+# seed in $out, prefixed with the byte BYTE (two hex digits) with which the
+# target picks its reader.
+seed_with_selector() {
+  { printf "\\x$1"; cat; } | keep_seed "$out"
+}

@@ -15,9 +15,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out"
 
 . "$(dirname "$0")/seed-file.sh"
-seed() {  # seed BYTE: stdin, prefixed with BYTE
-  { printf "\\x$1"; cat; } | keep_seed "$out"
-}
+seed() { seed_with_selector "$@"; }
 
 header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'
 

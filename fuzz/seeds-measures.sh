@@ -12,9 +12,7 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 mkdir -p "$out"
 
 . "$(dirname "$0")/seed-file.sh"
-seed() {  # seed BYTE: stdin, prefixed with BYTE
-  { printf "\\x$1"; cat; } | keep_seed "$out"
-}
+seed() { seed_with_selector "$@"; }
 
 # Every file of the measures session cases, as a record.
 for f in "$root"/tests/cases/measures_*/input/*; do

@@ -1,47 +1,24 @@
-// Component assembly of wavefft-import (the steps are listed in assemble.h).
+// Component assembly of wavefft-import (the steps are listed in assemble.h;
+// each has its function here, and assemble() calls them in order).
 #include "import/assemble.h"
 
 #include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstdio>
 #include <string_view>
 #include <utility>
+
+#include "common/numbers.h"
+#include "common/units.h"
 
 namespace wavefft::import {
 
 namespace {
 
-bool is_acceleration(Unit u) { return u == Unit::g || u == Unit::gal || u == Unit::m_s2 || u == Unit::mm_s2; }
-
-// The size of an acceleration unit in mm/s^2, as an exact decimal: the
-// ratio between two units is always an exact decimal >= 1 in one direction.
-// g -> 9806.65, gal -> 10, m_s2 -> 1000, mm_s2 -> 1.
-struct Ratio {
-  bool multiply;  // true: towards the smaller unit
-  double factor;  // >= 1, the decimal ratio rounded once
-};
-
-Ratio ratio(Unit from, Unit to) {
-  // Each pair written out so that every factor is one correctly rounded
-  // decimal literal, never a product of two.
-  // g -> gal: multiply by 980.665; gal -> g: divide by 980.665.
-  auto pair = [](Unit a, Unit b, Unit x, Unit y) { return a == x && b == y; };
-  struct Entry {
-    Unit big, small;
-    double factor;
-  };
-  static constexpr Entry kTable[] = {
-      {Unit::g, Unit::gal, 980.665},    {Unit::g, Unit::m_s2, 9.80665}, {Unit::g, Unit::mm_s2, 9806.65},
-      {Unit::m_s2, Unit::gal, 100.0},   {Unit::m_s2, Unit::mm_s2, 1000.0}, {Unit::gal, Unit::mm_s2, 10.0},
-  };
-  for (const Entry& e : kTable) {
-    if (pair(from, to, e.big, e.small)) return {true, e.factor};
-    if (pair(from, to, e.small, e.big)) return {false, e.factor};
-  }
-  return {true, 1.0};
-}
+/// A channel that cannot get its unit or factor, and why; it fails the
+/// import only if it is chosen.
+using Pending = std::vector<std::pair<const Channel*, Problem>>;
 
 // Blanks removed and letters in upper case: "Gilroy - Gavilan" == "GILROY-GAVILAN".
 std::string station_key(std::string_view s) {
@@ -57,102 +34,24 @@ Problem fail(Status s, const std::string& file, std::string text) { return Probl
 
 std::string label(const Channel& c) { return c.seed_id.empty() ? c.name : c.seed_id; }
 
-// Step 2 for one channel in counts: the covering response, applied.
-Problem apply_response(Channel& c, const std::vector<FileContents>& files) {
-  if (c.seed_id.empty()) {
-    // a COSMOS Volume 0 channel without a factor -> refused
-    return fail(Status::no_factor, c.file,
-                "channel " + c.name + " holds raw counts and the file gives no scale factor");
-  }
-  const ResponseEpoch* found = nullptr;
+bool contains(const std::vector<Channel*>& list, const Channel* c) {
+  return std::find(list.begin(), list.end(), c) != list.end();
+}
+
+/// The file of the first channel of any file: what a failure that concerns
+/// every file names.
+std::string first_channel_file(const std::vector<FileContents>& files) {
   for (const FileContents& f : files) {
-    for (const ResponseEpoch& e : f.responses) {
-      if (e.seed_id != c.seed_id) continue;
-      const bool covers = !c.start_ns || (*c.start_ns >= e.start_ns && *c.start_ns <= e.end_ns);
-      if (covers) {
-        found = &e;
-        break;
-      }
-    }
-    if (found != nullptr) break;
+    for (const Channel& c : f.channels) return c.file;
   }
-  if (found == nullptr) {
-    return fail(Status::no_factor, c.file,
-                "channel " + c.seed_id +
-                    " holds raw counts and no StationXML response covers its start; give its StationXML file too");
-  }
-  if (!is_acceleration(found->input_unit)) {
-    return fail(Status::no_factor, c.file,
-                "the StationXML response of " + c.seed_id + " is not in an acceleration unit (it gives " +
-                    unit_word(found->input_unit) + ")");
-  }
-  if (!std::isfinite(found->sensitivity) || found->sensitivity == 0.0) {
-    return fail(Status::no_factor, c.file,
-                "the StationXML sensitivity of " + c.seed_id + " is " + number_text(found->sensitivity));
-  }
-  // counts 1000, sensitivity -500 -> -2 (a negative sensitivity flips the sign)
-  for (double& v : c.values) v /= found->sensitivity;
-  c.factor /= found->sensitivity;
-  c.unit = found->input_unit;
-  if (found->dip && (std::fabs(*found->dip) == 90.0)) {
-    // dip -90 (up) or +90 (down) -> vertical
-    c.vertical = true;
-    c.azimuth.reset();
-  } else if (found->dip || found->azimuth) {
-    // dip 0, azimuth 90 -> horizontal at 90
-    c.vertical = false;
-    if (found->azimuth && std::isfinite(*found->azimuth)) {
-      double az = std::fmod(*found->azimuth, 360.0);
-      if (az < 0.0) az += 360.0;
-      if (az >= 360.0) az = 0.0;
-      c.azimuth = az;
-    }
-  }
-  return {};
+  return std::string();
 }
 
-// min(az, 360 - az): 350 -> 10, 90 -> 90, 270 -> 90.
-double north_distance(double az) { return std::min(az, 360.0 - az); }
+// ---- Step 1 ----------------------------------------------------------
 
-bool dt_equal(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(a, b); }
-
-}  // namespace
-
-const char* unit_word(Unit u) {
-  switch (u) {
-    case Unit::none: return "none";
-    case Unit::counts: return "counts";
-    case Unit::g: return "g";
-    case Unit::gal: return "gal";
-    case Unit::m_s2: return "m_s2";
-    case Unit::mm_s2: return "mm_s2";
-  }
-  return "none";
-}
-
-std::optional<Unit> parse_unit(const std::string& word) {
-  for (Unit u : {Unit::g, Unit::gal, Unit::m_s2, Unit::mm_s2}) {
-    if (word == unit_word(u)) return u;
-  }
-  return std::nullopt;
-}
-
-double convert_unit(double value, Unit from, Unit to) {
-  if (from == to) return value;
-  const Ratio r = ratio(from, to);
-  return r.multiply ? value * r.factor : value / r.factor;
-}
-
-Problem assemble(std::vector<FileContents>& files, const AssembleOptions& options, Record& out) {
-  const std::string first_file = [&] {
-    for (const FileContents& f : files) {
-      for (const Channel& c : f.channels) return c.file;
-    }
-    return std::string();
-  }();
-
-  // 1. One station.
-  std::string station_file, station;
+/// The one station of the files that name one (the first name as written).
+Problem check_station(const std::vector<FileContents>& files, std::string& station) {
+  std::string station_file;
   for (const FileContents& f : files) {
     if (f.channels.empty() || f.station.empty()) continue;
     if (station.empty()) {
@@ -163,10 +62,74 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
                   "station " + f.station + " is not the station " + station + " of " + station_file);
     }
   }
+  return {};
+}
 
-  // 2. Factors and units. A channel that cannot get a unit only fails the
-  // import if it is chosen (step 4): its problem waits in `pending`.
-  std::vector<std::pair<const Channel*, Problem>> pending;
+// ---- Step 2 ----------------------------------------------------------
+
+/// The first epoch of c.seed_id (in any file) that covers c's start.
+const ResponseEpoch* covering_response(const Channel& c, const std::vector<FileContents>& files) {
+  for (const FileContents& f : files) {
+    for (const ResponseEpoch& e : f.responses) {
+      if (e.seed_id != c.seed_id) continue;
+      if (!c.start_ns || (*c.start_ns >= e.start_ns && *c.start_ns <= e.end_ns)) return &e;
+    }
+  }
+  return nullptr;
+}
+
+/// The epoch's azimuth and dip in place of the channel's.
+void take_orientation(const ResponseEpoch& e, Channel& c) {
+  if (e.dip && (std::fabs(*e.dip) == 90.0)) {
+    // dip -90 (up) or +90 (down) -> vertical
+    c.vertical = true;
+    c.azimuth.reset();
+  } else if (e.dip || e.azimuth) {
+    // dip 0, azimuth 90 -> horizontal at 90
+    c.vertical = false;
+    if (e.azimuth && std::isfinite(*e.azimuth)) {
+      double az = std::fmod(*e.azimuth, 360.0);
+      if (az < 0.0) az += 360.0;
+      if (az >= 360.0) az = 0.0;
+      c.azimuth = az;
+    }
+  }
+}
+
+/// Step 2 for one channel in counts: the covering response, applied.
+Problem apply_response(Channel& c, const std::vector<FileContents>& files) {
+  if (c.seed_id.empty()) {
+    // a COSMOS Volume 0 channel without a factor -> refused
+    return fail(Status::no_factor, c.file,
+                "channel " + c.name + " holds raw counts and the file gives no scale factor");
+  }
+  const ResponseEpoch* found = covering_response(c, files);
+  if (found == nullptr) {
+    return fail(Status::no_factor, c.file,
+                "channel " + c.seed_id +
+                    " holds raw counts and no StationXML response covers its start; give its StationXML file too");
+  }
+  if (!common::is_acceleration(found->input_unit)) {
+    return fail(Status::no_factor, c.file,
+                "the StationXML response of " + c.seed_id + " is not in an acceleration unit (it gives " +
+                    std::string(common::unit_word(found->input_unit)) + ")");
+  }
+  if (!std::isfinite(found->sensitivity) || found->sensitivity == 0.0) {
+    return fail(Status::no_factor, c.file,
+                "the StationXML sensitivity of " + c.seed_id + " is " + common::significant(found->sensitivity, 10));
+  }
+  // counts 1000, sensitivity -500 -> -2 (a negative sensitivity flips the sign)
+  for (double& v : c.values) v /= found->sensitivity;
+  c.factor /= found->sensitivity;
+  c.unit = found->input_unit;
+  take_orientation(*found, c);
+  return {};
+}
+
+/// Factors and units of every channel; what cannot get its unit or factor
+/// waits in the result for step 4.
+Pending apply_factors(std::vector<FileContents>& files, const AssembleOptions& options) {
+  Pending pending;
   for (FileContents& f : files) {
     for (Channel& c : f.channels) {
       if (c.unit == Unit::counts) {
@@ -182,49 +145,89 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
       }
     }
   }
+  return pending;
+}
 
-  // 3. Candidates, in file order.
-  std::vector<Channel*> candidates;
-  if (!options.channels.empty()) {
-    for (const std::string& want : options.channels) {
-      bool matched = false;
-      for (FileContents& f : files) {
-        for (Channel& c : f.channels) {
-          if (c.name != want && (c.seed_id.empty() || c.seed_id != want)) continue;
-          matched = true;
-          if (std::find(candidates.begin(), candidates.end(), &c) == candidates.end()) candidates.push_back(&c);
-        }
-      }
-      if (!matched) return fail(Status::bad_channels, first_file, "--channels names " + want + ", which no file holds");
-    }
-    // back to file order, whatever order --channels gave
-    std::vector<Channel*> ordered;
-    for (FileContents& f : files) {
-      for (Channel& c : f.channels) {
-        if (std::find(candidates.begin(), candidates.end(), &c) != candidates.end()) ordered.push_back(&c);
-      }
-    }
-    candidates = std::move(ordered);
-  } else {
+// ---- Step 3 ----------------------------------------------------------
+
+/// The candidates, in file order: the channels --channels names, else the
+/// surface channels.
+Problem choose_candidates(std::vector<FileContents>& files, const AssembleOptions& options,
+                          const std::string& first_file, std::vector<Channel*>& candidates) {
+  if (options.channels.empty()) {
+    // EW1 (borehole), NS2, EW2 (surface) -> NS2, EW2
     for (FileContents& f : files) {
       for (Channel& c : f.channels) {
         if (c.surface) candidates.push_back(&c);
       }
     }
+    return {};
   }
+  std::vector<Channel*> named;
+  for (const std::string& want : options.channels) {
+    bool matched = false;
+    for (FileContents& f : files) {
+      for (Channel& c : f.channels) {
+        if (c.name != want && (c.seed_id.empty() || c.seed_id != want)) continue;
+        matched = true;
+        if (!contains(named, &c)) named.push_back(&c);
+      }
+    }
+    if (!matched) return fail(Status::bad_channels, first_file, "--channels names " + want + ", which no file holds");
+  }
+  // back to file order, whatever order --channels gave
+  for (FileContents& f : files) {
+    for (Channel& c : f.channels) {
+      if (contains(named, &c)) candidates.push_back(&c);
+    }
+  }
+  return {};
+}
 
-  // 4. Choice.
+// ---- Step 4 ----------------------------------------------------------
+
+// min(az, 360 - az): 350 -> 10, 90 -> 90, 270 -> 90.
+double north_distance(double az) { return std::min(az, 360.0 - az); }
+
+/// Ranks the horizontals when every one has an azimuth (true then):
+/// 337, 67 -> 337 (23 from north) first; 315, 45 -> 45 first (tie).
+bool rank_by_azimuth(std::vector<Channel*>& horizontals) {
+  const bool all_azimuths =
+      std::all_of(horizontals.begin(), horizontals.end(), [](const Channel* c) { return c->azimuth.has_value(); });
+  if (all_azimuths) {
+    std::stable_sort(horizontals.begin(), horizontals.end(), [](const Channel* a, const Channel* b) {
+      const double da = north_distance(*a->azimuth), db = north_distance(*b->azimuth);
+      if (da != db) return da < db;
+      return *a->azimuth < *b->azimuth;
+    });
+  }
+  return all_azimuths;
+}
+
+/// Value 2 among ranked horizontals that all have an azimuth: the next in
+/// rank not parallel to value 1 (a Volume 1 and a Volume 2 of one record
+/// both hold a 360: 360, 360, 90 -> 90); nullptr when there is none.
+Channel* second_direction(const std::vector<Channel*>& horizontals) {
+  for (std::size_t i = 1; i < horizontals.size(); ++i) {
+    const double apart = std::fmod(std::fabs(*horizontals[i]->azimuth - *horizontals[0]->azimuth), 180.0);
+    if (apart != 0.0) return horizontals[i];
+  }
+  return nullptr;
+}
+
+/// Values 1, 2 and (when there is one) 11 into `chosen`, in that order.
+/// When the choice fails and a candidate still waits for its unit or
+/// factor, that is the cause to report (its orientation may come with it);
+/// a chosen channel that waits fails the choice, the first in file order.
+Problem choose_components(const std::vector<Channel*>& candidates, const Pending& pending,
+                          const AssembleOptions& options, const std::string& first_file,
+                          std::vector<Channel*>& chosen) {
   Channel* vertical = nullptr;
   std::vector<Channel*> horizontals;
   for (Channel* c : candidates) {
-    if (c->vertical) {
-      if (vertical == nullptr) vertical = c;
-    } else {
-      horizontals.push_back(c);
-    }
+    if (!c->vertical) horizontals.push_back(c);
+    else if (vertical == nullptr) vertical = c;
   }
-  // When the choice fails and a candidate still waits for its unit or
-  // factor, that is the cause to report (its orientation may come with it).
   auto cause = [&](Problem choice) {
     for (const auto& [channel, problem] : pending) {
       if (std::find(candidates.begin(), candidates.end(), channel) != candidates.end()) return problem;
@@ -232,60 +235,49 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
     return choice;
   };
   if (horizontals.size() < 2) {
-    std::string text = horizontals.empty() ? "no horizontal component" : "only one horizontal component (" + horizontals[0]->name + ")";
+    std::string text = horizontals.empty() ? "no horizontal component"
+                                           : "only one horizontal component (" + horizontals[0]->name + ")";
     return cause(fail(Status::too_few_horizontals, first_file, text + " among the channels given; a record needs two"));
   }
   if (vertical == nullptr && !options.zero_vertical) {
     return cause(fail(Status::no_vertical, first_file,
                       "no vertical component among the channels given (--zero-vertical writes zeros instead)"));
   }
-  const bool all_azimuths =
-      std::all_of(horizontals.begin(), horizontals.end(), [](const Channel* c) { return c->azimuth.has_value(); });
-  if (all_azimuths) {
-    // 337, 67 -> 337 (23 from north) first; 315, 45 -> 45 first (tie)
-    std::stable_sort(horizontals.begin(), horizontals.end(), [](const Channel* a, const Channel* b) {
-      const double da = north_distance(*a->azimuth), db = north_distance(*b->azimuth);
-      if (da != db) return da < db;
-      return *a->azimuth < *b->azimuth;
-    });
-  }
-  // Value 2: the next horizontal in rank that is not parallel to value 1
-  // (a Volume 1 and a Volume 2 of one record both hold a 360: 360, 360, 90
-  // -> 360 and 90).
   Channel* second = horizontals[1];
-  if (all_azimuths) {
-    second = nullptr;
-    for (std::size_t i = 1; i < horizontals.size() && second == nullptr; ++i) {
-      const double apart = std::fmod(std::fabs(*horizontals[i]->azimuth - *horizontals[0]->azimuth), 180.0);
-      if (apart != 0.0) second = horizontals[i];
-    }
+  if (rank_by_azimuth(horizontals)) {
+    second = second_direction(horizontals);
     if (second == nullptr) {
       return cause(fail(Status::too_few_horizontals, first_file,
-                        "every horizontal component points along " + number_text(*horizontals[0]->azimuth) +
+                        "every horizontal component points along " + common::significant(*horizontals[0]->azimuth, 10) +
                             " degrees; a record needs two directions"));
     }
   }
-  std::vector<Channel*> chosen{horizontals[0], second};
+  chosen = {horizontals[0], second};
   if (vertical != nullptr) chosen.push_back(vertical);
-
-  // A chosen channel without a unit or factor: its problem, the first in
-  // file order.
   for (const auto& [channel, problem] : pending) {
     if (std::find(chosen.begin(), chosen.end(), channel) != chosen.end()) return problem;
   }
+  return {};
+}
 
-  // 5. Sampling.
+// ---- Step 5 ----------------------------------------------------------
+
+bool dt_equal(double a, double b) { return std::fabs(a - b) <= 1e-9 * std::max(a, b); }
+
+/// One usable dt for the chosen channels, and finite samples.
+Problem check_sampling(const std::vector<Channel*>& chosen) {
   for (const Channel* c : chosen) {
     if (!std::isfinite(c->dt) || c->dt <= 0.0) {
-      return fail(Status::malformed, c->file, "channel " + label(*c) + " has the sampling interval " + number_text(c->dt));
+      return fail(Status::malformed, c->file,
+                  "channel " + label(*c) + " has the sampling interval " + common::significant(c->dt, 10));
     }
     if (c->values.empty()) return fail(Status::truncated, c->file, "channel " + label(*c) + " holds no samples");
   }
   for (const Channel* c : chosen) {
     if (!dt_equal(c->dt, chosen[0]->dt)) {
       return fail(Status::mismatched_dt, c->file,
-                  "channel " + label(*c) + " has dt " + number_text(c->dt) + " s, channel " + label(*chosen[0]) +
-                      " has " + number_text(chosen[0]->dt) + " s");
+                  "channel " + label(*c) + " has dt " + common::significant(c->dt, 10) + " s, channel " +
+                      label(*chosen[0]) + " has " + common::significant(chosen[0]->dt, 10) + " s");
     }
     for (std::size_t i = 0; i < c->values.size(); ++i) {
       if (!std::isfinite(c->values[i])) {
@@ -294,57 +286,105 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
       }
     }
   }
-  const double dt = chosen[0]->dt;
+  return {};
+}
 
-  // 6. Alignment on absolute start times.
-  std::vector<std::size_t> skip(chosen.size(), 0);
-  const bool timed = std::all_of(chosen.begin(), chosen.end(), [](const Channel* c) { return c->start_ns.has_value(); });
-  if (timed) {
-    std::int64_t latest = *chosen[0]->start_ns;
-    for (const Channel* c : chosen) latest = std::max(latest, *c->start_ns);
-    for (std::size_t k = 0; k < chosen.size(); ++k) {
-      // start 0, latest 12 ms, dt 5 ms -> skip 2 samples (2.4 rounded)
-      const double gap = static_cast<double>(latest) - static_cast<double>(*chosen[k]->start_ns);
-      const double samples = std::nearbyint(gap * 1e-9 / dt);
-      if (!(samples < static_cast<double>(chosen[k]->values.size()))) {
-        return fail(Status::no_overlap, chosen[k]->file,
-                    "channel " + label(*chosen[k]) + " ends before channel " +
-                        label(**std::max_element(chosen.begin(), chosen.end(), [](const Channel* a, const Channel* b) {
-                          return *a->start_ns < *b->start_ns;
-                        })) +
-                        " starts; the components share no common time span");
-      }
-      skip[k] = static_cast<std::size_t>(samples);
+// ---- Step 6 ----------------------------------------------------------
+
+/// The leading samples each chosen channel drops to start with the others
+/// (none unless every one has a start), with a note for each that drops any.
+Problem align_starts(const std::vector<Channel*>& chosen, double dt, std::vector<std::size_t>& skip,
+                     std::vector<std::string>& notes) {
+  skip.assign(chosen.size(), 0);
+  if (!std::all_of(chosen.begin(), chosen.end(), [](const Channel* c) { return c->start_ns.has_value(); })) return {};
+  const Channel* last_start = *std::max_element(chosen.begin(), chosen.end(), [](const Channel* a, const Channel* b) {
+    return *a->start_ns < *b->start_ns;
+  });
+  const std::int64_t latest = *last_start->start_ns;
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    // start 0, latest 12 ms, dt 5 ms -> skip 2 samples (2.4 rounded)
+    const double gap = static_cast<double>(latest) - static_cast<double>(*chosen[k]->start_ns);
+    const double samples = std::nearbyint(gap * 1e-9 / dt);
+    if (!(samples < static_cast<double>(chosen[k]->values.size()))) {
+      return fail(Status::no_overlap, chosen[k]->file,
+                  "channel " + label(*chosen[k]) + " ends before channel " + label(*last_start) +
+                      " starts; the components share no common time span");
     }
-    for (std::size_t k = 0; k < chosen.size(); ++k) {
-      if (skip[k] > 0) {
-        out.notes.push_back("dropped the first " + std::to_string(skip[k]) + " samples of " + label(*chosen[k]) +
-                            " to start it with the others");
-      }
+    skip[k] = static_cast<std::size_t>(samples);
+  }
+  for (std::size_t k = 0; k < chosen.size(); ++k) {
+    if (skip[k] > 0) {
+      notes.push_back("dropped the first " + std::to_string(skip[k]) + " samples of " + label(*chosen[k]) +
+                      " to start it with the others");
     }
   }
+  return {};
+}
 
-  // 7. Length.
+// ---- Step 7 ----------------------------------------------------------
+
+/// The record's length: the shortest or (pad) the longest of the chosen
+/// after alignment, with a note naming the counts when they differ.
+std::size_t common_length(const std::vector<Channel*>& chosen, const std::vector<std::size_t>& skip, bool pad,
+                          std::vector<std::string>& notes) {
   std::size_t shortest = SIZE_MAX, longest = 0;
   for (std::size_t k = 0; k < chosen.size(); ++k) {
     const std::size_t n = chosen[k]->values.size() - skip[k];
     shortest = std::min(shortest, n);
     longest = std::max(longest, n);
   }
-  const std::size_t length = options.pad ? longest : shortest;
+  const std::size_t length = pad ? longest : shortest;
   if (shortest != longest) {
     std::string counts;
     for (std::size_t k = 0; k < chosen.size(); ++k) {
       if (k > 0) counts += k + 1 == chosen.size() ? " and " : ", ";
       counts += label(*chosen[k]) + " " + std::to_string(chosen[k]->values.size() - skip[k]);
     }
-    out.notes.push_back("the components have " + counts + " samples; " +
-                        (options.pad ? "padded with zeros to " : "trimmed to ") + std::to_string(length));
+    notes.push_back("the components have " + counts + " samples; " +
+                    (pad ? "padded with zeros to " : "trimmed to ") + std::to_string(length));
   }
+  return length;
+}
 
-  // 8. Units, and the record.
+// ---- Step 8 ----------------------------------------------------------
+
+/// Channel c's samples, without the `skip` leading ones, at `length`, in
+/// `unit`: one multiplication or division each (gal -> g: 980.665 gal -> 1 g).
+Problem take_samples(Channel& c, std::size_t skip, std::size_t length, Unit unit, Component& comp) {
+  if (!common::is_acceleration(c.unit)) {
+    return fail(Status::no_unit, c.file,
+                "channel " + label(c) + " is in " + std::string(common::unit_word(c.unit)) +
+                    ", not an acceleration unit");
+  }
+  comp.name = c.name.empty() ? label(c) : c.name;
+  comp.file = c.file;
+  std::vector<double> v = std::move(c.values);
+  if (skip > 0) v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(skip));
+  v.resize(length, 0.0);
+  if (c.unit != unit) {
+    const common::UnitRatio r = common::unit_ratio(c.unit, unit);
+    if (r.multiply) {
+      for (double& x : v) x *= r.factor;
+    } else {
+      for (double& x : v) x /= r.factor;
+    }
+    for (std::size_t i = 0; i < v.size(); ++i) {
+      if (!std::isfinite(v[i])) {
+        return fail(Status::malformed, c.file, "sample " + std::to_string(i + skip + 1) + " of channel " + label(c) +
+                                                   " overflows in " + std::string(common::unit_word(unit)));
+      }
+    }
+  }
+  comp.values = std::move(v);
+  return {};
+}
+
+/// The record: event and station, unit and dt, the components.
+Problem fill_record(const std::vector<FileContents>& files, const std::vector<Channel*>& chosen,
+                    const std::vector<std::size_t>& skip, std::size_t length, const std::string& station,
+                    const AssembleOptions& options, Record& out) {
   out.unit = options.unit ? *options.unit : chosen[0]->unit;
-  out.dt = dt;
+  out.dt = chosen[0]->dt;
   out.event.clear();
   out.station = station;
   for (const FileContents& f : files) {
@@ -356,37 +396,10 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
   for (const FileContents& f : files) {
     if (out.station.empty() && !f.station.empty()) out.station = f.station;
   }
-  const std::size_t slot[3] = {0, 1, 2};
   for (std::size_t k = 0; k < chosen.size(); ++k) {
-    Channel& c = *chosen[k];
-    if (!is_acceleration(c.unit)) {
-      return fail(Status::no_unit, c.file, std::string("channel ") + label(c) + " is in " + unit_word(c.unit) +
-                                               ", not an acceleration unit");
-    }
-    Component& comp = out.components[slot[k]];
-    comp.name = c.name.empty() ? label(c) : c.name;
-    comp.file = c.file;
-    std::vector<double> v = std::move(c.values);
-    if (skip[k] > 0) v.erase(v.begin(), v.begin() + static_cast<std::ptrdiff_t>(skip[k]));
-    v.resize(length, 0.0);
-    if (c.unit != out.unit) {
-      const Ratio r = ratio(c.unit, out.unit);
-      // gal -> g: 980.665 gal -> 1 g, one division per value
-      if (r.multiply) {
-        for (double& x : v) x *= r.factor;
-      } else {
-        for (double& x : v) x /= r.factor;
-      }
-      for (std::size_t i = 0; i < v.size(); ++i) {
-        if (!std::isfinite(v[i])) {
-          return fail(Status::malformed, c.file, "sample " + std::to_string(i + skip[k] + 1) + " of channel " +
-                                                     label(c) + " overflows in " + unit_word(out.unit));
-        }
-      }
-    }
-    comp.values = std::move(v);
+    if (Problem p = take_samples(*chosen[k], skip[k], length, out.unit, out.components[k]); !p.ok()) return p;
   }
-  if (vertical == nullptr) {
+  if (chosen.size() < 3) {
     out.components[2].name = "ZERO";
     out.components[2].file.clear();
     out.components[2].values.assign(length, 0.0);
@@ -395,10 +408,22 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
   return {};
 }
 
-std::string number_text(double v) {
-  char buf[64];
-  const int n = std::snprintf(buf, sizeof buf, "%.10g", v);
-  return n > 0 ? std::string(buf, static_cast<std::size_t>(std::min(n, 63))) : std::string("?");
+}  // namespace
+
+Problem assemble(std::vector<FileContents>& files, const AssembleOptions& options, Record& out) {
+  const std::string first_file = first_channel_file(files);
+  std::string station;
+  if (Problem p = check_station(files, station); !p.ok()) return p;
+  const Pending pending = apply_factors(files, options);
+  std::vector<Channel*> candidates;
+  if (Problem p = choose_candidates(files, options, first_file, candidates); !p.ok()) return p;
+  std::vector<Channel*> chosen;
+  if (Problem p = choose_components(candidates, pending, options, first_file, chosen); !p.ok()) return p;
+  if (Problem p = check_sampling(chosen); !p.ok()) return p;
+  std::vector<std::size_t> skip;
+  if (Problem p = align_starts(chosen, chosen[0]->dt, skip, out.notes); !p.ok()) return p;
+  const std::size_t length = common_length(chosen, skip, options.pad, out.notes);
+  return fill_record(files, chosen, skip, length, station, options, out);
 }
 
 }  // namespace wavefft::import

@@ -38,10 +38,14 @@
 //     the longest (--pad); either way a note names the counts when they
 //     differed. A --zero-vertical value 11 is zeros of the final length.
 //  8. Units: the output unit is --unit, else value 1's unit. A value moves
-//     between units by one operation with the exact decimal ratio: towards
-//     the smaller unit it is multiplied (g -> gal: x 980.665, m_s2 -> gal:
-//     x 100, gal -> mm_s2: x 10), towards the larger it is divided
-//     (gal -> g: / 980.665, gal -> m_s2: / 100).
+//     between units by one operation with the exact decimal ratio
+//     (common::unit_ratio): towards the smaller unit it is multiplied
+//     (g -> gal: x 980.665, m_s2 -> gal: x 100, gal -> mm_s2: x 10),
+//     towards the larger it is divided (gal -> g: / 980.665, gal -> m_s2:
+//     / 100).
+//
+// Numbers in the failures' words have ten significant digits at most
+// (common::significant: 0.005, 427894, 1e-05).
 //
 // assemble() consumes `files`: factors are applied in place and the chosen
 // channels' samples are moved into the Record.
@@ -81,21 +85,6 @@ struct Record {
   std::array<Component, 3> components;  // values 1, 2 and 11; equal lengths
   std::vector<std::string> notes;       // for standard error, without the "note: " prefix
 };
-
-/// The word for `u` on the command line and in the output header:
-/// "g", "gal", "m_s2", "mm_s2", "counts", "none".
-const char* unit_word(Unit u);
-/// The acceleration unit that `word` names ("g", "gal", "m_s2", "mm_s2"),
-/// or nothing.
-std::optional<Unit> parse_unit(const std::string& word);
-
-/// A number in a message or in --info: ten significant digits at most,
-/// "%.10g" (0.005, 427894, 1e-05).
-std::string number_text(double v);
-
-/// `value` in unit `from` expressed in unit `to` (both acceleration units),
-/// by the one multiplication or division of step 8 above.
-double convert_unit(double value, Unit from, Unit to);
 
 /// Steps 1 to 8 above on `files` (in the order given on the command line).
 /// On success fills `out` and returns ok; otherwise returns the failure with

@@ -34,18 +34,17 @@
 #include <utility>
 #include <vector>
 
+#include "common/numbers.h"
 #include "import/fixedvol.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/unit_text.h"
+#include "import/value_blocks.h"
 
 namespace wavefft::import {
 
 namespace {
 
-using fixedvol::after;
-using fixedvol::malformed;
-using text::Lines;
-using text::quoted;
+using namespace fixedvol::vocabulary;
 
 constexpr double kUnknown = -999.0;
 
@@ -68,10 +67,10 @@ Problem header_block(Lines& lines, std::string_view what, std::size_t max_count,
     return malformed(file, lines.number(),
                      "expected the " + std::string(what) + " line, found " + quoted(text::trim(line)));
   }
-  const std::optional<long long> n = text::parse_integer(fixedvol::first_word(line));
+  const std::optional<long long> n = common::to_integer(first_word(line));
   if (!n || *n < 0 || static_cast<unsigned long long>(*n) > max_count) {
     return malformed(file, lines.number(),
-                     "the " + std::string(what) + " count is not a count up to " + std::to_string(max_count) + ": " + quoted(fixedvol::first_word(line)));
+                     "the " + std::string(what) + " count is not a count up to " + std::to_string(max_count) + ": " + quoted(first_word(line)));
   }
   const std::optional<std::string_view> fmt_text = after(line, "format");
   const std::optional<text::FixedFormat> fmt = fmt_text ? text::parse_fixed_format(*fmt_text) : std::nullopt;
@@ -91,7 +90,7 @@ struct Scnl {
 std::optional<Scnl> scnl_of(std::string_view comment) {
   const std::optional<std::string_view> rest = after(comment, "<SCNL>");
   if (!rest) return std::nullopt;
-  const std::string_view word = fixedvol::first_word(*rest);
+  const std::string_view word = first_word(*rest);
   Scnl s;
   std::string* parts[4] = {&s.station, &s.channel, &s.network, &s.location};
   std::size_t k = 0, start = 0;
@@ -175,7 +174,7 @@ void counts_factor(const ChannelHead& h, Channel& c) {
   }
   c.unit = Unit::g;
   c.factor = *lsb * 1e-6 / *sens;
-  c.factor_text = fixedvol::number_text(*lsb) + " uV/count / " + fixedvol::number_text(*sens) + " V/g";
+  c.factor_text = fixedvol::plain_number(*lsb) + " uV/count / " + fixedvol::plain_number(*sens) + " V/g";
 }
 
 /// A data block line "42000 acceleration pts, approx  210 secs,
@@ -189,8 +188,8 @@ struct BlockHead {
   text::FixedFormat format;
 };
 Problem block_head(std::string_view line, std::size_t number, const std::string& file, BlockHead& b) {
-  const std::string_view word = fixedvol::first_word(line);
-  const std::optional<double> n = text::parse_number(word);
+  const std::string_view word = first_word(line);
+  const std::optional<double> n = common::to_number(word, common::kFortranField);
   const std::optional<std::size_t> count = n ? fixedvol::sample_count(*n) : std::nullopt;
   if (!count) {
     return malformed(file, number, "the data block count is not a count up to 100000000: " + quoted(word));
@@ -208,7 +207,7 @@ Problem block_head(std::string_view line, std::size_t number, const std::string&
     std::size_t end = 0;
     while (end < u->size() && (*u)[end] != '(' && (*u)[end] != ',') ++end;
     b.unit_text = std::string(text::trim(u->substr(0, end)));
-    b.unit = fixedvol::unit_from_text(b.unit_text);
+    b.unit = unit_from_text(b.unit_text, UnitConvention::volume);
   }
   return {};
 }
@@ -233,18 +232,19 @@ Problem read_cosmos(std::string_view bytes, const std::string& file, FileContent
     // 1. The first text line: "... (Format v01.20 with 13 text lines)".
     const std::optional<std::string_view> with = after(line, "(Format v");
     const std::optional<std::string_view> count_text = with ? after(*with, " with ") : std::nullopt;
-    const std::optional<long long> n_text = count_text ? text::parse_integer(fixedvol::first_word(*count_text)) : std::nullopt;
+    const std::optional<long long> n_text = count_text ? common::to_integer(first_word(*count_text)) : std::nullopt;
     if (!n_text || *n_text < 1 || *n_text > 1000) {
       return malformed(file, lines.number(),
                        "expected a channel's first line \"... (Format v01.20 with 13 text lines)\", found " + quoted(text::trim(line)));
     }
-    if (out.format.empty()) {
-      // "Raw acceleration counts" -> Volume 0, "Uncorrected" -> 1, "Corrected" -> 2.
+    if (order == 0) {
+      // "Raw acceleration counts" -> Volume 0, "Uncorrected" -> 1, "Corrected" -> 2;
+      // any other: the family's name from the detection table.
       const std::string_view kind = text::trim(line.substr(0, line.find('(')));
       out.format = text::starts_with_nocase(kind, "raw")           ? "COSMOS Volume 0"
                    : text::starts_with_nocase(kind, "uncorrected") ? "COSMOS Volume 1"
                    : text::starts_with_nocase(kind, "corrected")   ? "COSMOS Volume 2"
-                                                                   : "COSMOS";
+                                                                   : "";
     }
     // 2. The other text lines.
     ChannelHead h;
@@ -257,7 +257,7 @@ Problem read_cosmos(std::string_view bytes, const std::string& file, FileContent
         if (const auto e = after(line, "Record of")) out.event = std::string(text::trim(*e));
       }
       if (k == 5 && out.station.empty()) {
-        if (const auto s = after(line, "Code:")) out.station = std::string(fixedvol::first_word(*s));
+        if (const auto s = after(line, "Code:")) out.station = std::string(first_word(*s));
       }
       if (k == 8 && out.start_text.empty()) {
         // "Rcrd start time: 2019/05/05 06:47:39.932 UTC (Q=5) ..." -> "2019/05/05 06:47:39.932 UTC".
@@ -279,7 +279,7 @@ Problem read_cosmos(std::string_view bytes, const std::string& file, FileContent
     // 4. Comments: "   4 Comment line(s) follow, each starting with a |".
     if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends before the comment count line"};
     const std::optional<long long> n_comments =
-        text::find_nocase(line, "comment") != std::string_view::npos ? text::parse_integer(fixedvol::first_word(line)) : std::nullopt;
+        text::find_nocase(line, "comment") != std::string_view::npos ? common::to_integer(first_word(line)) : std::nullopt;
     if (!n_comments || *n_comments < 0 || *n_comments > 100000) {
       return malformed(file, lines.number(), "expected \"N Comment line(s) follow\", found " + quoted(text::trim(line)));
     }

@@ -32,20 +32,17 @@
 #include <utility>
 #include <vector>
 
+#include "common/numbers.h"
 #include "import/fixedvol.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/unit_text.h"
+#include "import/value_blocks.h"
 
 namespace wavefft::import {
 
 namespace {
 
-using fixedvol::after;
-using fixedvol::first_word;
-using fixedvol::malformed;
-using text::Lines;
-using text::quoted;
-using text::trim;
+using namespace fixedvol::vocabulary;
 
 /// "Chan  1: 360 Deg   Location: Roof" -> number 1, "360 Deg", "Roof".
 struct ChanLine {
@@ -56,7 +53,7 @@ std::optional<ChanLine> chan_line(std::string_view line) {
   if (!text::starts_with_nocase(line, "Chan")) return std::nullopt;
   const std::size_t colon = line.find(':');
   if (colon == std::string_view::npos) return std::nullopt;
-  const std::optional<long long> n = text::parse_integer(line.substr(4, colon - 4));
+  const std::optional<long long> n = common::to_integer(text::trim(line.substr(4, colon - 4)));
   if (!n) return std::nullopt;
   ChanLine c;
   c.number = *n;
@@ -76,7 +73,7 @@ std::optional<long long> year_with(std::string_view line, long long yy) {
     const bool edge_before = i == 0 || !std::isdigit(static_cast<unsigned char>(line[i - 1]));
     const bool edge_after = i + 4 == line.size() || !std::isdigit(static_cast<unsigned char>(line[i + 4]));
     if (!edge_before || !edge_after) continue;
-    const std::optional<long long> y = text::parse_integer(line.substr(i, 4));
+    const std::optional<long long> y = common::to_integer(text::trim(line.substr(i, 4)));
     if (y && *y >= 1900 && *y <= 2099 && *y % 100 == yy && line[i] != '+' && line[i] != '-' && line[i] != ' ') return y;
   }
   return std::nullopt;
@@ -101,9 +98,10 @@ std::optional<StartTime> parse_start(std::string_view t) {
   }
   if (k < 7) return std::nullopt;
   StartTime st;
-  const auto mo = text::parse_integer(parts[0]), d = text::parse_integer(parts[1]), y = text::parse_integer(parts[2]),
-             h = text::parse_integer(parts[3]), mi = text::parse_integer(parts[4]);
-  const auto s = text::parse_number(parts[5]);
+  const auto integer = [](std::string_view part) { return common::to_integer(trim(part)); };
+  const auto mo = integer(parts[0]), d = integer(parts[1]), y = integer(parts[2]), h = integer(parts[3]),
+             mi = integer(parts[4]);
+  const auto s = common::to_number(parts[5], common::kFortranField);
   if (!mo || !d || !y || !h || !mi || !s || *y < 0 || *y > 99) return std::nullopt;
   const std::string_view zone = parts[6];
   auto is = [&](std::string_view w) { return zone.size() == w.size() && text::starts_with_nocase(zone, w); };
@@ -234,15 +232,15 @@ Problem read_csmip(std::string_view bytes, const std::string& file, FileContents
     // An acceleration block: "13200 Accelerogram points at 200 pts/sec ...".
     const std::size_t at = lines.number();
     if (!chan) return malformed(file, at, "an acceleration block before any \"Chan  N:\" line");
-    const std::optional<double> n = text::parse_number(b->count_text);
+    const std::optional<double> n = common::to_number(b->count_text, common::kFortranField);
     const std::optional<std::size_t> count = n ? fixedvol::sample_count(*n) : std::nullopt;
     if (!count) return malformed(file, at, "the point count is not a count up to 100000000: " + quoted(b->count_text));
-    const std::optional<double> interval = text::parse_number(b->interval_text);
+    const std::optional<double> interval = common::to_number(b->interval_text, common::kFortranField);
     if (!interval || !(*interval > 0.0 && *interval < 1e6)) {
       return malformed(file, at, std::string(b->volume1 ? "the sampling rate" : "the sampling interval") +
                                      " is not a positive number: " + quoted(b->interval_text));
     }
-    const std::optional<Unit> unit = fixedvol::unit_from_text(b->unit_text);
+    const std::optional<Unit> unit = unit_from_text(b->unit_text, UnitConvention::volume);
     if (!unit) return malformed(file, at, "unknown unit " + quoted(b->unit_text));
     if (!b->format) return malformed(file, at, "the block line gives no value format such as (8f10.6): " + quoted(trim(line)));
     Channel c;

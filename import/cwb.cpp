@@ -16,20 +16,22 @@
 #include <utility>
 #include <vector>
 
+#include "common/numbers.h"
+#include "import/column_channels.h"
+#include "import/date_text.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/fortran_format.h"
+#include "import/header_keys.h"
+#include "import/orientation.h"
+#include "import/value_blocks.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
 namespace {
 
 using text::fail;
-
-struct Field {
-  std::string_view key;    // "StartTime(GMT+08)"
-  std::string_view value;  // "2018/02/06-23:50:29.000"
-  std::size_t line = 0;
-};
+using text::Field;
 
 /// "StartTime(GMT+08)" -> +8 hours in ns; "StartTime" -> 0; nullopt for
 /// another bracket.
@@ -40,7 +42,7 @@ std::optional<std::int64_t> gmt_offset_ns(std::string_view key) {
   if (!zone.starts_with("(GMT") || !zone.ends_with(")")) return std::nullopt;
   zone = zone.substr(4, zone.size() - 5);
   if (zone.empty()) return 0;
-  const std::optional<long long> hours = text::parse_integer(zone);
+  const std::optional<long long> hours = common::to_integer(text::trim(zone));
   if (!hours || *hours < -14 || *hours > 14 || (zone[0] != '+' && zone[0] != '-')) return std::nullopt;
   return *hours * 3600 * std::int64_t{1000000000};
 }
@@ -48,35 +50,28 @@ std::optional<std::int64_t> gmt_offset_ns(std::string_view key) {
 }  // namespace
 
 bool is_cwb(std::string_view head) {
-  return head.starts_with("#Earthquake Information") && head.find("\n#StationCode:") != std::string_view::npos;
+  return text::opens_with_lines(head, "#Earthquake Information", {"#StationCode:"});
 }
 
 Problem read_cwb(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
   Field origin, station, start, length, rate, unit, sequence, format;
-  const std::pair<std::string_view, Field*> keys[] = {
-      {"Origin Time", &origin}, {"StationCode", &station}, {"StartTime", &start},    {"RecordLength", &length},
-      {"SampleRate", &rate},    {"AmplitudeUnit", &unit},  {"DataSequence", &sequence}, {"Data", &format}};
+  const text::HeaderKey keys[] = {{"Origin Time", &origin, false}, {"StationCode", &station},
+                                  {"StartTime", &start},           {"RecordLength", &length, false},
+                                  {"SampleRate", &rate},           {"AmplitudeUnit", &unit},
+                                  {"DataSequence", &sequence},     {"Data", &format}};
   std::string_view line;
   // "#SampleRate(Hz): 50" -> key "SampleRate(Hz)", value "50"; the header
   // is every line that starts with '#' or is blank.
   while (lines.peek(line) && (line.empty() || line.front() == '#' || text::trim(line).empty())) {
     lines.next(line);
-    const std::size_t colon = line.find(':');
-    if (line.empty() || colon == std::string_view::npos) continue;
-    const std::string_view key = line.substr(1, colon - 1);
-    for (const auto& [name, field] : keys) {
-      const std::size_t paren = key.find('(');
-      if (key.substr(0, paren) == name) *field = Field{key, text::trim(line.substr(colon + 1)), lines.number()};
+    if (!line.empty() && line.front() == '#') {
+      text::take_header_line(line.substr(1), lines.number(), text::KeyMatch::bracket, keys);
     }
   }
-  for (const auto& [name, field] : keys) {
-    if (field->line == 0 && name != "Origin Time" && name != "RecordLength") {
-      return fail(file, 0, "the header has no #" + std::string(name) + " line");
-    }
-  }
+  if (Problem p = text::require_keys(keys, file, "#"); !p.ok()) return p;
 
-  const std::optional<double> hz = text::parse_number(rate.value);
+  const std::optional<double> hz = common::to_number(rate.value, common::kFortranField);
   if (!hz || !(*hz > 0.0) || !(*hz <= 1e6)) {
     return fail(file, rate.line, "SampleRate is not a rate in Hz: " + text::quoted(rate.value));
   }
@@ -112,7 +107,7 @@ Problem read_cwb(std::string_view bytes, const std::string& file, FileContents& 
 
   std::size_t rows = 0;
   if (length.line != 0) {
-    const std::optional<double> seconds = text::parse_number(length.value);
+    const std::optional<double> seconds = common::to_number(length.value, common::kFortranField);
     if (!seconds || !(*seconds >= 0.0) || !(*seconds * *hz <= 1e8)) {
       return fail(file, length.line, "RecordLength is not a length this reader takes: " + text::quoted(length.value));
     }
@@ -131,7 +126,6 @@ Problem read_cwb(std::string_view bytes, const std::string& file, FileContents& 
     return p;
   }
 
-  out.format = "Taiwan CWB";
   out.event = std::string(origin.value);
   out.station = std::string(station.value);
   // "2018/02/06-23:50:29.000 (GMT+08)"
@@ -139,20 +133,8 @@ Problem read_cwb(std::string_view bytes, const std::string& file, FileContents& 
   if (const std::size_t paren = start.key.find('('); paren != std::string_view::npos) {
     out.start_text += " " + std::string(start.key.substr(paren));
   }
-  for (std::size_t c = 0; c < names.size(); ++c) {
-    Channel ch;
-    ch.file = file;
-    ch.name = names[c];
-    const std::optional<text::Orientation> o = text::parse_orientation(names[c]);
-    ch.azimuth = o->azimuth;
-    ch.vertical = o->vertical;
-    ch.order = out.channels.size();
-    ch.dt = 1.0 / *hz;
-    ch.start_ns = *local - *offset;
-    ch.unit = Unit::gal;
-    ch.values = std::move(columns[c + 1]);
-    out.channels.push_back(std::move(ch));
-  }
+  columns.erase(columns.begin());  // the time column
+  add_column_channels(file, names, std::vector<double>(names.size(), 1.0 / *hz), *local - *offset, columns, out);
   return {};
 }
 

@@ -15,8 +15,14 @@
 #include <string>
 #include <string_view>
 
+#include "common/numbers.h"
+#include "import/date_text.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/header_keys.h"
+#include "import/orientation.h"
+#include "import/unit_text.h"
+#include "import/value_blocks.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
@@ -27,50 +33,30 @@ using text::Field;
 
 bool is_letter(char c) { return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z'); }
 
-/// "cm/s^2" -> gal; nullopt for a unit of something other than acceleration.
-std::optional<Unit> unit_of(std::string_view u) {
-  u = text::trim(u);
-  if (u == "cm/s^2" || u == "cm/s/s" || u == "cm/s**2" || u == "gal" || u == "Gal") return Unit::gal;
-  if (u == "m/s^2" || u == "m/s/s" || u == "m/s**2") return Unit::m_s2;
-  if (u == "mm/s^2" || u == "mm/s/s" || u == "mm/s**2") return Unit::mm_s2;
-  if (u == "g" || u == "G") return Unit::g;
-  return std::nullopt;
-}
-
 }  // namespace
 
 bool is_esm(std::string_view head) {
-  return head.starts_with("EVENT_NAME:") && head.find("\nSTREAM:") != std::string_view::npos &&
-         head.find("\nNDATA:") != std::string_view::npos;
+  return text::opens_with_lines(head, "EVENT_NAME:", {"STREAM:", "NDATA:"});
 }
 
 Problem read_esm(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
   Field event_name, event_id, network, station, location, first_sample, interval, ndata, stream, units, data_type;
-  const std::pair<std::string_view, Field*> keys[] = {
-      {"EVENT_NAME", &event_name}, {"EVENT_ID", &event_id},
-      {"NETWORK", &network},       {"STATION_CODE", &station},
-      {"LOCATION", &location},     {"DATE_TIME_FIRST_SAMPLE_YYYYMMDD_HHMMSS", &first_sample},
-      {"SAMPLING_INTERVAL_S", &interval}, {"NDATA", &ndata},
-      {"STREAM", &stream},         {"UNITS", &units},
+  const text::HeaderKey keys[] = {
+      {"EVENT_NAME", &event_name},         {"EVENT_ID", &event_id, false},
+      {"NETWORK", &network},               {"STATION_CODE", &station},
+      {"LOCATION", &location, false},      {"DATE_TIME_FIRST_SAMPLE_YYYYMMDD_HHMMSS", &first_sample},
+      {"SAMPLING_INTERVAL_S", &interval},  {"NDATA", &ndata},
+      {"STREAM", &stream},                 {"UNITS", &units},
       {"DATA_TYPE", &data_type}};
   std::string_view line;
   // "NDATA: 13876" -> key NDATA, value "13876"; the header ends at the first
   // line that does not start with a letter.
   while (lines.peek(line) && !line.empty() && is_letter(line.front())) {
     lines.next(line);
-    const std::size_t colon = line.find(':');
-    if (colon == std::string_view::npos) continue;
-    const std::string_view key = line.substr(0, colon);
-    for (const auto& [name, field] : keys) {
-      if (key == name) *field = Field{text::trim(line.substr(colon + 1)), lines.number()};
-    }
+    text::take_header_line(line, lines.number(), text::KeyMatch::exact, keys);
   }
-  for (const auto& [name, field] : keys) {
-    if (field->line == 0 && name != "LOCATION" && name != "EVENT_ID") {
-      return fail(file, 0, "the header has no " + std::string(name) + " line");
-    }
-  }
+  if (Problem p = text::require_keys(keys, file); !p.ok()) return p;
   if (data_type.value != "ACCELERATION") {
     return fail(file, data_type.line, "DATA_TYPE is " + text::quoted(data_type.value) + ", not ACCELERATION");
   }
@@ -88,11 +74,11 @@ Problem read_esm(std::string_view bytes, const std::string& file, FileContents& 
     }
   }
 
-  const std::optional<Unit> unit = unit_of(units.value);
+  const std::optional<Unit> unit = unit_from_text(units.value, UnitConvention::esm);
   if (!unit) return fail(file, units.line, "UNITS is not a unit of acceleration: " + text::quoted(units.value));
   ch.unit = *unit;
 
-  const std::optional<double> dt = text::parse_number(interval.value);
+  const std::optional<double> dt = common::to_number(interval.value, common::kFortranField);
   if (!dt || !(*dt > 0.0) || !(*dt < 1e6)) {
     return fail(file, interval.line, "SAMPLING_INTERVAL_S is not a positive interval: " + text::quoted(interval.value));
   }
@@ -113,7 +99,6 @@ Problem read_esm(std::string_view bytes, const std::string& file, FileContents& 
     return p;
   }
 
-  out.format = "ESM/AFAD ASCII";
   out.event = std::string(event_id.value.empty() ? event_name.value : event_id.value);
   out.station = std::string(station.value);
   out.start_text = std::string(first_sample.value);

@@ -19,9 +19,9 @@ const Format kFormats[] = {
     {"Turkish national network text", is_turkish, read_turkish},
     {"Taiwan CWB", is_cwb, read_cwb},
     {"UNAM", is_unam, read_unam},
-    {"RENADIC", is_renadic, read_renadic},
-    {"BHRC", is_bhrc, read_bhrc},
-    {"USC", is_usc, read_usc},
+    {"RENADIC Volume 1", is_renadic, read_renadic},
+    {"BHRC Volume 1", is_bhrc, read_bhrc},
+    {"USC Volume 1", is_usc, read_usc},
 };
 const std::size_t kFormatCount = sizeof kFormats / sizeof kFormats[0];
 

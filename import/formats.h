@@ -6,7 +6,10 @@
 // claim another family's files. A reader parses the whole file; on success
 // it appends what the file holds to `out` and returns a Problem with status
 // ok; otherwise it returns the failure (file, line, words) and `out` is
-// unspecified.
+// unspecified. A family's name is written once, in kFormats: a reader sets
+// FileContents::format only to name a member of its family that the file
+// turned out to be ("COSMOS Volume 2", "CDMG Volume 1") and leaves it
+// empty otherwise; the caller then takes Format::name.
 #pragma once
 
 #include <cstddef>
@@ -23,7 +26,7 @@ using DetectFn = bool (*)(std::string_view head);
 using ReadFn = Problem (*)(std::string_view bytes, const std::string& file, FileContents& out);
 
 struct Format {
-  const char* name;  // "K-NET ASCII", "SAC binary", ...
+  const char* name;  // "K-NET/KiK-net ASCII", "SAC binary", ...: what --info shows
   DetectFn detect;
   ReadFn read;
 };

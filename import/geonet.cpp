@@ -22,20 +22,16 @@
 #include <utility>
 #include <vector>
 
+#include "common/numbers.h"
 #include "import/fixedvol.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/value_blocks.h"
 
 namespace wavefft::import {
 
 namespace {
 
-using fixedvol::after;
-using fixedvol::first_word;
-using fixedvol::malformed;
-using text::Lines;
-using text::quoted;
-using text::trim;
+using namespace fixedvol::vocabulary;
 
 constexpr int kTextLines = 16;
 constexpr int kHeaderValueLines = 10;  // 4 integer + 6 real
@@ -85,7 +81,7 @@ Problem read_geonet(std::string_view bytes, const std::string& file, FileContent
       }
       if (text::starts_with_nocase(t, "Number of points")) {
         const std::string_view w = first_word(t.substr(16));
-        const std::optional<double> n = text::parse_number(w);
+        const std::optional<double> n = common::to_number(w, common::kFortranField);
         count = n ? fixedvol::sample_count(*n) : std::nullopt;
         if (!count) return malformed(file, lines.number(), "Number of points is not a count up to 100000000: " + quoted(w));
       }
@@ -99,7 +95,7 @@ Problem read_geonet(std::string_view bytes, const std::string& file, FileContent
         dt_text = before.substr(before.rfind(' ') + 1);
       }
       if (dt_text) {
-        const std::optional<double> dt = text::parse_number(*dt_text);
+        const std::optional<double> dt = common::to_number(*dt_text, common::kFortranField);
         if (!dt || !(*dt > 0.0 && *dt < 1e6)) {
           return malformed(file, lines.number(), "the sampling interval is not a positive number: " + quoted(*dt_text));
         }
@@ -108,7 +104,7 @@ Problem read_geonet(std::string_view bytes, const std::string& file, FileContent
       // "units of 0.0032 mm/s/s" -> factor 0.0032, "0.0032 mm/s/s".
       if (const auto u = after(t, "units of")) {
         const std::string_view w = first_word(*u);
-        const std::optional<double> f = text::parse_number(w);
+        const std::optional<double> f = common::to_number(w, common::kFortranField);
         if (!f || !(*f > 0.0 && *f < 1e9)) return malformed(file, lines.number(), "the units factor is not a positive number: " + quoted(w));
         c.factor = *f;
         c.factor_text = std::string(w) + " mm/s/s";

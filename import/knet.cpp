@@ -24,8 +24,12 @@
 #include <string_view>
 #include <utility>
 
+#include "common/numbers.h"
+#include "import/date_text.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/orientation.h"
+#include "import/value_blocks.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
@@ -49,8 +53,8 @@ std::optional<double> scale_ratio(std::string_view text) {
   if (open == std::string_view::npos || slash == std::string_view::npos || slash < open) return std::nullopt;
   const std::string_view unit = text::trim(text.substr(open, slash - open));
   if (!text::starts_with_nocase(unit, "(gal)") || unit.size() != 5) return std::nullopt;
-  const std::optional<double> num = text::parse_number(text.substr(0, open));
-  const std::optional<double> den = text::parse_number(text.substr(slash + 1));
+  const std::optional<double> num = common::to_number(text.substr(0, open), common::kFortranField);
+  const std::optional<double> den = common::to_number(text.substr(slash + 1), common::kFortranField);
   if (!num || !den || !(*den != 0.0) || !std::isfinite(*num / *den)) return std::nullopt;
   return *num / *den;
 }
@@ -58,8 +62,7 @@ std::optional<double> scale_ratio(std::string_view text) {
 }  // namespace
 
 bool is_knet(std::string_view head) {
-  return head.starts_with("Origin Time ") && head.find("\nStation Code ") != std::string_view::npos &&
-         head.find("\nScale Factor ") != std::string_view::npos;
+  return text::opens_with_lines(head, "Origin Time ", {"Station Code ", "Scale Factor "});
 }
 
 Problem read_knet(std::string_view bytes, const std::string& file, FileContents& out) {
@@ -96,13 +99,13 @@ Problem read_knet(std::string_view bytes, const std::string& file, FileContents&
   // "100Hz" -> dt 0.01
   std::string_view freq = h.freq;
   if (freq.size() > 2 && text::find_nocase(freq.substr(freq.size() - 2), "Hz") == 0) freq.remove_suffix(2);
-  const std::optional<double> rate = text::parse_number(freq);
+  const std::optional<double> rate = common::to_number(freq, common::kFortranField);
   if (!rate || !(*rate > 0.0) || !(*rate <= 1e6)) {
     return fail(file, h.freq_line, "Sampling Freq(Hz) is not a rate in Hz: " + text::quoted(h.freq));
   }
   ch.dt = 1.0 / *rate;
 
-  const std::optional<double> duration = text::parse_number(h.duration);
+  const std::optional<double> duration = common::to_number(h.duration, common::kFortranField);
   if (!duration || !(*duration >= 0.0) || !(*duration * *rate <= kMaxSamples)) {
     return fail(file, h.duration_line, "Duration Time(s) is not a duration this reader takes: " + text::quoted(h.duration));
   }
@@ -144,7 +147,6 @@ Problem read_knet(std::string_view bytes, const std::string& file, FileContents&
                 Status::truncated);
   }
 
-  out.format = "K-NET/KiK-net ASCII";
   out.event = std::string(h.origin);
   if (!h.mag.empty()) out.event += " M" + std::string(h.mag);
   out.station = std::string(h.station);

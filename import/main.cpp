@@ -8,19 +8,21 @@
 // prints: every failure comes back as a Problem and becomes one line
 // "wavefft-import: FILE:LINE: words" here, with exit status 1.
 #include <dirent.h>
-#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
-#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/files.h"
+#include "common/numbers.h"
+#include "common/units.h"
+#include "common/usage.h"
 #include "import/assemble.h"
 #include "import/formats.h"
 #include "import/writer.h"
@@ -32,10 +34,17 @@
 namespace {
 
 using namespace wavefft::import;
+namespace common = wavefft::common;
 
-constexpr const char* kUsage =
+constexpr const char* kTool = "wavefft-import";
+
+// The first lines of --help, and of every usage error.
+constexpr const char* kSynopsis =
     "Usage: wavefft-import [options] FILE...\n"
-    "       wavefft-import --help | --version\n"
+    "       wavefft-import --help | --version\n";
+
+// The rest of --help.
+constexpr const char* kHelp =
     "\n"
     "Reads the files of one strong-motion record as an agency publishes it\n"
     "(the layout of each file is recognised from its content) and writes the\n"
@@ -69,11 +78,7 @@ struct Args {
   AssembleOptions options;
 };
 
-int usage_error(const std::string& text) {
-  // The reason, then the usage text.
-  std::fprintf(stderr, "wavefft-import: %s\n\n%s", text.c_str(), kUsage);
-  return 2;
-}
+int usage_error(const std::string& reason) { return common::usage_error(kTool, reason, kSynopsis); }
 
 void print_problem(const Problem& p) {
   std::string where = p.file.empty() ? std::string() : p.file + ":";
@@ -127,7 +132,8 @@ int parse_args(int argc, char** argv, Args& a) {
       options_done = true;
     } else if (name == "--help" && !has_value) {
       if (argc != 2) return usage_error("--help takes no other arguments");
-      std::fputs(kUsage, stdout);
+      std::fputs(kSynopsis, stdout);
+      std::fputs(kHelp, stdout);
       return 0;
     } else if (name == "--version" && !has_value) {
       if (argc != 2) return usage_error("--version takes no other arguments");
@@ -145,7 +151,7 @@ int parse_args(int argc, char** argv, Args& a) {
       a.options.zero_vertical = true;
     } else if (name == "--unit" || name == "--source-unit") {
       if (!take_value()) return usage_error(name + " needs a unit: g, gal, m_s2 or mm_s2");
-      const auto u = parse_unit(value);
+      const std::optional<Unit> u = common::parse_acceleration_unit(value);
       if (!u) return usage_error(name + " '" + value + "' is not one of g, gal, m_s2, mm_s2");
       (name == "--unit" ? a.options.unit : a.options.source_unit) = *u;
     } else if (name == "--channels") {
@@ -161,30 +167,15 @@ int parse_args(int argc, char** argv, Args& a) {
   return -1;
 }
 
-// The whole file, or the failure.
+// The whole file, or the failure: "cannot open: No such file or directory",
+// "cannot read: it is a folder" (a folder named where a file should be).
 Problem read_whole(const std::string& path, std::string& bytes) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return Problem{Status::unreadable, path, 0, std::string("cannot open: ") + std::strerror(errno)};
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    return Problem{Status::unreadable, path, 0, "cannot read: it is a folder"};
-  }
-  if (st.st_size > 0) bytes.reserve(static_cast<std::size_t>(st.st_size));
-  char buf[1 << 16];
-  for (;;) {
-    const ssize_t n = ::read(fd, buf, sizeof buf);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int err = errno;
-      ::close(fd);
-      return Problem{Status::unreadable, path, 0, std::string("cannot read: ") + std::strerror(err)};
-    }
-    bytes.append(buf, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return {};
+  common::FileFault fault;
+  if (common::read_file(path, bytes, fault)) return {};
+  const std::string text = fault.error == EISDIR              ? std::string("cannot read: it is a folder")
+                           : fault.step == common::FileFault::Step::open ? "cannot open: " + fault.reason
+                                                                         : "cannot read: " + fault.reason;
+  return Problem{Status::unreadable, path, 0, text};
 }
 
 // The regular files of the folder `dir` whose names do not start with '.',
@@ -233,39 +224,14 @@ Problem write_all(int fd, std::string_view text, const std::string& name) {
   return {};
 }
 
-// OUT -> "OUT's folder/.OUT-name.XXXXXX", written, then renamed over OUT.
+// OUT -> "OUT's folder/.OUT-name.XXXXXX", written, then renamed over OUT:
+// "cannot write: REASON" when the temporary file cannot be made or written,
+// "cannot replace it: REASON" when it cannot be renamed over OUT.
 Problem write_output(const std::string& out, std::string_view text) {
-  const std::size_t slash = out.rfind('/');
-  const std::string folder = slash == std::string::npos ? std::string() : out.substr(0, slash + 1);
-  const std::string base = slash == std::string::npos ? out : out.substr(slash + 1);
-  std::string templ = folder + "." + (base.empty() ? std::string("out") : base) + ".XXXXXX";
-  std::vector<char> buf(templ.begin(), templ.end());
-  buf.push_back('\0');
-  const int fd = ::mkstemp(buf.data());
-  if (fd < 0) return Problem{Status::write_failed, out, 0, std::string("cannot write: ") + std::strerror(errno)};
-  const std::string temp(buf.data());
-  // mkstemp makes the file 0600; the output gets the usual 0666 less umask.
-  const mode_t mask = ::umask(0);
-  ::umask(mask);
-  Problem p = write_all(fd, text, out);
-  if (p.ok() && ::fchmod(fd, static_cast<mode_t>(0666 & ~mask)) != 0) {
-    p = Problem{Status::write_failed, out, 0, std::string("cannot write: ") + std::strerror(errno)};
-  }
-  if (::close(fd) != 0 && p.ok()) {
-    p = Problem{Status::write_failed, out, 0, std::string("cannot write: ") + std::strerror(errno)};
-  }
-  if (p.ok() && ::rename(temp.c_str(), out.c_str()) != 0) {
-    p = Problem{Status::write_failed, out, 0, std::string("cannot replace it: ") + std::strerror(errno)};
-  }
-  if (!p.ok()) ::unlink(temp.c_str());
-  return p;
-}
-
-// The shortest decimal of a factor: 0.000634021... in full, so that the
-// factor shown is the one applied.
-std::string exact(double v) {
-  char buf[32];
-  return std::string(buf, write_shortest(buf, v));
+  common::FileFault fault;
+  if (common::replace_file(out, text, fault)) return {};
+  const char* what = fault.step == common::FileFault::Step::replace ? "cannot replace it: " : "cannot write: ";
+  return Problem{Status::write_failed, out, 0, what + fault.reason};
 }
 
 // What a channel's values are multiplied by, as --info shows it:
@@ -279,14 +245,16 @@ std::string factor_words(const Channel& c, const std::vector<FileContents>& file
       for (const ResponseEpoch& e : fc.responses) {
         if (e.seed_id != c.seed_id || c.seed_id.empty()) continue;
         if (c.start_ns && (*c.start_ns < e.start_ns || *c.start_ns > e.end_ns)) continue;
-        return ", factor 1/" + exact(e.sensitivity) + " (StationXML, " + unit_word(e.input_unit) + ")";
+        return ", factor 1/" + common::shortest(e.sensitivity) + " (StationXML, " +
+               std::string(common::unit_word(e.input_unit)) + ")";
       }
     }
     return ", no factor";
   }
   if (c.factor == 1.0 && c.factor_text.empty()) return ", factor 1";
-  if (c.factor_text.empty()) return ", factor " + exact(c.factor);
-  return ", factor " + c.factor_text + " = " + exact(c.factor);
+  // the factor in full (0.000634...), so that the factor shown is the one applied
+  if (c.factor_text.empty()) return ", factor " + common::shortest(c.factor);
+  return ", factor " + c.factor_text + " = " + common::shortest(c.factor);
 }
 
 // --info: one block per file, then the choice.
@@ -298,11 +266,13 @@ void print_info(const std::vector<std::string>& names, const std::vector<FileCon
     if (!fc.station.empty()) std::printf("  station: %s\n", fc.station.c_str());
     if (!fc.start_text.empty()) std::printf("  start: %s\n", fc.start_text.c_str());
     for (const Channel& c : fc.channels) {
-      std::string orient = c.vertical ? std::string("vertical")
-                                      : c.azimuth ? "azimuth " + number_text(*c.azimuth) : std::string("no azimuth");
+      std::string orient = c.vertical  ? std::string("vertical")
+                           : c.azimuth ? "azimuth " + common::significant(*c.azimuth, 10)
+                                       : std::string("no azimuth");
       std::printf("  channel %s%s%s: %s, %zu samples, dt %s s, %s%s%s\n", c.name.c_str(),
                   c.seed_id.empty() ? "" : " ", c.seed_id.c_str(), orient.c_str(), c.values.size(),
-                  number_text(c.dt).c_str(), unit_word(c.unit), factor_words(c, files).c_str(),
+                  common::significant(c.dt, 10).c_str(), std::string(common::unit_word(c.unit)).c_str(),
+                  factor_words(c, files).c_str(),
                   c.surface ? "" : ", not free-field");
     }
     if (!fc.responses.empty()) std::printf("  responses: %zu epochs\n", fc.responses.size());
@@ -315,8 +285,8 @@ void print_choice(const Record& rec) {
     const Component& c = rec.components[k];
     std::printf("%s: %s%s%s\n", kValue[k], c.name.c_str(), c.file.empty() ? "" : " from ", c.file.c_str());
   }
-  std::printf("samples: %zu, dt %s s, unit %s\n", rec.components[0].values.size(), number_text(rec.dt).c_str(),
-              unit_word(rec.unit));
+  std::printf("samples: %zu, dt %s s, unit %s\n", rec.components[0].values.size(),
+              common::significant(rec.dt, 10).c_str(), std::string(common::unit_word(rec.unit)).c_str());
 }
 
 }  // namespace

@@ -39,8 +39,9 @@
 #include <string_view>
 #include <vector>
 
+#include "common/numbers.h"
+#include "import/calendar.h"
 #include "import/formats.h"
-#include "import/sac_time.h"
 
 namespace wavefft::import {
 namespace {
@@ -115,16 +116,13 @@ Problem fail(Status status, const std::string& file, std::string text) {
   return p;
 }
 
-std::string seconds_text(double s) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.6g", s);
-  return buf;
-}
+/// A rate or a span in a message, six significant digits: 0.5 -> "0.5".
+std::string seconds_text(double s) { return common::significant(s, 6); }
 
 std::string hptime_text(hptime_t t) {
   std::int64_t ns = 0;
   if (__builtin_mul_overflow(t, std::int64_t{1000}, &ns)) return std::to_string(t) + " us";
-  return caltime::iso_text(ns);
+  return calendar::iso_text(ns);
 }
 
 bool encoding_read(int encoding) {
@@ -270,7 +268,6 @@ Problem read_mseed(std::string_view bytes, const std::string& file, FileContents
   g_log.clear();
   if (streams.empty()) return fail(Status::malformed, file, "no record holds data samples");
 
-  out.format = "miniSEED";
   out.station = streams.front().station;
   for (std::size_t k = 0; k < streams.size(); ++k) {
     Stream& s = streams[k];
@@ -285,7 +282,7 @@ Problem read_mseed(std::string_view bytes, const std::string& file, FileContents
       return fail(Status::malformed, file, "the start of " + s.id + " is outside the representable range");
     }
     ch.start_ns = ns;
-    if (k == 0) out.start_text = caltime::iso_text(ns);
+    if (k == 0) out.start_text = calendar::iso_text(ns);
     const char last = s.channel.empty() ? ' ' : s.channel.back();
     // "HNZ" -> vertical; "HNN" -> azimuth 0; "HNE" -> azimuth 90; "HN1" -> none
     if (last == 'Z') ch.vertical = true;

@@ -15,8 +15,11 @@
 #include <string_view>
 #include <vector>
 
+#include "common/numbers.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/unit_text.h"
+#include "import/value_blocks.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
@@ -52,7 +55,7 @@ bool equal_nocase(std::string_view a, std::string_view b) {
 // The component field -> vertical flag and azimuth.
 void orient(std::string_view comp, Channel& c) {
   // "67" -> azimuth 67; "360" -> 0
-  if (const auto az = text::parse_number(comp); az && std::isfinite(*az)) {
+  if (const auto az = common::to_number(comp, common::kFortranField); az && std::isfinite(*az)) {
     double a = std::fmod(*az, 360.0);
     if (a < 0.0) a += 360.0;
     c.azimuth = a;
@@ -73,7 +76,7 @@ void orient(std::string_view comp, Channel& c) {
   std::size_t d = comp.size();
   while (d > 0 && comp[d - 1] >= '0' && comp[d - 1] <= '9') --d;
   if (d < comp.size() && comp.size() - d <= 3) {
-    if (const auto az = text::parse_integer(comp.substr(d)); az && *az >= 0 && *az <= 360) {
+    if (const auto az = common::to_integer(text::trim(comp.substr(d))); az && *az >= 0 && *az <= 360) {
       c.azimuth = static_cast<double>(*az % 360);
     }
   }
@@ -98,20 +101,20 @@ bool sampling(std::string_view line, long long& npts, double& dt) {
   std::optional<long long> n;
   std::optional<double> d;
   if (n_text && d_text) {
-    n = text::parse_integer(*n_text);
+    n = common::to_integer(text::trim(*n_text));
     if (!n) {
       // "NPTS= 7999.0" is seen in some copies
-      if (const auto x = text::parse_number(*n_text); x && *x == std::floor(*x) && *x >= 0 && *x < 1e15) {
+      if (const auto x = common::to_number(*n_text, common::kFortranField); x && *x == std::floor(*x) && *x >= 0 && *x < 1e15) {
         n = static_cast<long long>(*x);
       }
     }
-    d = text::parse_number(*d_text);
+    d = common::to_number(*d_text, common::kFortranField);
   } else {
     // the numbers come first: "7999    0.0050    NPTS, DT"
     const auto words = text::split_words(line.substr(0, std::min(at_n, at_d)));
     if (words.size() < 2) return false;
-    n = text::parse_integer(words[0]);
-    d = text::parse_number(words[1]);
+    n = common::to_integer(text::trim(words[0]));
+    d = common::to_number(words[1], common::kFortranField);
   }
   if (!n || !d) return false;
   npts = *n;
@@ -144,16 +147,10 @@ Problem read_peer_at2(std::string_view bytes, const std::string& file, FileConte
   c.file = file;
   const std::size_t units_at = text::find_nocase(l3, "UNITS OF");
   const std::string_view unit = units_at == std::string_view::npos ? std::string_view() : text::trim(l3.substr(units_at + 8));
-  if (equal_nocase(unit, "G")) {
-    c.unit = Unit::g;
-  } else if (text::starts_with_nocase(unit, "CM/S")) {
-    // "CM/S/S", "CM/SEC/SEC", "CM/S**2" -> gal
-    c.unit = Unit::gal;
-  } else if (text::starts_with_nocase(unit, "M/S")) {
-    c.unit = Unit::m_s2;
-  } else {
-    return fail(file, 3, "unit \"" + shown(unit) + "\" is not g, cm/s/s or m/s/s");
-  }
+  // "G" -> g; "CM/S/S", "CM/SEC/SEC", "CM/S**2" -> gal; "M/S/S" -> m_s2
+  const std::optional<Unit> u = unit_from_text(unit, UnitConvention::peer);
+  if (!u) return fail(file, 3, "unit \"" + shown(unit) + "\" is not g, cm/s/s or m/s/s");
+  c.unit = *u;
 
   long long npts = 0;
   if (!sampling(l4, npts, c.dt)) {
@@ -181,7 +178,6 @@ Problem read_peer_at2(std::string_view bytes, const std::string& file, FileConte
   const std::string_view comp = fields.size() >= 2 ? fields.back() : std::string_view();
   c.name = comp.empty() ? std::string("H") : std::string(comp);
   orient(comp, c);
-  out.format = "PEER NGA AT2";
 
   if (Problem p = text::read_free_block(lines, static_cast<std::size_t>(npts), 1.0, true, file, c.values); !p.ok()) {
     return p;

@@ -16,18 +16,15 @@
 #include <string>
 #include <vector>
 
+#include "common/units.h"
+
 namespace wavefft::import {
 
-/// The unit of a channel's values.
-enum class Unit {
-  none,    // the file states no unit (SAC): --source-unit must give it
-  counts,  // raw digitiser counts with no factor yet (miniSEED before its
-           // StationXML sensitivity, a COSMOS Volume 0 without a factor)
-  g,       // standard gravity, 9.80665 m/s^2
-  gal,     // cm/s^2
-  m_s2,    // m/s^2
-  mm_s2,   // mm/s^2
-};
+/// The unit of a channel's values (common/units.h). Unit::none: the file
+/// states no unit (SAC), --source-unit must give it; Unit::counts: raw
+/// digitiser counts with no factor yet (miniSEED before its StationXML
+/// sensitivity, a COSMOS Volume 0 without a factor).
+using Unit = common::Unit;
 
 /// Every failure kind, one comment each. main.cpp makes the one message.
 enum class Status {
@@ -89,7 +86,9 @@ struct ResponseEpoch {
 
 /// What one file holds.
 struct FileContents {
-  std::string format;      // the layout's name as --info shows it
+  std::string format;      // the layout's name as --info shows it, set by a reader
+                           // whose family has several (COSMOS Volume 0); empty:
+                           // Format::name of the detection table (formats.h)
   std::string event;       // as the file gives them; empty when it does not
   std::string station;
   std::string start_text;  // the start time as printed in the file, for --info

@@ -15,10 +15,11 @@
 #include <optional>
 #include <string>
 #include <string_view>
-#include <utility>
 
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/orientation.h"
+#include "import/volume_one.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
@@ -26,8 +27,48 @@ namespace {
 
 using text::fail;
 
-constexpr std::size_t kTextLines = 13;
-constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
+Problem read_channel(const volume_one::ChannelText& head, text::Lines& lines, const std::string& file, Channel& ch,
+                     FileContents& out) {
+  const std::string_view* t = head.t;
+  const std::size_t first = head.first_line;
+  // "CHAN  1: EW       (STA CHN:  1)" -> EW
+  const std::size_t colon = t[6].find(':');
+  ch.name = colon == std::string_view::npos ? std::string() : std::string(text::word_after(t[6].substr(colon), ":"));
+  const std::optional<text::Orientation> o = text::parse_orientation(ch.name);
+  if (!o) return fail(file, first + 6, "CHAN does not name a direction: " + text::quoted(t[6]));
+  ch.azimuth = o->azimuth;
+  ch.vertical = o->vertical;
+
+  long long n = 0;
+  const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
+  if (Problem p = text::read_count(count_text, "NO. OF POINTS", 2, 100000000, file, first + 10, n); !p.ok()) return p;
+  // "UNITS OF UNCOR ACCEL ARE SEC AND G/10." -> factor 0.1, g
+  const std::string_view unit = text::word_after(t[11], "SEC AND");
+  if (unit.starts_with("G/10")) {
+    ch.factor = 0.1;
+    ch.factor_text = "G/10";
+  } else if (unit != "G" && unit != "G.") {
+    return fail(file, first + 11, "the units are not SEC AND G/10 or G: " + text::quoted(t[11]));
+  }
+  ch.unit = Unit::g;
+
+  if (Problem p = volume_one::read_pairs(lines, static_cast<std::size_t>(n), file,
+                                         "the file ends inside a channel's number header", ch);
+      !p.ok()) {
+    return p;
+  }
+  std::string_view line;
+  if (lines.peek(line) && line.starts_with("/&")) lines.next(line);
+
+  if (head.first_channel) {
+    // "11/12/2009 23:09:53 (GMT)               (ORIGIN: ...)" -> the event's own line
+    const std::size_t paren = t[2].find("(ORIGIN");
+    out.event = std::string(text::trim(t[2].substr(0, paren)));
+    const std::size_t trig = t[3].find("TRIGGER TIME:");
+    out.start_text = trig == std::string_view::npos ? std::string() : "trigger " + std::string(text::trim(t[3].substr(trig + 13)));
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -37,64 +78,7 @@ bool is_renadic(std::string_view head) {
 
 Problem read_renadic(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
-  std::string_view line;
-  bool any = false;
-  while (true) {
-    // Blank lines between channels are allowed; the end of the file ends the last one.
-    std::string_view t[kTextLines];
-    bool end = false;
-    if (Problem p = text::read_channel_text(lines, t, kTextLines, "UNCORRECTED ACCELEROGRAM DATA", file, end); !p.ok()) return p;
-    if (end) break;
-    const std::size_t first = lines.number() - kTextLines + 1;
-    Channel ch;
-    ch.file = file;
-    // "CHAN  1: EW       (STA CHN:  1)" -> EW
-    const std::size_t colon = t[6].find(':');
-    ch.name = colon == std::string_view::npos ? std::string() : std::string(text::word_after(t[6].substr(colon), ":"));
-    const std::optional<text::Orientation> o = text::parse_orientation(ch.name);
-    if (!o) return fail(file, first + 6, "CHAN does not name a direction: " + text::quoted(t[6]));
-    ch.azimuth = o->azimuth;
-    ch.vertical = o->vertical;
-
-    long long n = 0;
-    const std::string_view count_text = text::word_after(t[10], "NO. OF POINTS =");
-    if (Problem p = text::read_count(count_text, "NO. OF POINTS", 2, 100000000, file, first + 10, n); !p.ok()) return p;
-    // "UNITS OF UNCOR ACCEL ARE SEC AND G/10." -> factor 0.1, g
-    const std::string_view unit = text::word_after(t[11], "SEC AND");
-    if (unit.starts_with("G/10")) {
-      ch.factor = 0.1;
-      ch.factor_text = "G/10";
-    } else if (unit != "G" && unit != "G.") {
-      return fail(file, first + 11, "the units are not SEC AND G/10 or G: " + text::quoted(t[11]));
-    }
-    ch.unit = Unit::g;
-
-    if (Problem p = text::skip_number_lines(lines, kNumberLines, file, "the file ends inside a channel's number header");
-        !p.ok()) {
-      return p;
-    }
-    double first_time = 0.0;
-    if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(n), ch.factor, true, file, ch.values, ch.dt,
-                                          first_time);
-        !p.ok()) {
-      return p;
-    }
-    if (lines.peek(line) && line.starts_with("/&")) lines.next(line);
-
-    if (!any) {
-      // "11/12/2009 23:09:53 (GMT)               (ORIGIN: ...)" -> the event's own line
-      const std::size_t paren = t[2].find("(ORIGIN");
-      out.event = std::string(text::trim(t[2].substr(0, paren)));
-      const std::size_t trig = t[3].find("TRIGGER TIME:");
-      out.start_text = trig == std::string_view::npos ? std::string() : "trigger " + std::string(text::trim(t[3].substr(trig + 13)));
-      out.format = "RENADIC Volume 1";
-    }
-    ch.order = out.channels.size();
-    out.channels.push_back(std::move(ch));
-    any = true;
-  }
-  if (!any) return fail(file, lines.number(), "the file holds no channel");
-  return {};
+  return volume_one::read_channels(lines, "UNCORRECTED ACCELEROGRAM DATA", file, out, read_channel);
 }
 
 }  // namespace wavefft::import

@@ -32,8 +32,9 @@
 #include <string>
 #include <string_view>
 
+#include "common/numbers.h"
+#include "import/calendar.h"
 #include "import/formats.h"
-#include "import/sac_time.h"
 
 namespace wavefft::import {
 namespace {
@@ -99,11 +100,9 @@ Problem fail(Status status, const std::string& file, std::string text) {
   return p;
 }
 
-std::string number_text(double v) {
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%.9g", v);
-  return buf;
-}
+/// A header float in a message, as printed with nine significant digits:
+/// 0.01f -> "0.00999999978", -12345 -> "-12345".
+std::string float_text(float v) { return common::significant(static_cast<double>(v), 9); }
 
 /// The start from NZYEAR..NZMSEC and B, or nullopt with `error` empty when a
 /// field is undefined; `error` names a field out of range.
@@ -117,7 +116,7 @@ std::optional<std::int64_t> sac_start(const SacHeader& h, std::string& error) {
   const float b = h.real(5);
   if (b == kUndefinedFloat) return std::nullopt;
   const std::int32_t year = f[0];
-  const std::int32_t limits[6] = {9999, caltime::is_leap(year) ? 366 : 365, 23, 59, 60, 999};
+  const std::int32_t limits[6] = {9999, calendar::is_leap(year) ? 366 : 365, 23, 59, 60, 999};
   const std::int32_t lows[6] = {1, 1, 0, 0, 0, 0};
   for (std::size_t i = 0; i < 6; ++i) {
     if (f[i] < lows[i] || f[i] > limits[i]) {
@@ -128,13 +127,13 @@ std::optional<std::int64_t> sac_start(const SacHeader& h, std::string& error) {
   }
   // B in s, to the nearest ns; |B| up to 1e9 s (about 31 years) is accepted.
   if (!std::isfinite(b) || std::fabs(static_cast<double>(b)) > 1e9) {
-    error = "B " + number_text(static_cast<double>(b)) + " is not a usable begin time";
+    error = "B " + float_text(b) + " is not a usable begin time";
     return std::nullopt;
   }
   const auto b_ns = static_cast<std::int64_t>(std::llround(static_cast<double>(b) * 1e9));
-  const std::int64_t days = caltime::days_from_civil(year, 1, 1) + (f[1] - 1);
+  const std::int64_t days = calendar::days_from_civil(year, 1, 1) + (f[1] - 1);
   const std::int64_t seconds = std::int64_t{f[2]} * 3600 + std::int64_t{f[3]} * 60 + f[4];
-  const auto base = caltime::checked_ns(days, seconds, std::int64_t{f[5]} * 1000000);
+  const auto base = calendar::checked_ns(days, seconds, std::int64_t{f[5]} * 1000000);
   std::int64_t start = 0;
   if (!base || __builtin_add_overflow(*base, b_ns, &start)) {
     error = "the start time (NZYEAR " + std::to_string(year) + " + B) is outside the representable range";
@@ -163,13 +162,10 @@ namespace {
 double interval_of(float delta) {
   char buf[64];
   const auto [end, ec] = std::to_chars(buf, buf + sizeof buf, delta);
-  double d = static_cast<double>(delta);
-  if (ec == std::errc()) {
-    double parsed = 0.0;
-    const auto [p, ec2] = std::from_chars(buf, end, parsed);
-    if (ec2 == std::errc() && p == end) d = parsed;
-  }
-  return d;
+  const double exact = static_cast<double>(delta);
+  if (ec != std::errc()) return exact;
+  const std::string_view shortest(buf, static_cast<std::size_t>(end - buf));
+  return common::to_number(shortest, common::NumberGrammar{}).value_or(exact);
 }
 
 }  // namespace
@@ -191,7 +187,7 @@ Problem read_sac(std::string_view bytes, const std::string& file, FileContents& 
 
   const float delta = h.real(0);
   if (!std::isfinite(delta) || delta <= 0.0f) {
-    return fail(Status::malformed, file, "DELTA " + number_text(static_cast<double>(delta)) + " is not a positive interval");
+    return fail(Status::malformed, file, "DELTA " + float_text(delta) + " is not a positive interval");
   }
   const std::int32_t npts = h.integer(79);
   if (npts <= 0) return fail(Status::malformed, file, "NPTS " + std::to_string(npts) + " is not a positive count");
@@ -242,11 +238,11 @@ Problem read_sac(std::string_view bytes, const std::string& file, FileContents& 
     ch.vertical = true;
     if (cmpinc == 180.0f) ch.factor_text = "CMPINC 180: positive down";
   } else if (!std::isfinite(cmpinc)) {
-    return fail(Status::malformed, file, "CMPINC " + number_text(static_cast<double>(cmpinc)) + " is not a number");
+    return fail(Status::malformed, file, "CMPINC " + float_text(cmpinc) + " is not a number");
   }
   if (!ch.vertical && cmpaz != kUndefinedFloat) {
     if (!std::isfinite(cmpaz)) {
-      return fail(Status::malformed, file, "CMPAZ " + number_text(static_cast<double>(cmpaz)) + " is not a number");
+      return fail(Status::malformed, file, "CMPAZ " + float_text(cmpaz) + " is not a number");
     }
     // CMPAZ 450 -> 90, -90 -> 270
     double az = std::fmod(static_cast<double>(cmpaz), 360.0);
@@ -267,10 +263,9 @@ Problem read_sac(std::string_view bytes, const std::string& file, FileContents& 
     ch.values[i] = static_cast<double>(v);
   }
 
-  out.format = "SAC binary";
   out.station = sta;
   out.event = h.text(448, 16);
-  if (ch.start_ns) out.start_text = caltime::iso_text(*ch.start_ns);
+  if (ch.start_ns) out.start_text = calendar::iso_text(*ch.start_ns);
   out.channels.push_back(std::move(ch));
   return Problem{};
 }

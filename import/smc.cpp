@@ -19,17 +19,13 @@
 
 #include "import/fixedvol.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/value_blocks.h"
 
 namespace wavefft::import {
 
 namespace {
 
-using fixedvol::after;
-using fixedvol::malformed;
-using text::Lines;
-using text::quoted;
-using text::trim;
+using namespace fixedvol::vocabulary;
 
 constexpr int kTextLines = 11;
 constexpr text::FixedFormat kIntegers{8, 10, 'I'};
@@ -103,12 +99,12 @@ Problem read_smc(std::string_view bytes, const std::string& file, FileContents& 
   const std::optional<std::size_t> count = fixedvol::sample_count(ints[16]);
   if (!count) {
     return malformed(file, ints_end, "integer header value 17 (the number of samples) is not a count up to 100000000: " +
-                                         fixedvol::number_text(ints[16]));
+                                         fixedvol::plain_number(ints[16]));
   }
   // Samples per second: 200 -> dt = 1.0 / 200.0.
   const double rate = reals[1];
   if (!(rate > 0.0 && rate < 1e9)) {
-    return malformed(file, lines.number(), "real header value 2 (samples per second) is not a positive rate: " + fixedvol::number_text(rate));
+    return malformed(file, lines.number(), "real header value 2 (samples per second) is not a positive rate: " + fixedvol::plain_number(rate));
   }
   c.dt = 1.0 / rate;
   // 3. Comment lines "|...".

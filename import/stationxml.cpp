@@ -26,7 +26,6 @@
 #include <cctype>
 #include <cmath>
 #include <cstdint>
-#include <cstdlib>
 #include <cstring>
 #include <limits>
 #include <optional>
@@ -35,8 +34,11 @@
 
 #include <pugixml.hpp>
 
+#include "common/numbers.h"
+#include "common/text.h"
+#include "import/calendar.h"
 #include "import/formats.h"
-#include "import/sac_time.h"
+#include "import/unit_text.h"
 
 namespace wavefft::import {
 namespace {
@@ -55,11 +57,7 @@ pugi::xml_node child(pugi::xml_node parent, std::string_view name) {
   return {};
 }
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.front()))) s.remove_prefix(1);
-  while (!s.empty() && std::isspace(static_cast<unsigned char>(s.back()))) s.remove_suffix(1);
-  return s;
-}
+std::string_view trim(std::string_view s) { return common::trim(s, common::kWhiteSpace); }
 
 /// The 1-based line of a node in the original bytes (0 when unknown).
 std::size_t line_of(std::string_view bytes, std::ptrdiff_t offset) {
@@ -72,13 +70,15 @@ std::size_t line_of(std::string_view bytes, std::ptrdiff_t offset) {
   return line;
 }
 
-/// A whole-field decimal number ("4.27894E5", " -90 "), or nullopt.
+/// The numbers of the document: a sign either way; beyond the double
+/// range a value saturates as a C reader's would (1e-400 -> 0, 1e400 ->
+/// inf, which number() then refuses).
+constexpr common::NumberGrammar kXmlNumber{.plus_sign = true, .saturate = true};
+
+/// A whole-field finite decimal number ("4.27894E5", " -90 "), or nullopt.
 std::optional<double> number(std::string_view text) {
-  const std::string s(trim(text));
-  if (s.empty()) return std::nullopt;
-  char* end = nullptr;
-  const double v = std::strtod(s.c_str(), &end);
-  if (end != s.c_str() + s.size() || !std::isfinite(v)) return std::nullopt;
+  const std::optional<double> v = common::to_number(trim(text), kXmlNumber);
+  if (!v || !std::isfinite(*v)) return std::nullopt;
   return v;
 }
 
@@ -102,7 +102,7 @@ std::optional<std::int64_t> iso_ns(std::string_view text) {
   if (year < 0 || s.size() < 10 || s[4] != '-' || s[7] != '-') return std::nullopt;
   const int month = digits(s, 5, 2);
   const int day = digits(s, 8, 2);
-  if (month < 1 || month > 12 || day < 1 || day > caltime::days_in_month(year, month)) return std::nullopt;
+  if (month < 1 || month > 12 || day < 1 || day > calendar::days_in_month(year, month)) return std::nullopt;
   std::size_t pos = 10;
   int hour = 0;
   int minute = 0;
@@ -142,21 +142,11 @@ std::optional<std::int64_t> iso_ns(std::string_view text) {
       return std::nullopt;
     }
   }
-  const std::int64_t days = caltime::days_from_civil(year, month, day);
+  const std::int64_t days = calendar::days_from_civil(year, month, day);
   const std::int64_t seconds = std::int64_t{hour} * 3600 + minute * 60 + second + zone_seconds;
-  const auto ns = caltime::checked_ns(days, seconds, frac_ns);
+  const auto ns = calendar::checked_ns(days, seconds, frac_ns);
   if (!ns) return year < 1970 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
   return ns;
-}
-
-/// "M/S**2" -> m_s2, "cm/s/s" -> gal, "G" -> g, "M/S" -> none
-Unit unit_of(std::string_view name) {
-  std::string u;
-  for (const char c : trim(name)) u += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
-  if (u == "M/S**2" || u == "M/S/S" || u == "M/S^2") return Unit::m_s2;
-  if (u == "CM/S**2" || u == "CM/S/S" || u == "CM/S^2" || u == "GAL") return Unit::gal;
-  if (u == "G") return Unit::g;
-  return Unit::none;
 }
 
 std::string_view clip(std::string_view s) { return s.substr(0, 60); }
@@ -275,7 +265,9 @@ Problem read_stationxml(std::string_view bytes, const std::string& file, FileCon
                                                                 "\" is not a non-zero number");
         }
         e.sensitivity = *s;
-        e.input_unit = unit_of(child(child(sens, "InputUnits"), "Name").child_value());
+        // "M/S**2" -> m_s2, "cm/s/s" -> gal, "G" -> g, "M/S" -> none
+        e.input_unit = unit_from_text(child(child(sens, "InputUnits"), "Name").child_value(), UnitConvention::response)
+                           .value_or(Unit::none);
         out.responses.push_back(std::move(e));
       }
     }
@@ -284,7 +276,6 @@ Problem read_stationxml(std::string_view bytes, const std::string& file, FileCon
   if (out.responses.empty()) {
     return fail(0, std::to_string(channel_count) + " Channel elements but none gives Response/InstrumentSensitivity/Value");
   }
-  out.format = "StationXML";
   return Problem{};
 }
 

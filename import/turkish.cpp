@@ -14,8 +14,14 @@
 #include <utility>
 #include <vector>
 
+#include "common/numbers.h"
+#include "import/column_channels.h"
+#include "import/date_text.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/header_keys.h"
+#include "import/orientation.h"
+#include "import/value_blocks.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
@@ -41,34 +47,27 @@ bool is_turkish(std::string_view head) { return head.starts_with("STRONG GROUND 
 Problem read_turkish(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
   Field quake, station, record, count, interval;
-  const std::pair<std::string_view, Field*> keys[] = {{"EARTHQUAKE DATE", &quake},
-                                                      {"STATION ID", &station},
-                                                      {"RECORD TIME", &record},
-                                                      {"NUMBER OF DATA", &count},
-                                                      {"SAMPLING INTERVAL", &interval}};
+  const text::HeaderKey keys[] = {{"EARTHQUAKE DATE", &quake},
+                                  {"STATION ID", &station},
+                                  {"RECORD TIME", &record},
+                                  {"NUMBER OF DATA", &count},
+                                  {"SAMPLING INTERVAL", &interval}};
   std::string_view line;
   std::vector<std::string_view> names;
   while (names.empty() && lines.next(line)) {
-    // "NUMBER OF DATA          : 28683" -> NUMBER OF DATA = "28683"
-    const std::size_t colon = line.find(':');
-    if (colon != std::string_view::npos) {
-      const std::string_view key = text::trim(line.substr(0, colon));
-      for (const auto& [name, field] : keys) {
-        if (key.starts_with(name) && field->line == 0) *field = Field{text::trim(line.substr(colon + 1)), lines.number()};
-      }
+    if (line.find(':') != std::string_view::npos) {
+      text::take_header_line(line, lines.number(), text::KeyMatch::prefix, keys);
     } else if (is_column_names(line)) {
       names = text::split_words(line);
     }
     if (lines.number() > 100) break;
   }
   if (names.empty()) return fail(file, 0, "no line names the columns (\"N-S E-W U-D\") after the header");
-  for (const auto& [name, field] : keys) {
-    if (field->line == 0) return fail(file, 0, "the header has no " + std::string(name) + " line");
-  }
+  if (Problem p = text::require_keys(keys, file); !p.ok()) return p;
 
   long long n = 0;
   if (Problem p = text::read_count(count.value, "NUMBER OF DATA", 1, 100000000, file, count.line, n); !p.ok()) return p;
-  const std::optional<double> dt = text::parse_number(interval.value);
+  const std::optional<double> dt = common::to_number(interval.value, common::kFortranField);
   if (!dt || !(*dt > 0.0) || !(*dt < 1e6)) {
     return fail(file, interval.line, "SAMPLING INTERVAL is not a positive interval: " + text::quoted(interval.value));
   }
@@ -90,24 +89,11 @@ Problem read_turkish(std::string_view bytes, const std::string& file, FileConten
     return p;
   }
 
-  out.format = "Turkish national network text";
   out.event = std::string(quake.value);
   out.station = std::string(station.value);
   out.start_text = std::string(record.value);
-  for (std::size_t c = 0; c < names.size(); ++c) {
-    Channel ch;
-    ch.file = file;
-    ch.name = std::string(names[c]);
-    const std::optional<text::Orientation> o = text::parse_orientation(names[c]);
-    ch.azimuth = o->azimuth;
-    ch.vertical = o->vertical;
-    ch.order = out.channels.size();
-    ch.dt = *dt;
-    ch.start_ns = start;
-    ch.unit = Unit::gal;
-    ch.values = std::move(columns[c]);
-    out.channels.push_back(std::move(ch));
-  }
+  add_column_channels(file, std::vector<std::string>(names.begin(), names.end()), std::vector<double>(names.size(), *dt),
+                      start, columns, out);
   return {};
 }
 

@@ -17,17 +17,18 @@
 #include <utility>
 
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/orientation.h"
+#include "import/volume_one.h"
+#include "import/words.h"
 
 namespace wavefft::import {
 
 namespace {
 
 using text::fail;
+using volume_one::kTextLines;
 
-constexpr std::size_t kTextLines = 13;
-constexpr std::size_t kNumberLines = 14;  // 7 integer and 7 real header lines
-constexpr std::size_t kTextWidth = 72;    // columns 73 on count the line's characters
+constexpr std::size_t kTextWidth = 72;  // columns 73 on count the line's characters
 
 }  // namespace
 
@@ -66,17 +67,12 @@ Problem read_usc(std::string_view bytes, const std::string& file, FileContents& 
   }
   ch.unit = Unit::g;
 
-  if (Problem p = text::skip_number_lines(lines, kNumberLines, file, "the file ends inside the number header"); !p.ok()) {
-    return p;
-  }
-  double first_time = 0.0;
-  if (Problem p = text::read_pair_block(lines, static_cast<std::size_t>(n), ch.factor, true, file, ch.values, ch.dt,
-                                        first_time);
+  if (Problem p =
+          volume_one::read_pairs(lines, static_cast<std::size_t>(n), file, "the file ends inside the number header", ch);
       !p.ok()) {
     return p;
   }
 
-  out.format = "USC Volume 1";
   out.event = std::string(text::trim(t[1]));
   // "STATION USC# 0016   34 05 22N, ..." -> "USC# 0016"
   const std::size_t at = t[4].find("STATION");

@@ -4,7 +4,7 @@
 //   line 1   four header words: EVENT STATION acceleration UNIT
 //            (event and station with every character other than a letter,
 //            digit, '.', '_' or '-' removed; "unknown" when nothing is left;
-//            UNIT is unit_word(): g, gal, m_s2 or mm_s2)
+//            UNIT is common::unit_word(): g, gal, m_s2 or mm_s2)
 //   line 2   column titles: TIME, then 42 titles; values 1, 2 and 11 carry
 //            the components' names (sanitised the same way), the others
 //            "V03" .. "V42" by position
@@ -17,7 +17,8 @@
 // dt 1 -> "0", "1". Only when the product does not fit 64-bit integer
 // arithmetic is the time the shortest decimal of the double i * dt.
 // Values 1, 2 and 11 are the shortest decimals that read back to the same
-// doubles (std::to_chars); the 39 others are "0".
+// doubles (common::ShortestColumn, std::to_chars's text); the 39 others
+// are "0".
 #pragma once
 
 #include <cstddef>
@@ -48,26 +49,6 @@ class TimeColumn {
   bool exact_ = false;          // the decimal path applies
   unsigned long long step_ = 0;  // dt's digits as an integer: 0.005 -> 5
   int decimals_ = 0;            // digits after the point: 0.005 -> 3 (at most 400)
-};
-
-/// Writes `v` at `p` exactly as std::to_chars(p, p + 32, v) does (the
-/// shortest decimal that reads back to `v`, in fixed or scientific notation
-/// whichever is shorter, fixed on a tie), with a quick path for the values
-/// agency files hold: decimals of at most 15 significant digits, such as
-/// 0.012345 or -1234.5. Needs room for 32 characters; returns the end.
-char* write_shortest(char* p, double v);
-
-/// write_shortest for the values of one column, in order: the same text,
-/// faster, as it remembers how many decimals the last value had and stops
-/// looking for short decimals after a run of values that are none.
-class ShortestColumn {
- public:
-  char* write(char* p, double v);
-
- private:
-  static constexpr int kGiveUp = 64;  // misses in a row before giving up
-  int hint_ = -1;
-  int misses_ = 0;
 };
 
 /// Appends the whole file text of `rec` to `out` (which is not cleared).

@@ -3,23 +3,27 @@
 // spectra.csv. The steps: read the arguments, read the record and the
 // periods, convert to m/s^2, compute, write both files (to temporary names,
 // renamed only when both are complete).
-#include <charconv>
+#include <array>
+#include <cerrno>
+#include <cstring>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
-#include <fstream>
 #include <future>
+#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <system_error>
-#include <unistd.h>
 #include <vector>
 
+#include "common/files.h"
+#include "common/numbers.h"
+#include "common/units.h"
+#include "common/usage.h"
 #include "measures/measures.h"
-#include "measures/oscillator.h"
-#include "measures/record_file.h"
+#include "measures/step.h"
+#include "records/record.h"
 
 #ifndef WAVEFFT_VERSION
 #define WAVEFFT_VERSION "unknown"
@@ -27,9 +31,15 @@
 
 namespace {
 
+namespace common = wavefft::common;
 namespace wm = wavefft::measures;
+namespace wr = wavefft::records;
 
-constexpr const char* kUsage =
+constexpr const char* kTool = "wavefft-measures";
+
+// --help. A usage error repeats its first lines, up to the first empty
+// one: the synopsis.
+constexpr std::string_view kHelp =
     "Usage: wavefft-measures [--unit U] [--dt DT] [--damping Z[,Z...]] [--periods FILE]\n"
     "                        [--out DIR] RECORD\n"
     "       wavefft-measures --help | --version\n"
@@ -54,13 +64,14 @@ constexpr const char* kUsage =
     "  --version        show the version and exit\n"
     "\n"
     "See wavefft-measures(1).\n";
+constexpr std::string_view kSynopsis = kHelp.substr(0, kHelp.find("\n\n") + 1);
 
 // Why the command stops. Each kind becomes its message in `message`.
 enum class Fault {
-  usage,          // wrong arguments (detail: what); exit status 2
+  usage,          // wrong arguments (detail: the reason); exit status 2, common::usage_error
   record,         // the record file is unreadable or malformed (detail: the reader's message)
   no_unit,        // the record does not give its unit and --unit is absent (detail: file name)
-  bad_unit,       // --unit names no unit (detail: the word)
+  bad_unit,       // --unit names no acceleration unit (detail: the word)
   bad_damping,    // --damping holds a non-number or a value outside (0, 1) (detail: the text)
   dt_mismatch,    // --dt disagrees with the record's time step (detail: the whole message)
   periods,        // the periods file is unreadable or holds a bad period (detail: "FILE:LINE: ...")
@@ -75,7 +86,7 @@ struct Failure {
 
 std::string message(const Failure& f) {
   switch (f.kind) {
-    case Fault::usage: return f.detail + " (try wavefft-measures --help)";
+    case Fault::usage: return f.detail;
     case Fault::record: return f.detail;
     case Fault::no_unit:
       return f.detail + ": the record does not say its unit; give it with --unit g, --unit gal, --unit m_s2 or --unit mm_s2";
@@ -98,23 +109,13 @@ struct Options {
   std::string record;
 };
 
-// A strict number: optional sign, decimal digits, point, exponent. "+0.05" -> 0.05.
-std::optional<double> number(std::string_view s) {
-  if (!s.empty() && s.front() == '+') {
-    s.remove_prefix(1);
-    if (s.empty() || s.front() == '+' || s.front() == '-') return std::nullopt;
-  }
-  double v = 0.0;
-  const auto r = std::from_chars(s.data(), s.data() + s.size(), v);
-  if (r.ec != std::errc() || r.ptr != s.data() + s.size()) return std::nullopt;
-  return v;
-}
+// The numbers of --dt, --damping and the periods file: "+0.05", "1e-3",
+// and the words "inf" and "nan", which the range checks that follow refuse.
+constexpr common::NumberGrammar kArgumentNumber{.plus_sign = true, .special_words = true};
 
-std::string num(double v) {
-  char buf[64];
-  const auto r = std::to_chars(buf, buf + sizeof buf, v);
-  return std::string(buf, r.ptr);
-}
+std::optional<double> number(std::string_view s) { return common::to_number(s, kArgumentNumber); }
+
+std::string num(double v) { return common::shortest(v); }
 
 Options parse_arguments(int argc, char** argv) {
   Options o;
@@ -181,38 +182,45 @@ struct Periods {
   std::vector<std::size_t> line;  // where each was read; 0 for the built-in set
 };
 
-// The periods file: numbers separated by blanks, tabs, commas or line ends;
-// '#' comments to the end of its line. "0.1, 0.2  # short" -> {0.1, 0.2}.
-Periods read_periods(const std::string& name) {
-  std::ifstream in(name, std::ios::binary);
-  std::error_code ec;
-  if (in && std::filesystem::is_directory(name, ec)) throw Failure{Fault::periods, name + ": cannot read the file: it is a folder"};
-  if (!in) throw Failure{Fault::periods, name + ": cannot read the file: " + std::strerror(errno)};
-  Periods p;
-  std::string line;
-  std::size_t line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
-    std::string_view s = line;
-    s = s.substr(0, s.find('#'));
-    while (!s.empty()) {
-      const std::size_t start = s.find_first_not_of(" \t\r,");
-      if (start == std::string_view::npos) break;
-      s.remove_prefix(start);
-      const std::size_t end = std::min(s.find_first_of(" \t\r,"), s.size());
-      const std::string_view token = s.substr(0, end);
-      s.remove_prefix(end);
-      const std::string where = name + ":" + std::to_string(line_no) + ": ";
-      const std::optional<double> t = number(token);
-      if (!t) throw Failure{Fault::periods, where + "period is not a number: \"" + std::string(token) + "\""};
-      if (!(*t > 0.0) || !std::isfinite(*t)) {
-        throw Failure{Fault::periods, where + "period " + std::string(token) + " is not a positive number of seconds"};
-      }
-      p.value.push_back(*t);
-      p.line.push_back(line_no);
+// The periods of one line of the periods file, appended to `p`.
+// "0.1, 0.2  # short" -> {0.1, 0.2}.
+void parse_period_line(std::string_view s, const std::string& name, std::size_t line_no, Periods& p) {
+  s = s.substr(0, s.find('#'));
+  while (!s.empty()) {
+    const std::size_t start = s.find_first_not_of(" \t\r,");
+    if (start == std::string_view::npos) break;
+    s.remove_prefix(start);
+    const std::size_t end = std::min(s.find_first_of(" \t\r,"), s.size());
+    const std::string_view token = s.substr(0, end);
+    s.remove_prefix(end);
+    const std::string where = name + ":" + std::to_string(line_no) + ": ";
+    const std::optional<double> t = number(token);
+    if (!t) throw Failure{Fault::periods, where + "period is not a number: \"" + std::string(token) + "\""};
+    if (!(*t > 0.0) || !std::isfinite(*t)) {
+      throw Failure{Fault::periods, where + "period " + std::string(token) + " is not a positive number of seconds"};
     }
+    p.value.push_back(*t);
+    p.line.push_back(line_no);
   }
-  if (in.bad()) throw Failure{Fault::periods, name + ": read error"};
+}
+
+// The periods file: numbers separated by blanks, tabs, commas or line ends;
+// '#' comments to the end of its line.
+Periods read_periods(const std::string& name) {
+  std::string text;
+  common::FileFault fault;
+  if (!common::read_file(name, text, fault)) {
+    // A folder opens but does not read: the reason the system gives for it.
+    const bool folder = fault.error == EISDIR;
+    throw Failure{Fault::periods, name + ": cannot read the file: " + (folder ? "it is a folder" : fault.reason)};
+  }
+  Periods p;
+  std::size_t line_no = 0;
+  for (std::size_t start = 0; start < text.size();) {
+    const std::size_t end = std::min(text.find('\n', start), text.size());
+    parse_period_line(std::string_view(text).substr(start, end - start), name, ++line_no, p);
+    start = end + 1;
+  }
   if (p.value.empty()) throw Failure{Fault::periods, name + ": no periods in the file"};
   return p;
 }
@@ -250,34 +258,23 @@ std::string spectra_csv(const std::vector<wm::SpectrumRow>& rows) {
   return s;
 }
 
-// Writes both files under temporary names in `dir`, then renames them; on
-// any failure removes what it wrote and leaves the old files alone.
+// Writes both files under temporary names in `dir`, closes both, then
+// renames them; a failure to create, write or close either removes what was
+// written and leaves the old files alone.
 void write_outputs(const std::filesystem::path& dir, const std::array<std::pair<std::string, std::string>, 2>& files) {
-  const std::string tag = "." + std::to_string(getpid()) + ".tmp";
-  std::vector<std::filesystem::path> temps;
-  auto cleanup = [&] {
-    std::error_code ec;
-    for (const auto& t : temps) std::filesystem::remove(t, ec);
+  std::array<std::unique_ptr<common::ReplacingFile>, 2> out;
+  auto fail = [&dir](const std::string& name, const common::FileFault& fault) {
+    return Failure{Fault::write, (dir / name).string() + ": cannot write: " + fault.reason};
   };
-  for (const auto& [name, text] : files) {
-    const std::filesystem::path tmp = dir / ("." + name + tag);
-    temps.push_back(tmp);
-    std::ofstream out(tmp, std::ios::binary | std::ios::trunc);
-    if (out) out.write(text.data(), static_cast<std::streamsize>(text.size()));
-    if (out) out.close();
-    if (!out) {
-      const std::string reason = errno != 0 ? std::strerror(errno) : "write error";
-      cleanup();
-      throw Failure{Fault::write, (dir / name).string() + ": cannot write: " + reason};
+  common::FileFault fault;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    out[k] = std::make_unique<common::ReplacingFile>(dir / files[k].first);
+    if (!out[k]->open(fault) || !out[k]->write(files[k].second, fault) || !out[k]->finish(fault)) {
+      throw fail(files[k].first, fault);
     }
   }
   for (std::size_t k = 0; k < files.size(); ++k) {
-    std::error_code ec;
-    std::filesystem::rename(temps[k], dir / files[k].first, ec);
-    if (ec) {
-      cleanup();
-      throw Failure{Fault::write, (dir / files[k].first).string() + ": cannot write: " + ec.message()};
-    }
+    if (!out[k]->commit(fault)) throw fail(files[k].first, fault);
   }
 }
 
@@ -291,8 +288,8 @@ constexpr double kInputTimeResolution = 1e-6;       // relative to --dt
 
 // --dt replaces the record's step once the two agree to the resolution of
 // its time column; a step that differs by more means a wrong --dt.
-void check_dt(wm::RecordFile& rec, double dt, const std::string& name) {
-  const bool waveform = rec.kind == wm::RecordFile::Kind::waveform;
+void check_dt(wr::RecordFile& rec, double dt, const std::string& name) {
+  const bool waveform = rec.kind == wr::RecordFile::Kind::waveform;
   const double resolution = waveform ? kWaveformTimeResolution : kInputTimeResolution * dt;
   if (!(std::fabs(rec.dt - dt) <= resolution)) {
     throw Failure{Fault::dt_mismatch,
@@ -303,25 +300,30 @@ void check_dt(wm::RecordFile& rec, double dt, const std::string& name) {
   rec.dt = dt;
 }
 
-int run(const Options& o) {
-  // Read the record and settle its unit.
-  wm::RecordFile rec = [&] {
-    try {
-      return wm::read_record_file(o.record);
-    } catch (const wm::RecordError& e) {
-      throw Failure{Fault::record, e.what()};
-    }
-  }();
-  std::optional<wm::Unit> unit = rec.unit;
-  if (o.unit) {
-    unit = wm::parse_unit(*o.unit);
-    if (!unit) throw Failure{Fault::bad_unit, *o.unit};
+// The record, its unit settled (--unit first, then the header's word) and
+// its step replaced by --dt when the two agree.
+wr::RecordFile read_record(const Options& o, wm::Unit& unit) {
+  wr::RecordFile rec;
+  try {
+    rec = wr::read_record_file(o.record);
+  } catch (const wr::RecordError& e) {
+    throw Failure{Fault::record, e.what()};
   }
-  if (!unit) throw Failure{Fault::no_unit, o.record};
+  // Only an acceleration unit: "counts" is as unknown as "furlongs".
+  std::optional<wm::Unit> u = rec.unit;
+  if (o.unit) {
+    u = common::parse_acceleration_unit(*o.unit);
+    if (!u) throw Failure{Fault::bad_unit, *o.unit};
+  }
+  if (!u) throw Failure{Fault::no_unit, o.record};
+  unit = *u;
   if (o.dt) check_dt(rec, *o.dt, o.record);
+  return rec;
+}
 
-  // The dampings and periods, each period checked against the sub-step limit.
-  const std::vector<double> dampings = parse_dampings(o.damping);
+// The periods of --periods or the built-in set, each checked against the
+// sub-step limit of the sample interval `dt`.
+Periods settle_periods(const Options& o, double dt) {
   Periods periods;
   if (o.periods) {
     periods = read_periods(*o.periods);
@@ -331,29 +333,31 @@ int run(const Options& o) {
     periods.line.assign(set.size(), 0);
   }
   for (std::size_t k = 0; k < periods.value.size(); ++k) {
-    if (!wm::sub_steps(rec.dt, periods.value[k])) {
+    if (!wm::sub_steps(dt, periods.value[k])) {
       // "periods.txt:3: period 1e-09 s ..." or, for the built-in set, "rec.txt: period 0.01 s ...".
       const std::string where =
           o.periods ? *o.periods + ":" + std::to_string(periods.line[k]) : o.record;
       throw Failure{Fault::periods, where + ": period " + num(periods.value[k]) +
-                                        " s is too short for the sample interval " + num(rec.dt) +
+                                        " s is too short for the sample interval " + num(dt) +
                                         " s (more than " + std::to_string(wm::kMaxSubSteps) +
                                         " sub-steps per sample)"};
     }
   }
+  return periods;
+}
 
-  // Convert to m/s^2 and compute.
-  const double scale = wm::to_m_s2(*unit);
-  std::array<std::vector<double>, 3> a;
-  for (std::size_t c = 0; c < 3; ++c) {
-    a[c] = std::move(rec.comp[c]);  // scaled in place: no second copy of the record
-    for (double& x : a[c]) x *= scale;
-  }
-  // The measures in a thread of their own while the spectra run (which
-  // share their batches out between threads as these come free).
+struct Results {
   std::array<wm::Measures, 3> measures;
-  auto ground = [&a, &measures, dt = rec.dt] {
-    for (std::size_t c = 0; c < 3; ++c) measures[c] = wm::ground_motion(a[c], dt);
+  std::vector<wm::SpectrumRow> rows;
+};
+
+// The measures in a thread of their own while the spectra run (which
+// share their batches out between threads as these come free).
+Results compute(const std::array<std::vector<double>, 3>& a, double dt, const Periods& periods,
+                const std::vector<double>& dampings) {
+  Results r;
+  auto ground = [&a, &r, dt] {
+    for (std::size_t c = 0; c < 3; ++c) r.measures[c] = wm::ground_motion(a[c], dt);
   };
   std::future<void> ground_done;
   try {
@@ -361,17 +365,31 @@ int run(const Options& o) {
   } catch (const std::system_error&) {
     ground();  // no thread to be had
   }
-  const std::vector<wm::SpectrumRow> rows = [&] {
-    try {
-      return wm::response_spectra({a[0], a[1], a[2]}, rec.dt, periods.value, dampings);
-    } catch (...) {
-      if (ground_done.valid()) ground_done.wait();  // it reads `a`, which is about to go
-      throw;
-    }
-  }();
+  try {
+    r.rows = wm::response_spectra({a[0], a[1], a[2]}, dt, periods.value, dampings);
+  } catch (...) {
+    if (ground_done.valid()) ground_done.wait();  // it writes `r` and reads `a`, which are about to go
+    throw;
+  }
   if (ground_done.valid()) ground_done.get();
+  return r;
+}
 
-  write_outputs(o.out, {{{"measures.csv", measures_csv(measures)}, {"spectra.csv", spectra_csv(rows)}}});
+int run(const Options& o) {
+  wm::Unit unit = wm::Unit::none;
+  wr::RecordFile rec = read_record(o, unit);
+  const std::vector<double> dampings = parse_dampings(o.damping);
+  const Periods periods = settle_periods(o, rec.dt);
+
+  // Convert to m/s^2 and compute.
+  std::array<std::vector<double>, 3> a;
+  for (std::size_t c = 0; c < 3; ++c) {
+    a[c] = std::move(rec.comp[c]);  // scaled in place: no second copy of the record
+    if (!wm::scale_to_m_s2(a[c], unit)) throw Failure{Fault::no_unit, o.record};
+  }
+  const Results r = compute(a, rec.dt, periods, dampings);
+
+  write_outputs(o.out, {{{"measures.csv", measures_csv(r.measures)}, {"spectra.csv", spectra_csv(r.rows)}}});
   return 0;
 }
 
@@ -379,7 +397,7 @@ int run(const Options& o) {
 
 int main(int argc, char** argv) {
   if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fputs(kUsage, stdout);
+    std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
     return 0;
   }
   if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
@@ -390,14 +408,11 @@ int main(int argc, char** argv) {
     const Options o = parse_arguments(argc, argv);
     return run(o);
   } catch (const Failure& f) {
-    std::fprintf(stderr, "wavefft-measures: %s\n", message(f).c_str());
-    if (f.kind == Fault::usage) {
-      std::fputs(kUsage, stderr);
-      return 2;
-    }
+    if (f.kind == Fault::usage) return common::usage_error(kTool, message(f), kSynopsis);
+    std::fprintf(stderr, "%s: %s\n", kTool, message(f).c_str());
     return 1;
   } catch (const std::exception& e) {
-    std::fprintf(stderr, "wavefft-measures: %s\n", message({Fault::internal, e.what()}).c_str());
+    std::fprintf(stderr, "%s: %s\n", kTool, message({Fault::internal, e.what()}).c_str());
     return 1;
   }
 }

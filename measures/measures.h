@@ -3,7 +3,8 @@
 // absolute velocity, significant durations, the pseudo-spectral
 // acceleration of a damped single-degree-of-freedom oscillator per
 // component, and the rotation-independent RotD50 and RotD100 of the two
-// horizontals. Arrays in, structs out: nothing here reads or writes files.
+// horizontals. Arrays in, structs out: nothing here reads or writes files
+// (the records come from wavefft_records).
 //
 // Shared by wavefft-measures and wavefft-report.
 #pragma once
@@ -12,23 +13,21 @@
 #include <cstddef>
 #include <optional>
 #include <span>
-#include <string_view>
 #include <vector>
+
+#include "common/units.h"
 
 namespace wavefft::measures {
 
-/// Standard gravity, m/s^2.
-inline constexpr double kG = 9.80665;
+/// The unit of a record's values, in the tools' one vocabulary. Everything
+/// below takes m/s^2; scale_to_m_s2 is the way in from a record's unit.
+using Unit = common::Unit;
 
-/// The units an acceleration record may be in.
-enum class Unit { g, gal, m_s2, mm_s2 };
-
-/// "g", "gal", "m_s2", "mm_s2"; nullopt for any other word.
-std::optional<Unit> parse_unit(std::string_view word);
-/// The unit word ("g", "gal", "m_s2", "mm_s2").
-std::string_view unit_word(Unit unit);
-/// Metres per second squared per one of `unit`: 9.80665, 0.01, 1, 0.001.
-double to_m_s2(Unit unit);
+/// `values` in `unit` turned into m/s^2 in place, each multiplied by
+/// common::metres_per_s2(unit) (gal: {150} -> {1.5}). False, `values`
+/// untouched, for a unit that is no acceleration (none, counts): such
+/// values have no measures.
+bool scale_to_m_s2(std::span<double> values, Unit unit);
 
 /// The measures of one component.
 struct Measures {
@@ -61,7 +60,8 @@ struct SpectrumRow {
 /// least two samples, interval `dt` > 0): one row per damping and period,
 /// dampings in the order given, periods in the order given within each.
 /// Periods must be > 0, dampings in (0, 1). `threads` 0 means as many as
-/// the machine has.
+/// the machine has. Throws std::invalid_argument when an argument breaks
+/// these rules.
 std::vector<SpectrumRow> response_spectra(const std::array<std::span<const double>, 3>& a, double dt,
                                           std::span<const double> periods, std::span<const double> dampings,
                                           unsigned threads = 0);

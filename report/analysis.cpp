@@ -3,9 +3,10 @@
 #include <algorithm>
 #include <bit>
 #include <cmath>
-#include <cstdio>
 #include <limits>
 #include <numbers>
+
+#include "common/numbers.h"
 
 namespace wavefft::report {
 namespace {
@@ -20,11 +21,9 @@ constexpr double kFlatGainTolerance = 0.002;
 // Input lines below this share of the largest one are too weak to compare.
 constexpr double kSignificantInput = 1e-4;
 
-std::string percent(double share) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*f", share < 0.1 ? 1 : 0, share * 100.0);
-  return buf;
-}
+// A share as a percentage: one decimal below 10 %, none from there.
+// 0.018 -> "1.8", 0.5 -> "50".
+std::string percent(double share) { return common::fixed(share * 100.0, share < 0.1 ? 1 : 0); }
 
 
 double input_dt(const Series& input) {
@@ -319,11 +318,7 @@ Analysis analyse(const RunFiles& run) {
   return a;
 }
 
-std::string num(double v, int digits) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.*g", digits, v);
-  return buf;
-}
+std::string num(double v, int digits) { return common::significant(v, digits); }
 
 std::string ordinal(std::size_t k) {
   const std::size_t tens = k % 100;

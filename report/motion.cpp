@@ -2,15 +2,16 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <system_error>
+
+#include "common/numbers.h"
 
 namespace wavefft::report {
 namespace {
 
 namespace fs = std::filesystem;
-using measures::Unit;
+using common::Unit;
 
 // Beyond this (m/s^2) a record is not a ground motion: its squares and
 // integrals would leave the double range long before the durations could
@@ -20,6 +21,9 @@ constexpr double kLargestAcceleration = 1e100;
 // The input layout puts a header line and a line of column titles before
 // the first sample; fort.99 starts with it.
 constexpr std::size_t kInputLayoutHeaderLines = 2;
+
+// The echo file of a run.
+constexpr const char* kEchoName = "fort.99";
 
 bool agree(double file_value, double echo_value) {
   return std::fabs(file_value - echo_value) <= kEchoTolerance * std::max(std::fabs(file_value), std::fabs(echo_value));
@@ -44,26 +48,23 @@ std::size_t first_line_words(const fs::path& path) {
 }
 
 // Displays a value with enough digits to tell it from its neighbour.
-std::string full(double v) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.9g", v);
-  return buf;
-}
+std::string full(double v) { return common::significant(v, 9); }
 
 // The component values of one record in m/s^2; false (and a sentence in
 // `why`) when some value cannot be a ground motion.
 bool to_si(const std::array<std::vector<double>, 3>& comp, Unit unit, std::array<std::vector<double>, 3>& si,
            std::string& why) {
-  const double scale = measures::to_m_s2(unit);
   for (std::size_t c = 0; c < 3; ++c) {
-    si[c].resize(comp[c].size());
-    for (std::size_t i = 0; i < comp[c].size(); ++i) {
-      const double v = comp[c][i] * scale;
-      if (!std::isfinite(v) || std::fabs(v) > kLargestAcceleration) {
+    si[c] = comp[c];
+    if (!measures::scale_to_m_s2(si[c], unit)) {
+      why = "is in " + std::string(common::unit_word(unit)) + ", no acceleration unit";
+      return false;
+    }
+    for (std::size_t i = 0; i < si[c].size(); ++i) {
+      if (!std::isfinite(si[c][i]) || std::fabs(si[c][i]) > kLargestAcceleration) {
         why = "comp" + std::to_string(c + 1) + " sample " + std::to_string(i + 1) + " is " + full(comp[c][i]);
         return false;
       }
-      si[c][i] = v;
     }
   }
   return true;
@@ -98,7 +99,7 @@ std::string drifting(const std::array<std::vector<double>, 3>& comp, int integra
 
 }  // namespace
 
-std::size_t first_disagreement(const measures::RecordFile& file, const Series& echo) {
+std::size_t first_disagreement(const records::RecordFile& file, const Series& echo) {
   const std::size_t n = file.comp[0].size();
   const std::size_t common = std::min(n, echo.size());
   for (std::size_t i = 0; i < common; ++i) {
@@ -138,11 +139,11 @@ std::optional<InputRecord> find_input_record(const fs::path& dir, const Series& 
     // " time(s),comp1, comp2, comp3" -> 4 words too, but parse_record says waveform.
     if (first_line_words(p) != 4) continue;
     try {
-      measures::RecordFile f = measures::read_record_file(p);
-      if (f.kind != measures::RecordFile::Kind::input_layout) continue;
+      records::RecordFile f = records::read_record_file(p);
+      if (f.kind != records::RecordFile::Kind::input_layout) continue;
       if (first_disagreement(f, echo) != 0) continue;
       return InputRecord{p, std::move(f), false};
-    } catch (const measures::RecordError&) {
+    } catch (const records::RecordError&) {
       continue;
     }
   }
@@ -153,13 +154,13 @@ InputRecord read_input_record(const fs::path& dir, const std::string& name, cons
   const fs::path p = fs::path(name).is_absolute() ? fs::path(name) : dir / name;
   std::error_code ec;
   if (!fs::is_regular_file(p, ec)) throw FileError(p.string() + ": no such file (the input record named by --input)");
-  measures::RecordFile f;
+  records::RecordFile f;
   try {
-    f = measures::read_record_file(p);
-  } catch (const measures::RecordError& e) {
+    f = records::read_record_file(p);
+  } catch (const records::RecordError& e) {
     throw FileError(e.what());
   }
-  if (f.kind != measures::RecordFile::Kind::input_layout) {
+  if (f.kind != records::RecordFile::Kind::input_layout) {
     throw FileError(p.string() + ": a waveform file, not an input record (--input names the file wavefft read)");
   }
   const std::size_t bad = first_disagreement(f, echo);
@@ -239,99 +240,109 @@ DriftSubject drift_subject(const Analysis& a) {
   }
 }
 
-Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<Unit> unit,
-                      const std::optional<InputRecord>& input, unsigned threads) {
-  Motion m;
-  const std::string echo_name = "fort.99";
-  const std::string wave_name = run.wave_path.filename().string();
-  if (input) {
-    m.input_name = input->path.filename().string();
-    m.input_named = input->named;
-  }
+namespace {
 
-  // The unit: --unit first, then the header of the input file.
+// The unit: --unit first, then the header of the input file.
+void settle_unit(Motion& m, std::optional<Unit> unit, const std::optional<InputRecord>& input) {
   if (unit) {
     m.unit = unit;
     m.unit_from = "--unit";
     if (input && input->file.unit && *input->file.unit != *unit) {
-      m.unit_note = "the header of " + m.input_name + " says " + std::string(measures::unit_word(*input->file.unit));
+      m.unit_note = "the header of " + m.input_name + " says " + std::string(common::unit_word(*input->file.unit));
     }
   } else if (input && input->file.unit) {
     m.unit = input->file.unit;
     m.unit_from = "the header of " + m.input_name;
   }
+}
 
-  if (m.unit) {
-    std::array<std::vector<double>, 3> si;
-    std::string why;
-    // The input: the file at full precision when there is one, else the echo.
-    const auto& comp = input ? input->file.comp : run.input.comp;
-    const double dt = input ? input->file.dt : std::fabs(a.dt);
-    const std::string source = input ? m.input_name : echo_name;
-    if (run.input.size() < 2 || !(dt > 0.0) || !std::isfinite(dt)) {
-      m.skipped.push_back("The input has no measures: it needs at least two records and a time step above 0.");
-    } else if (!to_si(comp, *m.unit, si, why)) {
-      m.skipped.push_back("The input has no measures: " + source + " " + why + ".");
-    } else {
-      m.records.push_back(measure("input", source, si, dt, threads));
-    }
-
-    // The processed record, while it is still an acceleration.
-    const Series& out = run.output.series;
-    if (a.op == Operation::None) {
-      const double out_dt = static_cast<double>(a.step) * std::fabs(a.dt);
-      if (a.step == 0 || out.size() < 2 || !(out_dt > 0.0) || !std::isfinite(out_dt)) {
-        m.skipped.push_back("The processed record has no measures: its time step could not be told from " + wave_name +
-                            ".");
-      } else if (!to_si(out.comp, *m.unit, si, why)) {
-        m.skipped.push_back("The processed record has no measures: " + wave_name + " " + why + ".");
-      } else {
-        m.records.push_back(measure("processed", wave_name, si, out_dt, threads));
-      }
-    }
+// The measures of the input and, while it is still an acceleration, of the
+// processed record; a sentence in m.skipped for each that has none.
+void measure_records(Motion& m, const RunFiles& run, const Analysis& a, const std::optional<InputRecord>& input,
+                     unsigned threads) {
+  const std::string wave_name = run.wave_path.filename().string();
+  std::array<std::vector<double>, 3> si;
+  std::string why;
+  // The input: the file at full precision when there is one, else the echo.
+  const auto& comp = input ? input->file.comp : run.input.comp;
+  const double dt = input ? input->file.dt : std::fabs(a.dt);
+  const std::string source = input ? m.input_name : kEchoName;
+  if (run.input.size() < 2 || !(dt > 0.0) || !std::isfinite(dt)) {
+    m.skipped.push_back("The input has no measures: it needs at least two records and a time step above 0.");
+  } else if (!to_si(comp, *m.unit, si, why)) {
+    m.skipped.push_back("The input has no measures: " + source + " " + why + ".");
+  } else {
+    m.records.push_back(measure("input", source, si, dt, threads));
   }
 
+  const Series& out = run.output.series;
+  if (a.op != Operation::None) return;
+  const double out_dt = static_cast<double>(a.step) * std::fabs(a.dt);
+  if (a.step == 0 || out.size() < 2 || !(out_dt > 0.0) || !std::isfinite(out_dt)) {
+    m.skipped.push_back("The processed record has no measures: its time step could not be told from " + wave_name + ".");
+  } else if (!to_si(out.comp, *m.unit, si, why)) {
+    m.skipped.push_back("The processed record has no measures: " + wave_name + " " + why + ".");
+  } else {
+    m.records.push_back(measure("processed", wave_name, si, out_dt, threads));
+  }
+}
+
+// What the drift test looks at and how its warning names it.
+struct DriftCheck {
+  const std::array<std::vector<double>, 3>* comp = nullptr;  // nothing to test when null
+  int integrations = 0;  // how often each component is integrated to reach a displacement
+  std::string title;     // "Displacement drifts"
+  std::string what;      // "The processed displacement (dis.csv)"
+  std::string ending;    // after the advice: "." or "; here, raise fL1 and fL2."
+};
+
+DriftCheck drift_check(const RunFiles& run, const Analysis& a, const std::optional<InputRecord>& input,
+                       const Motion& m) {
+  const std::string wave_name = run.wave_path.filename().string();
+  const std::string processed_ending = a.band.found ? "; here, raise fL1 and fL2." : ".";
+  switch (drift_subject(a)) {
+    case DriftSubject::ProcessedVelocity:
+      // vel.csv, velocity -> integrated once -> displacement
+      return {&run.output.series.comp, 1, "Displacement drifts",
+              "The integral of the processed velocity (" + wave_name + ")", processed_ending};
+    case DriftSubject::ProcessedDisplacement:
+      // dis.csv, already a displacement
+      return {&run.output.series.comp, 0, "Displacement drifts", "The processed displacement (" + wave_name + ")",
+              processed_ending};
+    case DriftSubject::InputAcceleration:
+      // acceleration -> integrated twice -> displacement
+      return {input ? &input->file.comp : &run.input.comp, 2, "Displacement of the input drifts",
+              "The double integral of the input acceleration (" + (input ? m.input_name : std::string(kEchoName)) + ")",
+              "."};
+    case DriftSubject::None: break;
+  }
+  return {};
+}
+
+}  // namespace
+
+Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<Unit> unit,
+                      const std::optional<InputRecord>& input, unsigned threads) {
+  Motion m;
+  if (input) {
+    m.input_name = input->path.filename().string();
+    m.input_named = input->named;
+  }
+  settle_unit(m, unit, input);
+  if (m.unit) measure_records(m, run, a, input, threads);
+
   // The drift warning.
-  const DriftSubject subject = drift_subject(a);
+  const DriftCheck check = drift_check(run, a, input, m);
+  if (check.comp == nullptr) return m;
+  const std::string names = drifting(*check.comp, check.integrations);
+  if (names.empty()) return m;
   const std::string advice =
       " Integration turns an offset of the baseline and the long periods of the record into a displacement that "
       "grows without end, so filter before integrating: a band-pass with fL1 well above 1/duration";
   const std::string rule = " grows steadily to the end of the record (its largest |d| lies in the last 5%, and over "
                            "the last quarter, cut into " + std::to_string(kDriftWindows) + " windows, the peak of |d| "
                            "rose from one window to the next at least " + std::to_string(kDriftRises) + " times) in ";
-  std::string names;
-  switch (subject) {
-    case DriftSubject::ProcessedVelocity:
-      // vel.csv, velocity -> integrated once -> displacement
-      names = drifting(run.output.series.comp, 1);
-      if (!names.empty()) {
-        m.warnings.push_back({"drift", "Displacement drifts",
-                              "The integral of the processed velocity (" + wave_name + ")" + rule + names + "." + advice +
-                                  (a.band.found ? "; here, raise fL1 and fL2." : ".")});
-      }
-      break;
-    case DriftSubject::ProcessedDisplacement:
-      // dis.csv, already a displacement
-      names = drifting(run.output.series.comp, 0);
-      if (!names.empty()) {
-        m.warnings.push_back({"drift", "Displacement drifts",
-                              "The processed displacement (" + wave_name + ")" + rule + names + "." + advice +
-                                  (a.band.found ? "; here, raise fL1 and fL2." : ".")});
-      }
-      break;
-    case DriftSubject::InputAcceleration: {
-      // acceleration -> integrated twice -> displacement
-      const auto& comp = input ? input->file.comp : run.input.comp;
-      names = drifting(comp, 2);
-      if (!names.empty()) {
-        m.warnings.push_back({"drift", "Displacement of the input drifts",
-                              "The double integral of the input acceleration (" +
-                                  (input ? m.input_name : echo_name) + ")" + rule + names + "." + advice + "."});
-      }
-      break;
-    }
-    case DriftSubject::None: break;
-  }
+  m.warnings.push_back({"drift", check.title, check.what + rule + names + "." + advice + check.ending});
   return m;
 }
 

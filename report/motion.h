@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "measures/measures.h"
-#include "measures/record_file.h"
+#include "records/record.h"
 #include "report/analysis.h"
 #include "report/runfiles.h"
 
@@ -38,7 +38,7 @@ inline constexpr double kEchoTolerance = 2e-6;
 /// The input record file of a run and where it was found.
 struct InputRecord {
   std::filesystem::path path;
-  measures::RecordFile file;
+  records::RecordFile file;
   bool named = false;  // given with --input (otherwise found in the folder)
 };
 
@@ -47,7 +47,7 @@ struct InputRecord {
 /// samples, the same dt, and every component value of the file is within
 /// kEchoTolerance (relative) of the echoed one; an echo shorter or longer
 /// than the file disagrees at the first sample that only one of them has.
-std::size_t first_disagreement(const measures::RecordFile& file, const Series& echo);
+std::size_t first_disagreement(const records::RecordFile& file, const Series& echo);
 
 /// Searches `dir` for the input record of the run: the regular files other
 /// than fort.99, amp3.csv, `skip` (the waveform file, the page) and files
@@ -93,7 +93,7 @@ struct RecordMotion {
 
 /// Everything the page shows about the ground motion.
 struct Motion {
-  std::optional<measures::Unit> unit;
+  std::optional<common::Unit> unit;  // an acceleration unit
   std::string unit_from;     // "--unit", "the header of sample.txt"; empty without a unit
   std::string unit_note;     // a header unit that --unit overrode, else empty
   std::string input_name;    // the input file used (file name), empty when none
@@ -121,7 +121,7 @@ DriftSubject drift_subject(const Analysis& a);
 /// row step is known. A record with a non-finite value or one beyond
 /// 1e100 m/s^2 gets none (a line in `skipped`). The drift warning needs no
 /// unit. `threads` is passed to response_spectra.
-Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<measures::Unit> unit,
+Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<common::Unit> unit,
                       const std::optional<InputRecord>& input, unsigned threads = 0);
 
 }  // namespace wavefft::report

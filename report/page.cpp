@@ -1,14 +1,17 @@
 #include "report/page.h"
 
 #include <cmath>
-#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
+#include "common/html.h"
+#include "common/units.h"
 #include "report/svg.h"
 
 namespace wavefft::report {
 namespace {
+
+using common::escape_html;
 
 const char* const kColours[3] = {"#1f5fa8", "#b8332b", "#2b8a3e"};
 
@@ -46,14 +49,14 @@ std::string ground_motion_section(const Motion& m) {
                "<code>--unit U</code> (g, gal, m_s2 or mm_s2), or keep the input file, with its unit as the fourth "
                "header word, in the run folder (or name it with <code>--input FILE</code>).</p>\n";
   }
-  for (const std::string& line : m.skipped) h += "<p class=\"skipped\">" + escape_xml(line) + "</p>\n";
+  for (const std::string& line : m.skipped) h += "<p class=\"skipped\">" + escape_html(line) + "</p>\n";
   if (m.records.empty()) return h;
   h += "<table class=\"measures\"><tr><th></th><th></th><th>PGA (g)</th><th>PGV (cm/s)</th><th>PGD (cm)</th>"
        "<th>Arias (m/s)</th><th>CAV (m/s)</th><th>D5-75 (s)</th><th>D5-95 (s)</th></tr>";
   for (const RecordMotion& r : m.records) {
     for (std::size_t c = 0; c < 3; ++c) {
-      h += "<tr data-record=\"" + escape_xml(r.label) + "\" data-comp=\"" + std::to_string(c + 1) + "\"><td class=\"name\">" +
-           (c == 0 ? escape_xml(r.label + " (" + r.source + ")") : std::string()) + "</td><td class=\"name\">comp" +
+      h += "<tr data-record=\"" + escape_html(r.label) + "\" data-comp=\"" + std::to_string(c + 1) + "\"><td class=\"name\">" +
+           (c == 0 ? escape_html(r.label + " (" + r.source + ")") : std::string()) + "</td><td class=\"name\">comp" +
            std::to_string(c + 1) + "</td>" + measure_cells(r.measures[c]) + "</tr>";
     }
   }
@@ -91,7 +94,7 @@ std::string every_kth(std::size_t k) {
 }
 
 std::string row(const std::string& head, const std::string& html) {
-  return "<tr><th>" + escape_xml(head) + "</th><td>" + html + "</td></tr>";
+  return "<tr><th>" + escape_html(head) + "</th><td>" + html + "</td></tr>";
 }
 
 std::vector<Point> points(const std::vector<double>& x, const std::vector<double>& y) {
@@ -133,17 +136,17 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
 
   std::string h;
   h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
-  h += "<meta name=\"generator\" content=\"" + escape_xml(generator) + "\">";
-  h += "<title>wavefft report: " + escape_xml(dir) + "</title><style>";
+  h += "<meta name=\"generator\" content=\"" + escape_html(generator) + "\">";
+  h += "<title>wavefft report: " + escape_html(dir) + "</title><style>";
   h += kStyle;
-  h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_xml(dir) + "</code></h1>\n";
+  h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_html(dir) + "</code></h1>\n";
 
   // Summary.
   h += "<table class=\"summary\">";
   {
     std::string v = std::to_string(a.nt) + " records, dt " + num(a.dt, 6) + " s";
     if (a.nt >= 1) v += ", " + num(static_cast<double>(a.nt) * a.dt, 6) + " s long";
-    h += row("Input (fort.99)", escape_xml(v));
+    h += row("Input (fort.99)", escape_html(v));
   }
   if (a.nf != 0) {
     std::string v = std::to_string(a.nf);
@@ -152,7 +155,7 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     } else if (a.nf == a.nt) {
       v += " (no padding)";
     }
-    h += row("Transform length", escape_xml(v));
+    h += row("Transform length", escape_html(v));
   }
   {
     std::string v = std::to_string(sp.size()) + " lines";
@@ -162,16 +165,16 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     if (sp.overflowed_freq > 0) {
       v += "; " + std::to_string(sp.overflowed_freq) + " frequencies too wide for their field, taken from the grid";
     }
-    h += row("Spectrum (amp3.csv)", escape_xml(v));
+    h += row("Spectrum (amp3.csv)", escape_html(v));
   }
-  h += row("Operation", escape_xml(a.op == Operation::Unknown ? "could not be told from the files" : operation_name(a.op)));
+  h += row("Operation", escape_html(a.op == Operation::Unknown ? "could not be told from the files" : operation_name(a.op)));
   {
     std::string v = "no band-pass filter seen (no removed lines at the ends of the spectrum)";
     if (a.band.found) {
       v = "lines from " + num(a.band.f_lo) + " to " + num(a.band.f_hi) + " Hz kept";
       if (a.band.flat_known) v += ", gain 1 from " + num(a.band.flat_lo) + " to " + num(a.band.flat_hi) + " Hz";
     }
-    h += row("Pass band", escape_xml(v));
+    h += row("Pass band", escape_html(v));
   }
   {
     std::string v = wave + ": " + std::to_string(out.size()) + " rows";
@@ -179,22 +182,22 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     if (run.output.overflowed_time > 0) {
       v += "; " + std::to_string(run.output.overflowed_time) + " times too wide for their field, extrapolated";
     }
-    h += row("Waveform file", escape_xml(v));
+    h += row("Waveform file", escape_html(v));
   }
   {
     std::string v = "none found in the folder (name it with --input FILE)";
     if (!motion.input_name.empty()) {
       v = motion.input_name + (motion.input_named ? " (named with --input)" : " (found in the folder)");
     }
-    h += row("Input record", escape_xml(v));
+    h += row("Input record", escape_html(v));
   }
   {
     std::string v = "unknown (give it with --unit)";
     if (motion.unit) {
-      v = std::string(measures::unit_word(*motion.unit)) + " (from " + motion.unit_from + ")";
+      v = std::string(common::unit_word(*motion.unit)) + " (from " + motion.unit_from + ")";
       if (!motion.unit_note.empty()) v += "; " + motion.unit_note;
     }
-    h += row("Unit", escape_xml(v));
+    h += row("Unit", escape_html(v));
   }
   h += "</table>\n";
 
@@ -207,7 +210,7 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
   } else {
     h += "<ul class=\"warnings\">";
     for (const Warning& w : warnings) {
-      h += "<li data-warning=\"" + escape_xml(w.kind) + "\"><b>" + escape_xml(w.title) + ".</b> " + escape_xml(w.text) +
+      h += "<li data-warning=\"" + escape_html(w.kind) + "\"><b>" + escape_html(w.title) + ".</b> " + escape_html(w.text) +
            "</li>";
     }
     h += "</ul>\n";
@@ -224,7 +227,7 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     }
   }
   h += "<h2>Plots</h2>\n<div class=\"plots\">";
-  h += "<div class=\"head\">Input (fort.99)</div><div class=\"head\">Processed (" + escape_xml(wave) +
+  h += "<div class=\"head\">Input (fort.99)</div><div class=\"head\">Processed (" + escape_html(wave) +
        ")</div><div class=\"head\">Amplitude spectrum (amp3.csv)</div>";
   for (std::size_t c = 0; c < 3; ++c) {
     const std::string comp = "comp" + std::to_string(c + 1);
@@ -268,7 +271,7 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
   h += "<p class=\"foot\">u: the unit of the input record. Spectrum lines of amplitude zero are drawn on the lower "
        "edge; the shaded range is the pass band, the dashed line the highest frequency left after keeping every k-th "
        "sample. Made by " +
-       escape_xml(generator) + " from fort.99, amp3.csv and " + escape_xml(wave) + ".</p>\n";
+       escape_html(generator) + " from fort.99, amp3.csv and " + escape_html(wave) + ".</p>\n";
   h += "</body></html>\n";
   return h;
 }

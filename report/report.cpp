@@ -15,7 +15,8 @@
 #include <string_view>
 #include <vector>
 
-#include "measures/measures.h"
+#include "common/units.h"
+#include "common/usage.h"
 #include "report/analysis.h"
 #include "report/motion.h"
 #include "report/page.h"
@@ -27,7 +28,11 @@
 
 namespace {
 
-constexpr const char* kUsage =
+constexpr const char* kTool = "wavefft-report";
+
+// --help. A usage error repeats its first lines, up to the first empty
+// one: the synopsis.
+constexpr std::string_view kHelp =
     "Usage: wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]\n"
     "                      [--warnings FILE] [DIR]\n"
     "\n"
@@ -59,6 +64,7 @@ constexpr const char* kUsage =
     "\n"
     "Exit status: 0 page written, 1 a file is missing or unreadable, 2 wrong\n"
     "arguments.\n";
+constexpr std::string_view kSynopsis = kHelp.substr(0, kHelp.find("\n\n") + 1);
 
 // The warnings as lines "kind<TAB>title<TAB>text<LF>", in the page's order.
 // A tab or line end inside a field would break the line apart: it becomes a
@@ -79,10 +85,7 @@ std::string warning_lines(const std::vector<wavefft::report::Warning>& warnings)
   return out;
 }
 
-int usage_error(const std::string& message) {
-  std::cerr << "wavefft-report: " << message << " (try wavefft-report --help)\n";
-  return 2;
-}
+int usage_error(const std::string& reason) { return wavefft::common::usage_error(kTool, reason, kSynopsis); }
 
 }  // namespace
 
@@ -105,7 +108,7 @@ int main(int argc, char** argv) {
       return 0;
     };
     if (arg == "--help" || arg == "-h") {
-      std::cout << kUsage;
+      std::cout << kHelp;
       return 0;
     }
     if (arg == "--version") {
@@ -125,9 +128,9 @@ int main(int argc, char** argv) {
     have_dir = true;
   }
   if (!have_dir) dir = ".";
-  std::optional<wavefft::measures::Unit> unit;
+  std::optional<wavefft::common::Unit> unit;
   if (!unit_word.empty()) {
-    unit = wavefft::measures::parse_unit(unit_word);
+    unit = wavefft::common::parse_acceleration_unit(unit_word);
     if (!unit) return usage_error("--unit " + unit_word + ": not one of g, gal, m_s2, mm_s2");
   }
   if (out.empty()) out = (std::filesystem::path(dir) / "report.html").string();

@@ -2,45 +2,33 @@
 
 #include <algorithm>
 #include <cctype>
-#include <charconv>
 #include <cmath>
-#include <cstdlib>
 #include <fstream>
 #include <limits>
 #include <system_error>
+
+#include "common/files.h"
+#include "common/text.h"
+#include "records/field.h"
+#include "records/lines.h"
 
 namespace wavefft::report {
 namespace {
 
 constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 
-bool is_blank(char c) { return c == ' ' || c == '\t' || c == '\r'; }
+// The forms the run writes; beyond the double range the value saturates,
+// as the program itself would have read it.
+constexpr common::NumberGrammar kRunNumber = [] {
+  common::NumberGrammar g = records::kWrittenNumber;
+  g.saturate = true;
+  return g;
+}();
 
-std::string_view trim(std::string_view s) {
-  while (!s.empty() && is_blank(s.front())) s.remove_prefix(1);
-  while (!s.empty() && is_blank(s.back())) s.remove_suffix(1);
-  return s;
-}
+// Blanks around a field or a line; a carriage return counts as one.
+constexpr std::string_view kBlanks = " \t\r";
 
-bool all_digits(std::string_view s) {
-  return !s.empty() && std::all_of(s.begin(), s.end(), [](char c) { return c >= '0' && c <= '9'; });
-}
-
-// Converts the whole of `s` (no leading '+') to a double. Values beyond the
-// double range become an infinity or zero of the right sign, as the program
-// itself would have read them.
-bool to_double(std::string_view s, double& out) {
-  if (s.empty()) return false;
-  const char* first = s.data();
-  const char* last = s.data() + s.size();
-  const auto [ptr, ec] = std::from_chars(first, last, out);
-  if (ptr != last) return false;
-  if (ec == std::errc()) return true;
-  if (ec != std::errc::result_out_of_range) return false;
-  const std::string copy(s);  // strtod gives the saturated value
-  out = std::strtod(copy.c_str(), nullptr);
-  return true;
-}
+std::string_view trim(std::string_view s) { return common::trim(s, kBlanks); }
 
 std::string where(const std::string& name, std::size_t line) {
   return name + " line " + std::to_string(line) + ": ";
@@ -64,18 +52,15 @@ std::vector<std::string_view> split_row(std::string_view row) {
   return fields;
 }
 
-std::ifstream open_input(const std::filesystem::path& path) {
+// The whole of one of the run's files.
+std::string read_input(const std::filesystem::path& path) {
   std::error_code ec;
   if (!std::filesystem::exists(path, ec)) throw FileError(path.string() + ": no such file");
   if (std::filesystem::is_directory(path, ec)) throw FileError(path.string() + ": is a folder, not a file");
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw FileError(path.string() + ": cannot be opened for reading");
-  return in;
-}
-
-std::string strip_cr(std::string line) {
-  if (!line.empty() && line.back() == '\r') line.pop_back();
-  return line;
+  std::string bytes;
+  common::FileFault fault;
+  if (!common::read_file(path, bytes, fault)) throw FileError(path.string() + ": cannot be opened for reading");
+  return bytes;
 }
 
 // Reads the four fields of one CSV data row into `values` (NaN for a field
@@ -99,44 +84,45 @@ void read_csv_row(std::string_view row, const std::string& name, std::size_t lin
   }
 }
 
+// The data rows after a CSV file's header line: each row's four numbers and
+// whether its first field overflowed; empty lines are passed over.
+template <typename Row>
+void for_each_csv_row(records::Lines& lines, const std::string& name, Row&& row) {
+  std::string_view line;
+  while (lines.next(line)) {
+    if (trim(line).empty()) continue;
+    std::array<double, 4> v{};
+    bool overflowed = false;
+    read_csv_row(line, name, lines.number(), v, overflowed);
+    row(v, overflowed);
+  }
+}
+
+// The header line of a CSV file, or FileError "NAME: empty file".
+std::string_view header_line(records::Lines& lines, const std::string& name) {
+  std::string_view line;
+  if (!lines.next(line)) throw FileError(name + ": empty file");
+  return line;
+}
+
 }  // namespace
 
 Field parse_field(std::string_view text) {
-  std::string_view s = trim(text);
-  if (s.empty()) return {};
-  if (std::all_of(s.begin(), s.end(), [](char c) { return c == '*'; })) return {FieldKind::Overflow, kNaN};
-  if (s.front() == '+') {
-    s.remove_prefix(1);
-    if (s.empty() || s.front() == '+' || s.front() == '-') return {};
+  const records::FieldValue v = records::read_field(trim(text), kRunNumber);
+  switch (v.status) {
+    case records::FieldStatus::number: return {FieldKind::Number, v.value};
+    case records::FieldStatus::overflowed: return {FieldKind::Overflow, kNaN};
+    case records::FieldStatus::not_a_number:
+    case records::FieldStatus::out_of_range: break;  // out of range: never, the grammar saturates
   }
-  double v = 0.0;
-  if (to_double(s, v)) return {FieldKind::Number, v};
-  // The exponent form with three exponent digits leaves out the "E":
-  // "0.1000-100" is 0.1000E-100. The mantissa is digits and one point only.
-  const std::size_t sign = s.find_first_of("+-", 1);
-  if (sign == std::string_view::npos) return {};
-  const std::string_view mantissa = s.substr(0, sign);
-  const std::string_view exponent = s.substr(sign + 1);
-  const std::string_view digits = mantissa.front() == '-' ? mantissa.substr(1) : mantissa;
-  if (!all_digits(exponent) || digits.empty() ||
-      !std::all_of(digits.begin(), digits.end(), [](char c) { return c == '.' || (c >= '0' && c <= '9'); }) ||
-      std::count(digits.begin(), digits.end(), '.') > 1 || digits == ".") {
-    return {};
-  }
-  std::string joined(mantissa);
-  joined += 'e';
-  joined += s[sign];
-  joined += exponent;
-  if (to_double(joined, v)) return {FieldKind::Number, v};
   return {};
 }
 
-Series read_echo(std::istream& in, const std::string& name) {
+Series read_echo(std::string_view bytes, const std::string& name) {
   Series s;
-  std::string line;
-  std::size_t line_no = 0;
-  while (std::getline(in, line)) {
-    ++line_no;
+  records::Lines lines(bytes);
+  std::string_view line;
+  while (lines.next(line)) {
     std::string_view rest = trim(line);
     if (rest.empty()) continue;
     std::array<double, 4> v{};
@@ -147,53 +133,32 @@ Series read_echo(std::istream& in, const std::string& name) {
       rest = trim(rest.substr(end));
       const Field f = parse_field(token);
       if (f.kind != FieldKind::Number) {
-        throw FileError(where(name, line_no) + "not a number: \"" + std::string(token) + "\"");
+        throw FileError(where(name, lines.number()) + "not a number: \"" + std::string(token) + "\"");
       }
       if (count < 4) v[count] = f.value;
       ++count;
     }
     if (count != 4) {
-      throw FileError(where(name, line_no) + "expected 4 numbers (time and three components), found " +
+      throw FileError(where(name, lines.number()) + "expected 4 numbers (time and three components), found " +
                       std::to_string(count));
     }
     s.time.push_back(v[0]);
     for (std::size_t c = 0; c < 3; ++c) s.comp[c].push_back(v[c + 1]);
   }
-  if (in.bad()) throw FileError(name + ": read error");
   return s;
 }
 
-// The data rows after a CSV file's header line: each row's four numbers and
-// whether its first field overflowed; empty lines are passed over.
-template <typename Row>
-void for_each_csv_row(std::istream& in, const std::string& name, Row&& row) {
-  std::string line;
-  std::size_t line_no = 1;
-  while (std::getline(in, line)) {
-    ++line_no;
-    line = strip_cr(line);
-    if (trim(line).empty()) continue;
-    std::array<double, 4> v{};
-    bool overflowed = false;
-    read_csv_row(line, name, line_no, v, overflowed);
-    row(v, overflowed);
-  }
-}
-
-Spectrum read_spectrum(std::istream& in, const std::string& name) {
+Spectrum read_spectrum(std::string_view bytes, const std::string& name) {
   Spectrum sp;
-  std::string line;
-  if (!std::getline(in, line)) throw FileError(name + ": empty file");
-  line = strip_cr(line);
-  if (trim(line).substr(0, 13) != "frequency(Hz)") {
+  records::Lines lines(bytes);
+  if (trim(header_line(lines, name)).substr(0, 13) != "frequency(Hz)") {
     throw FileError(name + ": not an amplitude spectrum file (its first line does not begin with \"frequency(Hz)\")");
   }
-  for_each_csv_row(in, name, [&sp](const std::array<double, 4>& v, bool overflowed) {
+  for_each_csv_row(lines, name, [&sp](const std::array<double, 4>& v, bool overflowed) {
     if (overflowed) ++sp.overflowed_freq;
     sp.freq.push_back(v[0]);
     for (std::size_t c = 0; c < 3; ++c) sp.amp[c].push_back(v[c + 1]);
   });
-  if (in.bad()) throw FileError(name + ": read error");
   if (sp.freq.empty()) throw FileError(name + ": no data rows");
 
   // The frequency of row i is i * df. Take df from the highest row whose
@@ -218,20 +183,17 @@ bool is_waveform_header(std::string_view first_line) {
   return trim(first_line).substr(0, 7) == "time(s)";
 }
 
-Waveform read_waveform(std::istream& in, const std::string& name) {
+Waveform read_waveform(std::string_view bytes, const std::string& name) {
   Waveform w;
-  std::string line;
-  if (!std::getline(in, line)) throw FileError(name + ": empty file");
-  line = strip_cr(line);
-  if (!is_waveform_header(line)) {
+  records::Lines lines(bytes);
+  if (!is_waveform_header(header_line(lines, name))) {
     throw FileError(name + ": not a waveform file (its first line does not begin with \"time(s)\")");
   }
-  for_each_csv_row(in, name, [&w](const std::array<double, 4>& v, bool overflowed) {
+  for_each_csv_row(lines, name, [&w](const std::array<double, 4>& v, bool overflowed) {
     if (overflowed) ++w.overflowed_time;
     w.series.time.push_back(v[0]);
     for (std::size_t c = 0; c < 3; ++c) w.series.comp[c].push_back(v[c + 1]);
   });
-  if (in.bad()) throw FileError(name + ": read error");
   auto& t = w.series.time;
   for (std::size_t i = 0; i < t.size(); ++i) {
     if (std::isfinite(t[i])) continue;
@@ -263,13 +225,15 @@ std::filesystem::path find_waveform(const std::filesystem::path& dir, const std:
     std::string ext = p.extension().string();
     std::transform(ext.begin(), ext.end(), ext.begin(), [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
     if (ext != ".csv" || p.filename() == "amp3.csv") continue;
+    // The first line, from the first 64 bytes: the header is short.
     std::ifstream in(p, std::ios::binary);
     std::string first;
     first.resize(64);
     in.read(first.data(), static_cast<std::streamsize>(first.size()));
     first.resize(static_cast<std::size_t>(in.gcount()));
-    first = strip_cr(first.substr(0, first.find('\n')));
-    if (is_waveform_header(first)) found.push_back(p);
+    std::string_view head = std::string_view(first).substr(0, first.find('\n'));
+    if (!head.empty() && head.back() == '\r') head.remove_suffix(1);
+    if (is_waveform_header(head)) found.push_back(p);
   }
   std::sort(found.begin(), found.end());
   if (found.empty()) {
@@ -305,18 +269,9 @@ RunFiles read_run(const std::filesystem::path& dir, const std::string& wave) {
                     " (is this the folder of a wavefft run that went to the end?)");
   }
   r.wave_path = find_waveform(dir, wave);
-  {
-    auto in = open_input(echo_path);
-    r.input = read_echo(in, echo_path.string());
-  }
-  {
-    auto in = open_input(amp_path);
-    r.spectrum = read_spectrum(in, amp_path.string());
-  }
-  {
-    auto in = open_input(r.wave_path);
-    r.output = read_waveform(in, r.wave_path.string());
-  }
+  r.input = read_echo(read_input(echo_path), echo_path.string());
+  r.spectrum = read_spectrum(read_input(amp_path), amp_path.string());
+  r.output = read_waveform(read_input(r.wave_path), r.wave_path.string());
   if (r.input.size() == 0) throw FileError(echo_path.string() + ": no records");
   return r;
 }

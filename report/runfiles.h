@@ -5,7 +5,6 @@
 #include <array>
 #include <cstddef>
 #include <filesystem>
-#include <istream>
 #include <stdexcept>
 #include <string>
 #include <string_view>
@@ -32,10 +31,12 @@ struct Field {
   double value = 0.0;
 };
 
-/// Reads one number as the run writes it: "0.01", "-0.5", "0.", "1.2E-005",
-/// "1.E+009", "0.1500E+01", the three-digit exponent without "E"
-/// ("0.1000-100"), "Infinity", "-Inf", "NaN". Leading and trailing blanks are
-/// ignored. A field of asterisks is FieldKind::Overflow.
+/// Reads one number as the run writes it (records::kWrittenNumber): "0.01",
+/// "-0.5", "0.", "1.2E-005", "1.E+009", "0.1500E+01", the three-digit
+/// exponent without "E" ("0.1000-100"), "Infinity", "-Inf", "NaN". Blanks,
+/// tabs and carriage returns around it are ignored. A value beyond the
+/// double range saturates to an infinity or a zero of its sign, as the
+/// program itself reads it. A field of asterisks is FieldKind::Overflow.
 Field parse_field(std::string_view text);
 
 /// Time series: a time axis and three components of the same length.
@@ -45,9 +46,10 @@ struct Series {
   std::size_t size() const { return time.size(); }
 };
 
-/// The echo file: one line per input record with the time and the three
-/// components as read (blank-separated numbers). Empty lines are passed over.
-Series read_echo(std::istream& in, const std::string& name);
+/// The echo file `bytes`: one line per input record with the time and the
+/// three components as read (blank-separated numbers). Empty lines are
+/// passed over. `name` is used in messages.
+Series read_echo(std::string_view bytes, const std::string& name);
 
 /// The amplitude spectrum file, one row per line from zero frequency to the
 /// Nyquist line.
@@ -59,11 +61,12 @@ struct Spectrum {
   std::size_t size() const { return freq.size(); }
 };
 
-/// Reads "amp3.csv": the header " frequency(Hz),comp1, comp2, comp3", then
-/// rows "F8.4,E12.4,E12.4,E12.4," (the trailing comma may be missing).
-/// Frequencies written as asterisks and the rounding of the printed ones are
-/// replaced by the even grid i * df, df taken from the highest readable row.
-Spectrum read_spectrum(std::istream& in, const std::string& name);
+/// Reads the bytes of "amp3.csv": the header " frequency(Hz),comp1, comp2,
+/// comp3", then rows "F8.4,E12.4,E12.4,E12.4," (the trailing comma may be
+/// missing). Frequencies written as asterisks and the rounding of the
+/// printed ones are replaced by the even grid i * df, df taken from the
+/// highest readable row.
+Spectrum read_spectrum(std::string_view bytes, const std::string& name);
 
 /// The processed waveform file.
 struct Waveform {
@@ -71,10 +74,11 @@ struct Waveform {
   std::size_t overflowed_time = 0;  // rows whose time field was asterisks
 };
 
-/// Reads the waveform file: the header " time(s),comp1, comp2, comp3", then
-/// rows "F8.3,E12.4,E12.4,E12.4,". A time written as asterisks is replaced by
-/// extrapolating the two rows before it (row index when there are none).
-Waveform read_waveform(std::istream& in, const std::string& name);
+/// Reads the bytes of the waveform file: the header " time(s),comp1, comp2,
+/// comp3", then rows "F8.3,E12.4,E12.4,E12.4,". A time written as asterisks
+/// is replaced by extrapolating the two rows before it (row index when
+/// there are none).
+Waveform read_waveform(std::string_view bytes, const std::string& name);
 
 /// True when `first_line` is the header line of a waveform file.
 bool is_waveform_header(std::string_view first_line);

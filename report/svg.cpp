@@ -2,8 +2,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <cstdio>
 #include <limits>
+
+#include "common/html.h"
+#include "common/numbers.h"
 
 namespace wavefft::report {
 namespace {
@@ -11,11 +13,10 @@ namespace {
 // Margins of the plotting area inside the SVG, in pixels.
 constexpr double kLeft = 62.0, kRight = 12.0, kTop = 22.0, kBottom = 34.0;
 
-std::string fmt(const char* format, double a) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, format, a);
-  return buf;
-}
+// A pixel coordinate, to a tenth of a pixel: 61.98 -> "62.0".
+std::string pixels(double a) { return common::fixed(a, 1); }
+
+using common::escape_html;
 
 // One axis: data range and the pixel range it maps to.
 struct Axis {
@@ -40,22 +41,6 @@ void widen(double& lo, double& hi, bool log) {
 }
 
 }  // namespace
-
-std::string escape_xml(std::string_view text) {
-  std::string out;
-  out.reserve(text.size());
-  for (const char c : text) {
-    switch (c) {
-      case '&': out += "&amp;"; break;
-      case '<': out += "&lt;"; break;
-      case '>': out += "&gt;"; break;
-      case '"': out += "&quot;"; break;
-      case '\'': out += "&#39;"; break;
-      default: out += c;
-    }
-  }
-  return out;
-}
 
 std::vector<Point> decimate(const std::vector<Point>& points, double x_lo, double x_hi, std::size_t columns) {
   std::vector<Point> good;
@@ -123,7 +108,7 @@ std::vector<double> log_ticks(double lo, double hi, int max_ticks) {
 
 std::string tick_label(double v) {
   if (v == 0.0) return "0";
-  return fmt("%g", v);
+  return common::significant(v, 6);
 }
 
 std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
@@ -189,7 +174,7 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
   ay.hi = y_hi;
 
   std::string s;
-  const std::string id = escape_xml(plot.id);
+  const std::string id = escape_html(plot.id);
   std::size_t total_points = 0;
   std::string body;
 
@@ -197,17 +182,17 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
   const auto xt = ax.log ? log_ticks(ax.lo, ax.hi, 8) : linear_ticks(ax.lo, ax.hi, 6);
   const auto yt = ay.log ? log_ticks(ay.lo, ay.hi, 6) : linear_ticks(ay.lo, ay.hi, 5);
   for (const double v : xt) {
-    const std::string px = fmt("%.1f", ax.map(v));
-    body += "<line class=\"grid\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + fmt("%.1f", ay.p1) + "\" y2=\"" +
-            fmt("%.1f", ay.p0) + "\"/>";
-    body += "<text x=\"" + px + "\" y=\"" + fmt("%.1f", ay.p0 + 13) + "\" text-anchor=\"middle\">" + tick_label(v) +
+    const std::string px = pixels(ax.map(v));
+    body += "<line class=\"grid\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
+            pixels(ay.p0) + "\"/>";
+    body += "<text x=\"" + px + "\" y=\"" + pixels(ay.p0 + 13) + "\" text-anchor=\"middle\">" + tick_label(v) +
             "</text>";
   }
   for (const double v : yt) {
-    const std::string py = fmt("%.1f", ay.map(v));
-    body += "<line class=\"grid\" x1=\"" + fmt("%.1f", ax.p0) + "\" x2=\"" + fmt("%.1f", ax.p1) + "\" y1=\"" + py +
+    const std::string py = pixels(ay.map(v));
+    body += "<line class=\"grid\" x1=\"" + pixels(ax.p0) + "\" x2=\"" + pixels(ax.p1) + "\" y1=\"" + py +
             "\" y2=\"" + py + "\"/>";
-    body += "<text x=\"" + fmt("%.1f", ax.p0 - 4) + "\" y=\"" + fmt("%.1f", ay.map(v) + 3.5) +
+    body += "<text x=\"" + pixels(ax.p0 - 4) + "\" y=\"" + pixels(ay.map(v) + 3.5) +
             "\" text-anchor=\"end\">" + tick_label(v) + "</text>";
   }
 
@@ -219,15 +204,15 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
     b1 = std::clamp(b1, ax.lo, ax.hi);
     if (b1 > b0 && (!ax.log || b1 > 0.0)) {
       const double px0 = ax.map(b0), px1 = ax.map(b1);
-      body += "<rect class=\"band\" x=\"" + fmt("%.1f", px0) + "\" y=\"" + fmt("%.1f", ay.p1) + "\" width=\"" +
-              fmt("%.1f", std::max(px1 - px0, 1.0)) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"><title>" +
-              escape_xml(plot.band_label) + "</title></rect>";
+      body += "<rect class=\"band\" x=\"" + pixels(px0) + "\" y=\"" + pixels(ay.p1) + "\" width=\"" +
+              pixels(std::max(px1 - px0, 1.0)) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"><title>" +
+              escape_html(plot.band_label) + "</title></rect>";
     }
   }
   if (plot.marker && *plot.marker > ax.lo && *plot.marker < ax.hi) {
-    const std::string px = fmt("%.1f", ax.map(*plot.marker));
-    body += "<line class=\"marker\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + fmt("%.1f", ay.p1) + "\" y2=\"" +
-            fmt("%.1f", ay.p0) + "\"><title>" + escape_xml(plot.marker_label) + "</title></line>";
+    const std::string px = pixels(ax.map(*plot.marker));
+    body += "<line class=\"marker\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
+            pixels(ay.p0) + "\"><title>" + escape_html(plot.marker_label) + "</title></line>";
   }
 
   // Traces.
@@ -243,26 +228,26 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
     const auto thin = decimate(px, ax.p0, ax.p1, columns);
     if (thin.empty()) continue;
     total_points += thin.size();
-    body += "<polyline class=\"trace\" clip-path=\"url(#" + id + "-clip)\" stroke=\"" + escape_xml(tr.colour) +
+    body += "<polyline class=\"trace\" clip-path=\"url(#" + id + "-clip)\" stroke=\"" + escape_html(tr.colour) +
             (tr.dashed ? "\" stroke-dasharray=\"5 3" : "") + "\" points=\"";
     for (std::size_t i = 0; i < thin.size(); ++i) {
       if (i) body += ' ';
-      body += fmt("%.1f", thin[i].x) + "," + fmt("%.1f", thin[i].y);
+      body += pixels(thin[i].x) + "," + pixels(thin[i].y);
     }
     body += "\"/>";
   }
   if (!note.empty()) {
-    body += "<text class=\"note\" x=\"" + fmt("%.1f", (ax.p0 + ax.p1) / 2) + "\" y=\"" + fmt("%.1f", (ay.p0 + ay.p1) / 2) +
+    body += "<text class=\"note\" x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels((ay.p0 + ay.p1) / 2) +
             "\" text-anchor=\"middle\">" + note + "</text>";
   }
 
   s += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" id=\"" + id + "\" width=\"" + std::to_string(plot.width) +
        "\" height=\"" + std::to_string(plot.height) + "\" viewBox=\"0 0 " + std::to_string(plot.width) + " " +
-       std::to_string(plot.height) + "\" role=\"img\" aria-label=\"" + escape_xml(plot.title) + "\" data-points=\"" +
+       std::to_string(plot.height) + "\" role=\"img\" aria-label=\"" + escape_html(plot.title) + "\" data-points=\"" +
        std::to_string(total_points) + "\">";
-  s += "<defs><clipPath id=\"" + id + "-clip\"><rect x=\"" + fmt("%.1f", ax.p0) + "\" y=\"" + fmt("%.1f", ay.p1) +
-       "\" width=\"" + fmt("%.1f", ax.p1 - ax.p0) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"/></clipPath></defs>";
-  s += "<text class=\"title\" x=\"" + fmt("%.1f", ax.p0) + "\" y=\"14\">" + escape_xml(plot.title) + "</text>";
+  s += "<defs><clipPath id=\"" + id + "-clip\"><rect x=\"" + pixels(ax.p0) + "\" y=\"" + pixels(ay.p1) +
+       "\" width=\"" + pixels(ax.p1 - ax.p0) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"/></clipPath></defs>";
+  s += "<text class=\"title\" x=\"" + pixels(ax.p0) + "\" y=\"14\">" + escape_html(plot.title) + "</text>";
   // Legend, right to left from the right edge; about 6 pixels per letter.
   // labels "comp3", "RotD50" -> "RotD50" ends at the right edge, "comp3"
   // 46 pixels left of it (6 letters of 6 pixels, and a gap of 10).
@@ -270,18 +255,18 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
     double right = w - kRight;
     for (auto tr = traces.rbegin(); tr != traces.rend(); ++tr) {
       if (tr->label.empty()) continue;
-      s += "<text class=\"legend\" x=\"" + fmt("%.1f", right) + "\" y=\"14\" text-anchor=\"end\" style=\"fill:" +
-           escape_xml(tr->colour) + "\">" + escape_xml(tr->label) + "</text>";
+      s += "<text class=\"legend\" x=\"" + pixels(right) + "\" y=\"14\" text-anchor=\"end\" style=\"fill:" +
+           escape_html(tr->colour) + "\">" + escape_html(tr->label) + "</text>";
       right -= 6.0 * static_cast<double>(tr->label.size()) + 10.0;
     }
   }
   s += body;
-  s += "<rect class=\"frame\" x=\"" + fmt("%.1f", ax.p0) + "\" y=\"" + fmt("%.1f", ay.p1) + "\" width=\"" +
-       fmt("%.1f", ax.p1 - ax.p0) + "\" height=\"" + fmt("%.1f", ay.p0 - ay.p1) + "\"/>";
-  s += "<text x=\"" + fmt("%.1f", (ax.p0 + ax.p1) / 2) + "\" y=\"" + fmt("%.1f", h - 4) + "\" text-anchor=\"middle\">" +
-       escape_xml(plot.x_label) + "</text>";
-  s += "<text x=\"12\" y=\"" + fmt("%.1f", (ay.p0 + ay.p1) / 2) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
-       fmt("%.1f", (ay.p0 + ay.p1) / 2) + ")\">" + escape_xml(plot.y_label) + "</text>";
+  s += "<rect class=\"frame\" x=\"" + pixels(ax.p0) + "\" y=\"" + pixels(ay.p1) + "\" width=\"" +
+       pixels(ax.p1 - ax.p0) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"/>";
+  s += "<text x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels(h - 4) + "\" text-anchor=\"middle\">" +
+       escape_html(plot.x_label) + "</text>";
+  s += "<text x=\"12\" y=\"" + pixels((ay.p0 + ay.p1) / 2) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
+       pixels((ay.p0 + ay.p1) / 2) + ")\">" + escape_html(plot.y_label) + "</text>";
   s += "</svg>";
   return s;
 }

@@ -5,14 +5,10 @@
 #include <cstddef>
 #include <optional>
 #include <string>
-#include <string_view>
 #include <utility>
 #include <vector>
 
 namespace wavefft::report {
-
-/// Escapes &, <, >, " and ' for HTML and SVG text and attribute values.
-std::string escape_xml(std::string_view text);
 
 struct Point {
   double x, y;

@@ -23,6 +23,8 @@
 #include <charconv>
 #include <cstring>
 #include <limits>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <tuple>
 #include <vector>
@@ -211,6 +213,10 @@ class ListReader {
   explicit ListReader(InStream& in) : in_(in) {}
 
   ReadStatus read(std::span<const Dest> dests);
+
+  /// Number steps 1 to 9 for a double destination at the stream's
+  /// position: the value, or nothing for a null value or a parse error.
+  std::optional<double> read_one_number();
 
  private:
   enum class PendingKind : std::uint8_t { Null, Number, Text };
@@ -435,6 +441,11 @@ ReadError ListReader::parse_number(bool integer) {
   pending_ = PendingKind::Number;
   number_ = to_double(n);
   return ReadError::None;
+}
+
+std::optional<double> ListReader::read_one_number() {
+  if (parse_number(false) != ReadError::None || pending_ != PendingKind::Number) return std::nullopt;
+  return number_;
 }
 
 // Character parsing, steps 1 to 4. Sets the pending value (Text or Null) and
@@ -688,6 +699,17 @@ ReadStatus read_doubles(InStream& in, double& first, std::span<double> rest) {
   dests.push_back(dest(first));
   for (double& v : rest) dests.push_back(dest(v));
   return read_list(in, dests);
+}
+
+std::optional<double> read_number_text(std::string_view text) {
+  // A '*' stands only in a repeat count: "2*5" is two values, not a number.
+  if (text.find('*') != std::string_view::npos) return std::nullopt;
+  MemoryInStream in{std::string(text), text.size() + 2};
+  ListReader reader(in);
+  const std::optional<double> value = reader.read_one_number();
+  // The number must be the whole text: "1.5x" and "1 " are not.
+  if (!value || in.get() != kEnd) return std::nullopt;
+  return value;
 }
 
 // Line read "(A90)", steps 1 to 3. On failure `out` is left unchanged.

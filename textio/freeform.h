@@ -15,7 +15,9 @@
 
 #include <array>
 #include <cstdint>
+#include <optional>
 #include <span>
+#include <string_view>
 
 #include "textio/instream.h"
 
@@ -76,6 +78,16 @@ ReadStatus read_list(InStream& in, std::span<const Dest> dests);
 /// common case) is scanned straight from the stream's block; anything else
 /// is read by read_list() itself.
 ReadStatus read_doubles(InStream& in, double& first, std::span<double> rest);
+
+/// One number given as a whole text, read as a free-form read reads a value
+/// into a double destination: the same double, bit for bit (at most 40
+/// significant digits kept, the nearest double, an infinity beyond the
+/// range). "-2.203824E+00", ".5", "7.D-3" and "1.5-3" (0.0015) are numbers.
+/// Nothing when `text` is not exactly one such number: empty, a blank or
+/// separator anywhere ("1 ", "1,"), a null value, a repeat count ("2*5"),
+/// an exponent field without digits or above 99999999, anything after the
+/// number ("1.5x"). No channel is read and nothing else is touched.
+std::optional<double> read_number_text(std::string_view text);
 
 /// The "(A90)" line read: the first 90 characters of the current line as they
 /// are, blank-padded; the rest of the line is discarded. End of input before

@@ -9,9 +9,8 @@
 set -eu
 batch=$1 wavefft=$2 make_sample=$3
 
-work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-batch.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+. "$(dirname "$0")/../lib.sh"
+enter_scratch batch
 mkdir records
 "$make_sample" records/quake.txt
 head -n 1026 records/quake.txt >records/short.txt
@@ -22,12 +21,6 @@ grep -q '^0.040 abc ' records/broken.txt || { echo "FAIL: could not make the bro
 awk 'NR <= 2 { print; next } { line[++n] = $0 } END { for (i = 0; i < 131073; i++) print line[i % n + 1] }' \
   records/quake.txt >records/long.txt
 printf '0\n1\n0.1 0.2 20 25\n1\n0\n1\nvel.csv\n\n' >answers.txt
-
-fails=0
-fail() {
-  echo "FAIL: $*"
-  fails=$((fails + 1))
-}
 
 # The same run by hand, to compare the batch's files with.
 mkdir direct
@@ -92,7 +85,7 @@ refused() {
   shift
   if "$batch" -o refused -p "$wavefft" "$@" >/dev/null 2>err.txt; then rc=0; else rc=$?; fi
   [ "$rc" -eq 2 ] || fail "refused ($label): exit status $rc, expected 2"
-  [ "$(wc -l <err.txt)" -ge 1 ] || fail "refused ($label): no message"
+  is_usage_error "$batch" err.txt || fail "refused ($label): not a usage error: '$(cat err.txt)'"
   [ ! -e refused/summary.tsv ] || fail "refused ($label): a summary was written"
 }
 refused "same file name twice" answers.txt records/short.txt other/short.txt
@@ -100,8 +93,4 @@ refused "-j 0" -j 0 answers.txt records/short.txt
 refused "no record" answers.txt
 refused "no answer file" no-such-answers.txt records/short.txt
 
-if [ "$fails" -ne 0 ]; then
-  echo "$fails checks failed"
-  exit 1
-fi
-echo "all batch checks passed"
+finish batch

@@ -11,16 +11,8 @@
 set -eu
 batch=$1 wavefft=$2 make_sample=$3 src=$4
 raw=$src/tests/data/import/raw
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-catalogue.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
-
-fails=0
-fail() {
-  echo "FAIL: $*"
-  fails=$((fails + 1))
-}
+. "$(dirname "$0")/../lib.sh"
+enter_scratch catalogue
 tab=$(printf '\t')
 
 mkdir in downloads
@@ -225,7 +217,7 @@ refused() {
   shift
   if "$batch" -o refused "$@" >/dev/null 2>err.txt; then rc=0; else rc=$?; fi
   [ "$rc" -eq 2 ] || fail "refused ($label): exit status $rc, expected 2"
-  [ -s err.txt ] || fail "refused ($label): no message"
+  is_usage_error "$batch" err.txt || fail "refused ($label): not a usage error: '$(cat err.txt)'"
   [ ! -e refused ] || fail "refused ($label): the output folder was made"
   rm -rf refused
 }
@@ -242,8 +234,4 @@ refused "not a record" --unit g notes.txt
 refused "no record, an answer file alone" notes.txt
 refused "no record" --bandpass 0.1,0.2,20,25
 
-if [ "$fails" -ne 0 ]; then
-  echo "$fails checks failed"
-  exit 1
-fi
-echo "all catalogue checks passed"
+finish catalogue

@@ -16,11 +16,9 @@ set -eu
 batch=$1 ensure_tools=$2
 
 . "$(dirname "$0")/../report/browser_env.sh"
+. "$(dirname "$0")/../lib.sh"
 find_browser "$ensure_tools"
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-index.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+enter_scratch index
 
 tab=$(printf '\t')
 # row RECORD STATUS EXIT DIAGNOSTIC FOLDER PGA PGV: one line of summary.tsv
@@ -153,11 +151,6 @@ run_browser 2 --virtual-time-budget=5000 --dump-dom "file://$work/big/probe.html
 }
 seconds=$(($(date +%s) - started))
 
-fails=0
-fail() {
-  echo "FAIL: $*"
-  fails=$((fails + 1))
-}
 # The value of attribute $1 of <body> in dumped DOM $2.
 attr() {
   grep -o "<body[^>]*>" "$2" | grep -o " $1=\"[^\"]*\"" | sed 's/^[^"]*"//; s/"$//' || true

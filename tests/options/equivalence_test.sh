@@ -8,10 +8,8 @@
 #   equivalence_test.sh WAVEFFT MAKE_SAMPLE SHARED_DATA
 set -eu
 wavefft=$1 make_sample=$2 shared=$3
-
-work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-options.XXXXXX")
-trap 'rm -rf "$work"' EXIT
-cd "$work"
+. "$(dirname "$0")/../lib.sh"
+enter_scratch options
 ulimit -c 0 2>/dev/null || true  # an aborted run must not leave a core file behind
 
 # Records, in recs/: a sample cut to 1200 samples, the same with a bad number
@@ -33,11 +31,7 @@ if [ -d "$shared/records" ]; then
 fi
 printf 'recs-decoy.txt\n0\n0\n0\n0\n0\ndecoy.csv\n\n' >decoy
 
-compared=0 fails=0 folders=
-fail() {
-  echo "FAIL: $*"
-  fails=$((fails + 1))
-}
+compared=0 folders=
 
 # run DIR INPUT ARGS...: runs wavefft in DIR; DIR.out, DIR.err, DIR.status.
 run() {

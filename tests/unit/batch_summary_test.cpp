@@ -1,25 +1,31 @@
 // The catalogue table and page of wavefft-batch: summary.tsv written and
-// read back, the index page's escaping, links and numbers, and the join of
-// several batches' outputs.
+// read back, the index page's columns, escaping, links and numbers, and the
+// join of several batches' outputs.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <filesystem>
 #include <fstream>
-#include <sstream>
+#include <initializer_list>
 #include <string>
+#include <string_view>
+#include <utility>
 #include <vector>
 
 #include "batch/summary.h"
+#include "common/catalogue_columns.h"
+#include "tests/unit/test_files.h"
 
 namespace fs = std::filesystem;
 using wavefft::batch::Row;
+using wavefft::testing::slurp;
 
 namespace {
 
+// A fresh folder under the system's temporary folder, removed with its
+// contents at the end of the test.
 class TempDir {
  public:
   TempDir() {
@@ -37,43 +43,43 @@ class TempDir {
   fs::path dir_;
 };
 
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-void spit(const fs::path& p, const std::string& text) {
-  std::ofstream out(p, std::ios::binary);
-  out << text;
-}
+void spit(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
 
 std::vector<std::string> split(const std::string& s, char sep) {
-  std::vector<std::string> parts;
-  std::string cur;
+  std::vector<std::string> parts(1);
   for (const char c : s) {
     if (c == sep) {
-      parts.push_back(cur);
-      cur.clear();
+      parts.emplace_back();
     } else {
-      cur += c;
+      parts.back() += c;
     }
   }
-  parts.push_back(cur);
   return parts;
 }
 
-// A row whose every field is different: TAG-<the column's name>.
+// A row whose every field names its member: TAG-<member>. Written with the
+// members' names, so that a column filled from the wrong member shows.
 Row distinct_row(const std::string& t) {
-  return Row{t + "-record", t + "-status", t + "-exit", t + "-diagnostic", t + "-folder", t + "-event",
-             t + "-station", t + "-components", t + "-dt", t + "-duration", t + "-measured", t + "-pga",
-             t + "-pgv", t + "-psa_02", t + "-psa_10", t + "-rotd50_10", t + "-warnings", t + "-page"};
+  return Row{.record = t + "-record", .status = t + "-status", .exit = t + "-exit",
+             .diagnostic = t + "-diagnostic", .folder = t + "-folder", .event = t + "-event",
+             .station = t + "-station", .components = t + "-components", .dt = t + "-dt",
+             .duration = t + "-duration", .measured = t + "-measured", .pga = t + "-pga", .pgv = t + "-pgv",
+             .psa_02 = t + "-psa_02", .psa_10 = t + "-psa_10", .rotd50_10 = t + "-rotd50_10",
+             .warnings = t + "-warnings", .page = t + "-page"};
+}
+
+// A row with the fields named (by their summary.tsv names) set, the others
+// empty: row_of({{"record", "r"}, {"status", "normal"}}).
+Row row_of(std::initializer_list<std::pair<std::string_view, std::string>> set) {
+  Row r;
+  for (const auto& [name, value] : set) r.*wavefft::batch::kRowFields.at(wavefft::common::catalogue_column(name)) = value;
+  return r;
 }
 
 std::vector<std::string> fields(const Row& r) {
-  return {r.record,   r.status, r.exit, r.diagnostic, r.folder, r.event,    r.station,  r.components, r.dt,
-          r.duration, r.measured, r.pga, r.pgv,       r.psa_02, r.psa_10, r.rotd50_10, r.warnings,   r.page};
+  std::vector<std::string> out;
+  for (const auto member : wavefft::batch::kRowFields) out.push_back(r.*member);
+  return out;
 }
 
 // The message of the runtime_error that `f` throws ("" when none).
@@ -87,6 +93,11 @@ std::string error_of(F f) {
   return "";
 }
 
+// Every one of `parts` is somewhere in `text`.
+void expect_contains(const std::string& text, std::initializer_list<std::string_view> parts) {
+  for (const std::string_view part : parts) EXPECT_NE(text.find(part), std::string::npos) << part << "\n in: " << text;
+}
+
 // The body row of the page that holds `needle`.
 std::string row_with(const std::string& page, const std::string& needle) {
   const std::size_t at = page.find(needle);
@@ -96,7 +107,25 @@ std::string row_with(const std::string& page, const std::string& needle) {
   return page.substr(start, end - start);
 }
 
+// The texts between "<OPEN" ... ">" and "</CLOSE>" in `html`, in order.
+std::vector<std::string> elements(const std::string& html, const std::string& open, const std::string& close) {
+  std::vector<std::string> out;
+  for (std::size_t at = html.find("<" + open); at != std::string::npos; at = html.find("<" + open, at + 1)) {
+    const std::size_t body = html.find('>', at) + 1;
+    out.push_back(html.substr(body, html.find("</" + close + ">", body) - body));
+  }
+  return out;
+}
+
 }  // namespace
+
+// summary.tsv's header is what earlier batches wrote and scripts read.
+TEST(BatchSummary, HeaderIsTheTableOfColumns) {
+  EXPECT_EQ(wavefft::common::catalogue_header(),
+            "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
+            "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage");
+  EXPECT_EQ(wavefft::batch::one_line("a\tb\nc\rd"), "a b c d");
+}
 
 TEST(BatchSummary, WritesEveryColumnUnderItsNameAndReadsItBack) {
   TempDir tmp;
@@ -109,16 +138,13 @@ TEST(BatchSummary, WritesEveryColumnUnderItsNameAndReadsItBack) {
   std::vector<Row> rows = {distinct_row("a"), awkward, Row{}};
   wavefft::batch::write_summary(file, rows);
 
-  // Every line has 18 fields; the header names Row's members, the older
-  // form's four columns first; each value sits under its own name.
+  // Every line has 18 fields; each value sits under its own name.
   const std::vector<std::string> lines = split(slurp(file), '\n');
   ASSERT_EQ(lines.size(), 5U);  // header, 3 rows, the empty rest after the last line end
-  EXPECT_EQ(lines[0], wavefft::batch::kSummaryHeader);
+  EXPECT_EQ(lines[0], wavefft::common::catalogue_header());
   EXPECT_EQ(lines[4], "");
   const std::vector<std::string> names = split(lines[0], '\t');
   ASSERT_EQ(names.size(), 18U);
-  EXPECT_EQ(std::vector<std::string>(names.begin(), names.begin() + 4),
-            (std::vector<std::string>{"record", "status", "exit", "diagnostic"}));
   const std::vector<std::string> first = split(lines[1], '\t');
   ASSERT_EQ(first.size(), 18U);
   for (std::size_t c = 0; c < names.size(); ++c) EXPECT_EQ(first[c], "a-" + names[c]);
@@ -136,143 +162,138 @@ TEST(BatchSummary, WritesEveryColumnUnderItsNameAndReadsItBack) {
 
   // Written again, the file is replaced, not appended to.
   wavefft::batch::write_summary(file, {});
-  EXPECT_EQ(slurp(file), std::string(wavefft::batch::kSummaryHeader) + "\n");
+  EXPECT_EQ(slurp(file), wavefft::common::catalogue_header() + "\n");
   EXPECT_TRUE(wavefft::batch::read_summary(file).empty());
 }
 
 TEST(BatchSummary, RefusesWhatIsNotSuchATableNamingFileAndLine) {
   TempDir tmp;
   const fs::path file = tmp.path() / "summary.tsv";
-  const std::string header = wavefft::batch::kSummaryHeader;
+  const std::string header = wavefft::common::catalogue_header();
   const std::string good = "r\tnormal\t0" + std::string(15, '\t');
+  // (text of summary.tsv, what the message must say)
+  const std::pair<std::string, std::string> refused[] = {
+      {"", "summary.tsv: empty file"},
+      {"record\tstatus\texit\tdiagnostic\nr.txt\tnormal\t0\t\n", "older four-column form"},
+      {"record\tstatus\n" + good + "\n", "summary.tsv line 1: not the header"},
+      {header + "\n" + good + "\n" + good + "\textra\n", "summary.tsv line 3: 19 fields, expected 18"},
+      {header + "\n" + good + "\n\n", "line 3: 1 fields"},
+      {"\n", "line 1: not the header"},
+  };
+  for (const auto& [text, words] : refused) {
+    spit(file, text);
+    const std::string e = error_of([&] { wavefft::batch::read_summary(file); });
+    EXPECT_NE(e.find(words), std::string::npos) << e;
+  }
+  EXPECT_EQ(error_of([&] { wavefft::batch::read_summary(tmp.path() / "none.tsv"); }),
+            "cannot read " + (tmp.path() / "none.tsv").string() + ": No such file or directory");
 
-  std::string e = error_of([&] { wavefft::batch::read_summary(tmp.path() / "none.tsv"); });
-  EXPECT_NE(e.find("none.tsv"), std::string::npos) << e;
-
-  spit(file, "");
-  e = error_of([&] { wavefft::batch::read_summary(file); });
-  EXPECT_NE(e.find("summary.tsv"), std::string::npos) << e;
-
-  spit(file, "record\tstatus\texit\tdiagnostic\nr.txt\tnormal\t0\t\n");
-  e = error_of([&] { wavefft::batch::read_summary(file); });
-  EXPECT_NE(e.find("older four-column form"), std::string::npos) << e;
-
-  spit(file, "record\tstatus\n" + good + "\n");
-  e = error_of([&] { wavefft::batch::read_summary(file); });
-  EXPECT_NE(e.find("summary.tsv line 1"), std::string::npos) << e;
-
-  spit(file, header + "\n" + good + "\n" + good + "\textra\n");
-  e = error_of([&] { wavefft::batch::read_summary(file); });
-  EXPECT_NE(e.find("summary.tsv line 3: 19 fields, expected 18"), std::string::npos) << e;
-
-  spit(file, header + "\n" + good + "\n\n");
-  e = error_of([&] { wavefft::batch::read_summary(file); });
-  EXPECT_NE(e.find("line 3: 1 fields"), std::string::npos) << e;
-
-  // Line ends of CR LF still read (no field holds a CR).
-  spit(file, header + "\r\n" + good + "\r\n");
+  // Line ends of CR LF still read (no field holds a CR); so does a last
+  // line without its line end.
+  spit(file, header + "\r\n" + good + "\r\n" + good);
   const std::vector<Row> rows = wavefft::batch::read_summary(file);
-  ASSERT_EQ(rows.size(), 1U);
+  ASSERT_EQ(rows.size(), 2U);
   EXPECT_EQ(rows[0].exit, "0");
   EXPECT_EQ(rows[0].page, "");
+  EXPECT_EQ(rows[1].status, "normal");
 
-  e = error_of([&] { wavefft::batch::write_summary(tmp.path() / "no-such" / "summary.tsv", {}); });
-  EXPECT_NE(e.find("no-such/summary.tsv"), std::string::npos) << e;
+  // A failed write names the file and the reason and leaves nothing behind.
+  EXPECT_EQ(error_of([&] { wavefft::batch::write_summary(tmp.path() / "no-such" / "summary.tsv", {}); }),
+            "cannot write " + (tmp.path() / "no-such" / "summary.tsv").string() + ": No such file or directory");
+}
+
+// The page's columns, left to right, are the table's page columns; every
+// body cell sits under the heading of the field it shows.
+TEST(BatchIndexPage, HeadingsAndCellsFollowThePageOrder) {
+  Row r = distinct_row("a");
+  const std::string page = wavefft::batch::render_index({r}, "t");
+  std::string headings;
+  for (const std::string& th : elements(page, "th ", "th")) headings += th + "|";
+  EXPECT_EQ(headings,
+            "<button type=\"button\">Record</button>|<button type=\"button\">Station</button>|"
+            "<button type=\"button\">Event</button>|<button type=\"button\">Components</button>|"
+            "<button type=\"button\">dt (s)</button>|<button type=\"button\">Duration (s)</button>|"
+            "<button type=\"button\">Status</button>|<button type=\"button\">Measured</button>|"
+            "<button type=\"button\">PGA (g)</button>|<button type=\"button\">PGV (cm/s)</button>|"
+            "<button type=\"button\">PSA 0.2 s (g)</button>|<button type=\"button\">PSA 1 s (g)</button>|"
+            "<button type=\"button\">RotD50 1 s (g)</button>|<button type=\"button\">Warnings</button>|");
+  expect_contains(page, {"<th data-type=\"number\" aria-sort=\"none\"><button type=\"button\">dt (s)",
+                         "<th data-type=\"text\" aria-sort=\"none\"><button type=\"button\">Measured"});
+  const std::vector<std::string> cells = elements(row_with(page, ">a-record<"), "td", "td");
+  ASSERT_EQ(cells.size(), wavefft::common::kPageColumns.size());
+  for (std::size_t k = 0; k < cells.size(); ++k) {
+    const std::string_view name = wavefft::common::kCatalogueColumns[wavefft::common::kPageColumns[k]].name;
+    EXPECT_NE(cells[k].find("a-" + std::string(name)), std::string::npos) << k << ": " << cells[k];
+  }
 }
 
 TEST(BatchIndexPage, EscapesEveryTextAndEncodesLinks) {
-  Row r;
-  r.record = "<script>alert('x')</script> & \"q\"";
-  r.status = "normal";
-  r.station = "St\xC3\xA9 <b>";
-  r.event = "Ev'1";
-  r.warnings = "a<b; c>d";
-  r.page = "rec 1 #2?%/r\xC3\xA9'\"port.html";
-  Row folder_only;
-  folder_only.record = "only-folder";
-  folder_only.status = "missing";
-  folder_only.folder = "dir:x/sub";
-  Row no_link;
-  no_link.record = "no-link";
-  no_link.status = "not-run";
-  const std::string page =
-      wavefft::batch::render_index({r, folder_only, no_link}, "Catalogue <A & B>");
+  const Row r = row_of({{"record", "<script>alert('x')</script> & \"q\""}, {"status", "normal"}, {"event", "Ev'1"},
+                        {"station", "St\xC3\xA9 <b>"}, {"warnings", "a<b; c>d"},
+                        {"page", "rec 1 #2?%/r\xC3\xA9'\"port.html"}});
+  const Row folder_only = row_of({{"record", "only-folder"}, {"status", "missing"}, {"folder", "dir:x/sub"}});
+  const Row no_link = row_of({{"record", "no-link"}, {"status", "not-run"}});
+  const std::string page = wavefft::batch::render_index({r, folder_only, no_link}, "Catalogue <A & B>");
 
-  EXPECT_NE(page.find("<title>Catalogue &lt;A &amp; B&gt;</title>"), std::string::npos);
-  EXPECT_NE(page.find("<h1>Catalogue &lt;A &amp; B&gt;</h1>"), std::string::npos);
-  EXPECT_NE(page.find(">&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;</a>"), std::string::npos);
-  EXPECT_NE(page.find("<td>St\xC3\xA9 &lt;b&gt;</td>"), std::string::npos);
-  EXPECT_NE(page.find("<td>Ev&#39;1</td>"), std::string::npos);
-  EXPECT_NE(page.find("<td>a&lt;b; c&gt;d</td>"), std::string::npos);
+  expect_contains(page, {"<title>Catalogue &lt;A &amp; B&gt;</title>", "<h1>Catalogue &lt;A &amp; B&gt;</h1>",
+                         ">&lt;script&gt;alert(&#39;x&#39;)&lt;/script&gt; &amp; &quot;q&quot;</a>",
+                         "<td>St\xC3\xA9 &lt;b&gt;</td>", "<td>Ev&#39;1</td>", "<td>a&lt;b; c&gt;d</td>",
+                         "<a href=\"rec%201%20%232%3F%25/r%C3%A9%27%22port.html\">",
+                         "<a href=\"dir%3Ax/sub\">only-folder</a>", "<td>no-link</td>"});
   // The page holds one script, its own, and loads nothing from elsewhere.
   EXPECT_EQ(page.find("<script"), page.rfind("<script"));
   EXPECT_EQ(page.find("src="), std::string::npos);
   EXPECT_EQ(page.find("http"), std::string::npos);
-
-  EXPECT_NE(page.find("<a href=\"rec%201%20%232%3F%25/r%C3%A9%27%22port.html\">"), std::string::npos);
-  EXPECT_NE(page.find("<a href=\"dir%3Ax/sub\">only-folder</a>"), std::string::npos);
-  EXPECT_NE(page.find("<td>no-link</td>"), std::string::npos);
 }
 
+// Numbers show as printf's "%.4g" writes them; the full text stays the key.
 TEST(BatchIndexPage, ShowsNumbersToFourDigitsAndKeepsTheFullValueForSorting) {
-  Row r;
-  r.record = "rec";
-  r.status = "normal";
-  r.dt = "0.01";
-  r.duration = "163.84";
-  r.pga = "0.123456789";
-  r.pgv = "12345.6";
-  r.psa_02 = "0.00001234";
-  r.psa_10 = "9.99996";
-  r.rotd50_10 = "";
-  r.measured = "processed";
-  const std::string line = row_with(wavefft::batch::render_index({r}, "t"), ">rec<");
-  EXPECT_NE(line.find("data-sort=\"0.01\">0.01</td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("data-sort=\"163.84\">163.8</td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("data-sort=\"0.123456789\">0.1235</td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("data-sort=\"12345.6\">1.235e+04</td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("data-sort=\"0.00001234\">1.234e-05</td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("data-sort=\"9.99996\">10</td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("data-sort=\"\"></td>"), std::string::npos) << line;
-  EXPECT_NE(line.find("<td>processed</td>"), std::string::npos) << line;
+  Row r = row_of({{"record", "rec"}, {"status", "normal"}, {"dt", "0.01"}, {"duration", "163.84"},
+                  {"measured", "processed"}, {"pga", "0.123456789"}, {"pgv", "12345.6"}, {"psa_02", "0.00001234"},
+                  {"psa_10", "9.99996"}});
+  expect_contains(row_with(wavefft::batch::render_index({r}, "t"), ">rec<"),
+                  {"data-sort=\"0.01\">0.01</td>", "data-sort=\"163.84\">163.8</td>",
+                   "data-sort=\"0.123456789\">0.1235</td>", "data-sort=\"12345.6\">1.235e+04</td>",
+                   "data-sort=\"0.00001234\">1.234e-05</td>", "data-sort=\"9.99996\">10</td>",
+                   "data-sort=\"\"></td>", "<td>processed</td>"});
 
-  // A text that is not a finite number is shown as it is.
+  // Halfway cases round by the double's own digits; -0 keeps its sign.
+  r.dt = "0.00012345";     // 1.23449999...e-4
+  r.duration = "1234.5";   // exact: ties to even
+  r.pga = "-0";
+  r.pgv = "1e+300";
+  r.psa_02 = "4.9e-324";
+  expect_contains(row_with(wavefft::batch::render_index({r}, "t"), ">rec<"),
+                  {"data-sort=\"0.00012345\">0.0001234</td>", "data-sort=\"1234.5\">1234</td>",
+                   "data-sort=\"-0\">-0</td>", "data-sort=\"1e+300\">1e+300</td>",
+                   "data-sort=\"4.9e-324\">4.941e-324</td>"});
+
+  // A text that is not a finite number is shown as it is, a '+' in front included.
   r.pga = "n/a";
   r.pgv = "inf";
   r.psa_02 = "1.5x";
-  const std::string odd = row_with(wavefft::batch::render_index({r}, "t"), ">rec<");
-  EXPECT_NE(odd.find("data-sort=\"n/a\">n/a</td>"), std::string::npos) << odd;
-  EXPECT_NE(odd.find("data-sort=\"inf\">inf</td>"), std::string::npos) << odd;
-  EXPECT_NE(odd.find("data-sort=\"1.5x\">1.5x</td>"), std::string::npos) << odd;
+  r.psa_10 = "+5";
+  r.rotd50_10 = "1e999";
+  expect_contains(row_with(wavefft::batch::render_index({r}, "t"), ">rec<"),
+                  {"data-sort=\"n/a\">n/a</td>", "data-sort=\"inf\">inf</td>", "data-sort=\"1.5x\">1.5x</td>",
+                   "data-sort=\"+5\">+5</td>", "data-sort=\"1e999\">1e999</td>"});
 }
 
 TEST(BatchIndexPage, CountsAndMarksFailedRecordsWithTheirDiagnostic) {
-  Row ok;
-  ok.record = "ok";
-  ok.status = "normal";
-  ok.diagnostic = "stale text";
-  Row bad = ok;
-  bad.record = "bad";
-  bad.status = "import-failed";
-  bad.exit = "1";
-  bad.diagnostic = "no samples in <file>";
-  Row killed = bad;
-  killed.record = "killed";
-  killed.status = "signal";
-  killed.diagnostic = "";
+  const Row ok = row_of({{"record", "ok"}, {"status", "normal"}, {"diagnostic", "stale text"}});
+  const Row bad =
+      row_of({{"record", "bad"}, {"status", "import-failed"}, {"exit", "1"}, {"diagnostic", "no samples in <file>"}});
+  const Row killed = row_of({{"record", "killed"}, {"status", "signal"}, {"exit", "1"}});
   const std::string page = wavefft::batch::render_index({ok, bad, killed, ok}, "t");
-  EXPECT_NE(page.find("data-records=\"4\" data-normal=\"2\" data-failed=\"2\">4 records: 2 normal, 2 failed "
-                      "(1 import-failed, 1 signal).</p>"),
-            std::string::npos);
+  expect_contains(page, {"data-records=\"4\" data-normal=\"2\" data-failed=\"2\">4 records: 2 normal, 2 failed "
+                         "(1 import-failed, 1 signal).</p>"});
   const std::string ok_line = row_with(page, ">ok<");
   EXPECT_EQ(ok_line.rfind("<tr>", 0), 0U) << ok_line;
   EXPECT_EQ(ok_line.find("stale text"), std::string::npos) << ok_line;
   const std::string bad_line = row_with(page, ">bad<");
   EXPECT_EQ(bad_line.rfind("<tr class=\"failed\">", 0), 0U) << bad_line;
-  EXPECT_NE(bad_line.find("title=\"exit status 1\">import-failed</span><div class=\"diag\">no samples in "
-                          "&lt;file&gt;</div>"),
-            std::string::npos)
-      << bad_line;
+  expect_contains(bad_line, {"title=\"exit status 1\">import-failed</span><div class=\"diag\">no samples in "
+                             "&lt;file&gt;</div>"});
   EXPECT_EQ(row_with(page, ">killed<").rfind("<tr class=\"failed\">", 0), 0U);
 }
 
@@ -303,9 +324,8 @@ TEST(BatchJoin, RewritesFoldersRelativeToTheOutputFolder) {
   EXPECT_EQ(rows[1].page, "");
   EXPECT_EQ(rows[2].folder, "task 4/rec #1");
   EXPECT_EQ(rows[2].record, "c-record");
-  const std::string page = slurp(results / "index.html");
-  EXPECT_NE(page.find("<h1>wavefft-batch: joined 2 batches</h1>"), std::string::npos);
-  EXPECT_NE(page.find("href=\"task%204/rec%20%231/report.html\""), std::string::npos);
+  expect_contains(slurp(results / "index.html"),
+                  {"<h1>wavefft-batch: joined 2 batches</h1>", "href=\"task%204/rec%20%231/report.html\""});
 
   // A new folder beside the batches: created, paths lead up and back down.
   const fs::path joined = tmp.path() / "joined" / "all";
@@ -313,7 +333,7 @@ TEST(BatchJoin, RewritesFoldersRelativeToTheOutputFolder) {
   rows = wavefft::batch::read_summary(joined / "summary.tsv");
   ASSERT_EQ(rows.size(), 2U);
   EXPECT_EQ(rows[0].page, "../../results/task-3/NAME/report.html");
-  EXPECT_NE(slurp(joined / "index.html").find("<h1>wavefft-batch: joined 1 batch</h1>"), std::string::npos);
+  expect_contains(slurp(joined / "index.html"), {"<h1>wavefft-batch: joined 1 batch</h1>"});
 
   // The output folder may be one of the batches: all is read before writing.
   wavefft::batch::join(results / "task-3", {results / "task-3", results / "task 4"});
@@ -332,10 +352,9 @@ TEST(BatchJoin, RefusesFoldersWithoutASummaryOrGivenTwiceAndWritesNothing) {
 
   std::string e = error_of([&] { wavefft::batch::join(out, {tmp.path() / "a", tmp.path() / "empty"}); });
   EXPECT_NE(e.find("empty: no summary.tsv"), std::string::npos) << e;
-  e = error_of([&] { wavefft::batch::join(out, {tmp.path() / "a", tmp.path() / "a" / "." }); });
+  e = error_of([&] { wavefft::batch::join(out, {tmp.path() / "a", tmp.path() / "a" / "."}); });
   EXPECT_NE(e.find("given twice"), std::string::npos) << e;
-  e = error_of([&] { wavefft::batch::join(out, {}); });
-  EXPECT_NE(e, "");
+  EXPECT_EQ(error_of([&] { wavefft::batch::join(out, {}); }), "no batch folders to join");
   // A table that does not read stops the join before anything is written.
   fs::create_directories(tmp.path() / "old");
   spit(tmp.path() / "old" / "summary.tsv", "record\tstatus\texit\tdiagnostic\n");

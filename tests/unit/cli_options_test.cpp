@@ -5,11 +5,15 @@
 
 #include <gtest/gtest.h>
 
+#include <bit>
 #include <charconv>
 #include <cmath>
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <initializer_list>
+#include <limits>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -142,6 +146,18 @@ TEST(CliOptions, ValueFormsAndWhatIsNotAnOption) {
   EXPECT_EQ(p.error, "--cut: '1d400000' is beyond the range of numbers");
 }
 
+// The double the dialogue's reader stores for `text` typed as one value
+// followed by another; nothing when the text is not one value there.
+std::optional<double> dialogue_double(const std::string& text) {
+  textio::MemoryInStream in(text + " 9\n", 64);
+  double v = -1.0, after = -1.0;
+  textio::Dest dests[] = {textio::dest(v), textio::dest(after)};
+  if (!textio::read_list(in, dests).ok() || after != 9.0) return std::nullopt;
+  return v;
+}
+
+bool same_bits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+
 // A corner is compared as the double the dialogue's reader makes of its
 // text: "0,X,R,R" passes and "0,X,P,P" fails, where R is that double and P
 // the next one below it. Texts past 40 significant digits and at the edges
@@ -153,12 +169,15 @@ TEST(CliOptions, NumbersAreTheReadersDoubles) {
   for (const std::string& x : {halfway_plus, std::string("0.1"), std::string("1e-400"), std::string("4.9e-324"),
                               std::string("2.4703282292062328e-324"), std::string("1.7976931348623157e308"),
                               std::string("0.000000000000000000000000000000000000000000000000123456789012345678901234567890123456789012345"),
-                              std::string("123456789012345678901234567890123456789012345678901234567890"), std::string("7.D-3")}) {
-    textio::MemoryInStream in(x + " 9\n", 64);
-    double v = -1.0, after = -1.0;
-    textio::Dest dests[] = {textio::dest(v), textio::dest(after)};
-    ASSERT_TRUE(textio::read_list(in, dests).ok()) << x;
-    ASSERT_EQ(after, 9.0) << x;  // the text is one value
+                              std::string("123456789012345678901234567890123456789012345678901234567890"), std::string("7.D-3"),
+                              std::string("-0.0"), std::string("+.5e+0")}) {
+    const std::optional<double> read = dialogue_double(x);
+    ASSERT_TRUE(read.has_value()) << x;
+    const double v = *read;
+    // The text reader the options use gives the very same double.
+    const std::optional<double> whole = textio::read_number_text(x);
+    ASSERT_TRUE(whole.has_value()) << x;
+    EXPECT_TRUE(same_bits(*whole, v)) << x;
     Parsed p = parse({"--bandpass", ("0," + x + "," + shortest(v) + "," + shortest(v)).c_str()});
     EXPECT_EQ(p.last, Take::taken) << x << ": " << p.error;
     if (v > 0.0) {
@@ -166,6 +185,19 @@ TEST(CliOptions, NumbersAreTheReadersDoubles) {
       p = parse({"--bandpass", ("0," + x + "," + below + "," + below).c_str()});
       EXPECT_EQ(p.last, Take::error) << x;
     }
+  }
+}
+
+// read_number_text takes one whole value as the dialogue's reader does,
+// the forms the options refuse included ("1.5-3"), and nothing else.
+TEST(CliOptions, WholeTextNumbersOfTheReader) {
+  ASSERT_TRUE(textio::read_number_text("1.5-3").has_value());
+  EXPECT_TRUE(same_bits(*textio::read_number_text("1.5-3"), *dialogue_double("1.5-3")));
+  EXPECT_TRUE(same_bits(*textio::read_number_text("1e99999999"), std::numeric_limits<double>::infinity()));
+  EXPECT_TRUE(same_bits(*textio::read_number_text("-1e-99999999"), -0.0));
+  for (const char* x : {"", " ", "1 ", " 1", "1,", ",", "/", "2*5", "1*5", "*5", "+", "-", ".", "e5", "5e", "1e+",
+                        "1.5x", "1e100000000", "1\n", "1\r", "'1'"}) {
+    EXPECT_FALSE(textio::read_number_text(x).has_value()) << x;
   }
 }
 

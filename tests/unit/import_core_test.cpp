@@ -6,22 +6,26 @@
 #include <charconv>
 #include <cstdint>
 #include <cstring>
+#include <filesystem>
 #include <limits>
 #include <random>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "common/numbers.h"
+#include "common/units.h"
 #include "import/assemble.h"
 #include "import/formats.h"
 #include "import/writer.h"
+#include "tests/unit/test_files.h"
 
 namespace wavefft::import {
 namespace {
 
 namespace fs = std::filesystem;
+using common::convert_unit;
+using testing::kRaw;
+using testing::slurp;
 
 std::uint64_t bits(double v) {
   std::uint64_t b;
@@ -349,27 +353,19 @@ TEST(Writer, LayoutAndSanitisedWords) {
 // PEER .AT2
 // ---------------------------------------------------------------------------
 
-const fs::path kRaw = fs::path(__FILE__).parent_path().parent_path() / "data" / "import" / "raw";
-
-std::string slurp(const fs::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  std::ostringstream s;
-  s << in.rdbuf();
-  return s.str();
-}
-
-// The quick path of write_shortest must give exactly what std::to_chars
-// gives: on decimals of every length and magnitude (where it applies), on
-// the edges between fixed and scientific notation, and on arbitrary bit
-// patterns (where it falls back).
+// The writer's values (common::write_shortest, common::ShortestColumn) must
+// be exactly what std::to_chars gives: on decimals of every length and
+// magnitude (where the quick path applies), on the edges between fixed and
+// scientific notation, on arbitrary bit patterns (where it falls back),
+// and after a column has given up on short decimals.
 TEST(Writer, WriteShortestAgreesWithToChars) {
   // A column writer sees the values in turn, so its hint and its give-up
   // count are exercised by the same mixed sequence.
-  ShortestColumn column;
+  common::ShortestColumn column;
   auto same = [&column](double v) {
     char want[64], got[64], col[64];
     const auto w = std::to_chars(want, want + sizeof want, v);
-    char* g = write_shortest(got, v);
+    char* g = common::write_shortest(got, v);
     char* c = column.write(col, v);
     return std::string(want, w.ptr) == std::string(got, g) && std::string(want, w.ptr) == std::string(col, c);
   };
@@ -404,8 +400,8 @@ TEST(Writer, WriteShortestAgreesWithToChars) {
 
 TEST(Peer, RealFileHeaderAndValues) {
   const fs::path p = kRaw / "peer-at2" / "RSN763_GIL" / "RSN763_LOMAP_GIL067.AT2";
-  if (!fs::exists(p)) GTEST_SKIP() << "no " << p;
   const std::string bytes = slurp(p);
+  ASSERT_FALSE(bytes.empty()) << p;
   const Format* f = detect_format(std::string_view(bytes).substr(0, kDetectBytes));
   ASSERT_NE(f, nullptr);
   EXPECT_STREQ(f->name, "PEER NGA AT2");

@@ -5,28 +5,22 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <vector>
 
 #include "import/fixedvol.h"
 #include "import/formats.h"
+#include "tests/unit/test_files.h"
 
 namespace wavefft::import {
 namespace {
 
 namespace fs = std::filesystem;
-const fs::path kRaw = fs::path(__FILE__).parent_path() / "../data/import/raw";
-
-std::string slurp(const fs::path& p) {
-  std::ifstream f(p, std::ios::binary);
-  std::stringstream ss;
-  ss << f.rdbuf();
-  return ss.str();
-}
+using testing::kRaw;
+using testing::slurp;
 
 FileContents read_ok(ReadFn read, const fs::path& p) {
   FileContents out;
@@ -62,7 +56,7 @@ double max_abs(const std::vector<double>& v) {
 constexpr std::int64_t kSec = 1'000'000'000;
 
 TEST(FixedDetect, EachDetectorAcceptsExactlyItsOwnFiles) {
-  if (!fs::exists(kRaw)) GTEST_SKIP() << "no " << kRaw;
+  ASSERT_TRUE(fs::is_directory(kRaw)) << kRaw;
   int seen = 0;
   for (const auto& e : fs::recursive_directory_iterator(kRaw)) {
     if (!e.is_regular_file()) continue;
@@ -266,7 +260,7 @@ TEST(CsmipReader, OlderAllCapsLayoutWithCtrlZPadding) {
 
 TEST(CsmipReader, FailuresNameLineAndText) {
   const std::string v1 = slurp(kRaw / "csmip/CE89146/CE89146.V1");
-  if (v1.empty()) GTEST_SKIP();
+  ASSERT_FALSE(v1.empty());
   Problem p = read_fail(read_csmip, replaced(v1, "in units of g .", "in units of hp ."));
   EXPECT_EQ(p.status, Status::malformed);
   EXPECT_EQ(p.line, 28u);

@@ -1,7 +1,8 @@
 // The text readers of wavefft-import for K-NET/KiK-net, ESM/AFAD .asc, the
 // older Turkish layout, Taiwan CWB, UNAM, RENADIC, BHRC and USC, on the real
 // files in tests/data/import/raw and on small files made here for what the
-// real ones do not show; and the scanner functions they share.
+// real ones do not show; and the date, orientation and time-value pair
+// readers they share.
 //
 // Expected samples come from the digits the files print (a K-NET count
 // times numerator / denominator of its own Scale Factor line, a "G/10"
@@ -10,31 +11,25 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <bit>
-#include <charconv>
 #include <cstdint>
 #include <filesystem>
-#include <fstream>
-#include <iterator>
 #include <optional>
-#include <random>
-#include <utility>
 #include <string>
-#include <system_error>
+#include <utility>
 #include <vector>
 
+#include "import/date_text.h"
 #include "import/formats.h"
-#include "import/textscan.h"
+#include "import/lines.h"
+#include "import/orientation.h"
+#include "import/pair_block.h"
+#include "tests/unit/test_files.h"
 
 namespace wavefft::import {
 namespace {
 
-const std::filesystem::path kRaw = std::filesystem::path(__FILE__).parent_path() / "../data/import/raw";
-
-std::string slurp(const std::filesystem::path& p) {
-  std::ifstream in(p, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
-}
+using testing::kRaw;
+using testing::slurp;
 
 FileContents read_ok(ReadFn read, const std::string& rel) {
   const std::string bytes = slurp(kRaw / rel);
@@ -289,7 +284,7 @@ TEST(ImportVolumeOne, UscPairsSpacingFlagsAndTruncation) {
   EXPECT_NE(p.text.find("time 0.004 of pair 2"), std::string::npos) << p.text;
 }
 
-TEST(ImportTextScan, DatesOrientationsIntervalsAndPairs) {
+TEST(ImportTextFields, DatesOrientationsIntervalsAndPairs) {
   using text::DateOrder;
   EXPECT_EQ(text::parse_date_time("2014/12/31 23:50:00", DateOrder::ymd), std::int64_t{1420069800} * kSec);
   EXPECT_EQ(text::parse_date_time("20190728_160905.700", DateOrder::ymd), std::int64_t{1564330145} * kSec + 700000000);
@@ -329,33 +324,6 @@ TEST(ImportTextScan, DatesOrientationsIntervalsAndPairs) {
   const Problem p = text::read_pair_block(lines, 4, 1.0, true, "f", v, dt, t0);
   EXPECT_EQ(p.status, Status::uneven_times);
   EXPECT_EQ(p.line, 3u);
-}
-
-TEST(ImportTextScan, NumberQuickPathAgreesWithFromChars) {
-  // parse_number reads plain decimals by a quick exact path; every string
-  // here must give the very double std::from_chars gives (bit for bit).
-  std::mt19937_64 rng(20261208);
-  for (int i = 0; i < 200000; ++i) {
-    std::string s;
-    if (rng() % 2) s += '-';
-    const int digits = 1 + static_cast<int>(rng() % 18);
-    const int point = static_cast<int>(rng() % static_cast<std::uint64_t>(digits + 2)) - 1;  // -1: none
-    for (int k = 0; k < digits; ++k) {
-      if (k == point) s += '.';
-      s += static_cast<char>('0' + rng() % 10);
-    }
-    if (rng() % 3 == 0) {
-      s += 'E';
-      s += std::to_string(static_cast<int>(rng() % 61) - 30);
-    }
-    double want = 0;
-    const auto [ptr, ec] = std::from_chars(s.data(), s.data() + s.size(), want);
-    ASSERT_TRUE(ec == std::errc() && ptr == s.data() + s.size()) << s;
-    const std::optional<double> got = text::parse_number(s);
-    ASSERT_TRUE(got) << s;
-    ASSERT_EQ(std::bit_cast<std::uint64_t>(*got), std::bit_cast<std::uint64_t>(want)) << s;
-  }
-  for (const char* bad : {"-", ".", "1E", "+-5", "1.2.3", "--1", "1e+"}) EXPECT_FALSE(text::parse_number(bad)) << bad;
 }
 
 TEST(ImportTextDetectors, EachAcceptsExactlyItsOwnFiles) {

@@ -1,27 +1,45 @@
 // Response spectra: the one-step coefficients against the textbook closed
-// forms in long double, closed-form responses (a step, a sine at
-// resonance), the sub-step rule, RotD through the hull against a
-// brute-force loop, and PEER's published spectra of RSN 8883.
+// forms in long double, the lockstep lanes against the scalar recurrence,
+// closed-form responses (a step, a sine at resonance), the sub-step rule,
+// RotD through the hull against a brute-force loop, the jobs shared out
+// between threads, and PEER's published spectra of RSN 8883.
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cctype>
 #include <cmath>
 #include <filesystem>
-#include <fstream>
 #include <numbers>
 #include <random>
 #include <sstream>
 #include <string>
 #include <vector>
 
+#include "measures/lanes.h"
 #include "measures/measures.h"
-#include "measures/oscillator.h"
+#include "measures/peak_hull.h"
+#include "measures/pool.h"
+#include "measures/step.h"
+#include "tests/unit/test_files.h"
 
 namespace wavefft::measures {
 namespace {
 
-const std::filesystem::path kData = std::filesystem::path(__FILE__).parent_path() / "../data/measures";
+const std::filesystem::path kData = testing::kTestData / "measures";
+constexpr double kG = common::kStandardGravity;
+
+// Three components of `n` samples of standard normal noise from `seed`.
+std::array<std::vector<double>, 3> noise_record(std::uint64_t seed, std::size_t n) {
+  std::mt19937_64 gen(seed);
+  std::normal_distribution<double> nd;
+  std::array<std::vector<double>, 3> a;
+  for (auto& c : a) {
+    c.resize(n);
+    for (double& x : c) x = nd(gen);
+  }
+  return a;
+}
 
 // Nigam and Jennings' closed forms, in long double: they cancel at long
 // periods and short steps, and the extra bits keep the cancellation below
@@ -65,6 +83,44 @@ TEST(MeasuresCoefficients, MatchLongDoubleClosedFormsFromShortToLongPeriods) {
     EXPECT_LT(rel(got.b12, want.b12), k.tol);
     EXPECT_LT(rel(got.b21, want.b21), k.tol);
     EXPECT_LT(rel(got.b22, want.b22), k.tol);
+  }
+}
+
+TEST(MeasuresLanes, EveryWidthRoundsLikeTheScalarRecurrence) {
+  // Eight oscillators over 300 sub-steps of a noisy input: each lane in use
+  // must equal, bit for bit, the recurrence written out for it alone (no
+  // fused multiply-add, whatever the instruction set picked); lanes beyond
+  // the width run must be left alone.
+  const double periods[kLanes] = {0.01, 0.05, 0.1, 0.3, 1.0, 2.5, 7.0, 20.0};
+  const double h = 0.002;
+  Lanes lanes;
+  for (std::size_t l = 0; l < kLanes; ++l) {
+    const StepCoefficients k = step_coefficients(periods[l], 0.05, h);
+    lanes.a11[l] = k.a11, lanes.a12[l] = k.a12, lanes.a21[l] = k.a21, lanes.a22[l] = k.a22;
+    lanes.b11[l] = k.b11, lanes.b12[l] = k.b12, lanes.b21[l] = k.b21, lanes.b22[l] = k.b22;
+  }
+  const std::size_t count = 300;
+  const std::vector<double> f = noise_record(19, count + 1)[0];
+  EXPECT_EQ(lane_width(1), 2u);
+  EXPECT_EQ(lane_width(3), 4u);
+  EXPECT_EQ(lane_width(5), kLanes);
+  for (std::size_t used = 1; used <= kLanes; ++used) {
+    State st;
+    std::vector<double> out(count * kLanes, -7.0);
+    advance_lanes(used, lanes, st, f.data(), count, out.data());
+    for (std::size_t l = 0; l < kLanes; ++l) {
+      double u = 0.0, v = 0.0, peak = 0.0;
+      for (std::size_t k = 0; k < count; ++k) {
+        const double un = lanes.a11[l] * u + lanes.a12[l] * v + lanes.b11[l] * f[k] + lanes.b12[l] * f[k + 1];
+        v = lanes.a21[l] * u + lanes.a22[l] * v + lanes.b21[l] * f[k] + lanes.b22[l] * f[k + 1];
+        u = un;
+        peak = std::max(peak, std::fabs(u));
+        const double want = l < lane_width(used) ? u : -7.0;
+        ASSERT_EQ(out[k * kLanes + l], want) << "used " << used << " lane " << l << " sub-step " << k;
+      }
+      EXPECT_EQ(st.peak[l], l < lane_width(used) ? peak : 0.0) << "used " << used << " lane " << l;
+      EXPECT_GT(peak, 0.0);
+    }
   }
 }
 
@@ -133,13 +189,7 @@ TEST(MeasuresResponse, SubStepRuleAndSignAndOrderSymmetries) {
 
   // Negating the record changes nothing; swapping the horizontals swaps
   // their PSA and leaves RotD alone (the angle set maps onto itself).
-  std::mt19937_64 gen(7);
-  std::normal_distribution<double> nd;
-  std::array<std::vector<double>, 3> a;
-  for (auto& c : a) {
-    c.resize(300);
-    for (double& x : c) x = nd(gen);
-  }
+  const std::array<std::vector<double>, 3> a = noise_record(7, 300);
   std::array<std::vector<double>, 3> neg = a, swapped = {a[1], a[0], a[2]};
   for (auto& c : neg) {
     for (double& x : c) x = -x;
@@ -258,13 +308,7 @@ TEST(MeasuresResponse, RowsDoNotDependOnBatchingOrThreads) {
   // at several sub-step counts: every row must equal the row of its period
   // computed alone (a batch of one), bit for bit, with one thread and with
   // three.
-  std::mt19937_64 gen(3);
-  std::normal_distribution<double> nd;
-  std::array<std::vector<double>, 3> a;
-  for (auto& c : a) {
-    c.resize(2000);
-    for (double& x : c) x = nd(gen);
-  }
+  const std::array<std::vector<double>, 3> a = noise_record(3, 2000);
   std::vector<double> periods = {0.004, 0.011, 0.012, 0.021, 0.022, 0.023};  // m = 25, 10, 9, 5, 5, 5 at dt = 0.01
   for (int k = 0; k < 10; ++k) periods.push_back(0.1 + 0.37 * k);              // m = 1: 20 rows, batches of 8, 8, 4
   const double dampings[] = {0.05, 0.3};
@@ -285,9 +329,31 @@ TEST(MeasuresResponse, RowsDoNotDependOnBatchingOrThreads) {
   }
 }
 
+TEST(MeasuresPool, EveryJobOnceOnAThreadOfItsOwnCount) {
+  EXPECT_EQ(worker_count(8, 3), 3u);
+  EXPECT_EQ(worker_count(2, 100), 2u);
+  EXPECT_EQ(worker_count(5, 0), 0u);
+  const unsigned all = worker_count(0, 1000);
+  EXPECT_GE(all, 1u);
+  EXPECT_LE(all, 1000u);
+  for (const unsigned workers : {1u, 3u}) {
+    std::vector<std::atomic<int>> calls(500);
+    std::atomic<bool> worker_in_range{true};
+    share_out(calls.size(), workers, [&](std::size_t k, unsigned w) {
+      ++calls[k];
+      if (w >= workers) worker_in_range = false;
+    });
+    EXPECT_TRUE(worker_in_range) << workers;
+    EXPECT_TRUE(std::all_of(calls.begin(), calls.end(), [](const std::atomic<int>& c) { return c == 1; })) << workers;
+  }
+  bool called = false;
+  share_out(0, 2, [&](std::size_t, unsigned) { called = true; });
+  EXPECT_FALSE(called);
+}
+
 // An AT2 file: four header lines ("NPTS=..., DT=..." last), then values in g.
 std::vector<double> read_at2(const std::filesystem::path& path, double& dt) {
-  std::ifstream in(path);
+  std::istringstream in(testing::slurp(path));
   std::string line;
   for (int i = 0; i < 4; ++i) std::getline(in, line);
   const std::size_t npts = std::stoul(line.substr(line.find("NPTS=") + 5));
@@ -325,7 +391,7 @@ TEST(MeasuresPeer, Rsn8883MatchesPublishedSpectraAtEveryPeriod) {
   ASSERT_EQ(a360.size(), 16396u);
   ASSERT_EQ(a360.size(), a090.size());
   ASSERT_EQ(dt360, 0.005);
-  std::ifstream in(kData / "peer_rsn8883_psa.csv");
+  std::istringstream in(testing::slurp(kData / "peer_rsn8883_psa.csv"));
   std::string line;
   std::getline(in, line);
   std::vector<std::array<std::string, 5>> ref;

@@ -135,7 +135,7 @@ TEST(InputRecord, FoundWhenEverySampleAgreesWithTheEcho) {
   ASSERT_TRUE(found.has_value());
   EXPECT_EQ(found->path.filename(), "e_input.txt");
   ASSERT_TRUE(found->file.unit.has_value());
-  EXPECT_EQ(*found->file.unit, measures::Unit::gal);
+  EXPECT_EQ(*found->file.unit, common::Unit::gal);
   // A file passed over by name (the page, the waveform file) is not taken.
   EXPECT_FALSE(find_input_record(dir.path(), echo, {dir.path() / "e_input.txt"}).has_value());
 
@@ -222,7 +222,7 @@ TEST(MotionPage, UnitAndMeasuresOfATinyRecordInGal) {
   EXPECT_NE(html.find("id=\"psa-processed\""), std::string::npos);
 
   // --unit g wins over the header: 196.133 g, and the header is named.
-  const Motion g = analyse_motion(run, a, measures::Unit::g, input, 1);
+  const Motion g = analyse_motion(run, a, common::Unit::g, input, 1);
   const std::string html_g = render_page(run, a, "test", g);
   EXPECT_EQ(table_row(html_g, "input", 1, 1), Cells{"196.1"});
   EXPECT_NE(html_g.find("<td>g (from --unit); the header of tiny.txt says gal</td>"), std::string::npos);
@@ -237,7 +237,7 @@ TEST(MotionPage, UnitAndMeasuresOfATinyRecordInGal) {
   // --unit and no input file: the input's measures come from fort.99; a
   // processed value that overflowed its field leaves that record without.
   run.output.series.comp[1][2] = std::nan("");
-  const Motion echo_only = analyse_motion(run, a, measures::Unit::gal, std::nullopt, 1);
+  const Motion echo_only = analyse_motion(run, a, common::Unit::gal, std::nullopt, 1);
   ASSERT_EQ(echo_only.records.size(), 1u);
   EXPECT_EQ(echo_only.records[0].source, "fort.99");
   EXPECT_EQ(echo_only.skipped, Cells{"The processed record has no measures: acc.csv comp2 sample 3 is nan."});

@@ -1,11 +1,13 @@
 #include "transform/wvfast.h"
 #include "tests/unit/literal_transform.h"
+#include "tests/unit/test_files.h"
 
 #include <gtest/gtest.h>
 
 #include <bit>
 #include <cmath>
 #include <cstdint>
+#include <filesystem>
 #include <fstream>
 #include <limits>
 #include <random>
@@ -244,9 +246,9 @@ TEST(Wvfast, MatchesLiteralReadingBitForBit) {
 }
 
 TEST(Wvfast, AccelerogramRoundTrip) {
-  const std::string path = std::string(WAVEFFT_SHARED_DATA) + "/records/ELCENTRO_1940.txt";
+  const std::filesystem::path path = wavefft::testing::kTestData / "records" / "ELCENTRO_1940.txt";
   std::ifstream in(path);
-  if (!in) GTEST_SKIP() << "missing " << path;
+  ASSERT_TRUE(in.good()) << "cannot read " << path;
 
   // Two header lines, then time and 42 values per line; component 1 is
   // value 1.

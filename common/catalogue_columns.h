@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The columns of a catalogue of records, as wavefft-batch writes it: one
+// table from which both OUTDIR/summary.tsv (every column, in the order
+// below) and OUTDIR/index.html (the columns with a heading, in the page's
+// order) are made. A column added here reaches both; a reader of older
+// tables (batch/summary.cpp) tells them apart by the header line.
+#pragma once
+
+#include <array>
+#include <cstddef>
+#include <string>
+#include <string_view>
+
+namespace wavefft::common {
+
+/// One column of the catalogue.
+struct CatalogueColumn {
+  std::string_view name;     // its name in summary.tsv's header: "pga"
+  std::string_view heading;  // its heading on index.html: "PGA (g)"; empty: not on the page
+  bool numeric;              // a number: the page shows 4 significant digits and sorts by value
+};
+
+/// summary.tsv's columns, in the order of its fields. The first four are
+/// those of the answer-file form's table (record, status, exit, diagnostic).
+inline constexpr std::array<CatalogueColumn, 18> kCatalogueColumns = {{
+    {"record", "Record", false},          {"status", "Status", false},
+    {"exit", "", false},                  {"diagnostic", "", false},
+    {"folder", "", false},                {"event", "Event", false},
+    {"station", "Station", false},        {"components", "Components", false},
+    {"dt", "dt (s)", true},               {"duration", "Duration (s)", true},
+    {"measured", "Measured", false},      {"pga", "PGA (g)", true},
+    {"pgv", "PGV (cm/s)", true},          {"psa_02", "PSA 0.2 s (g)", true},
+    {"psa_10", "PSA 1 s (g)", true},      {"rotd50_10", "RotD50 1 s (g)", true},
+    {"warnings", "Warnings", false},      {"page", "", false},
+}};
+
+/// The position in kCatalogueColumns of the column named `name`
+/// (kCatalogueColumns.size() when there is none).
+constexpr std::size_t catalogue_column(std::string_view name) {
+  std::size_t k = 0;
+  while (k < kCatalogueColumns.size() && kCatalogueColumns[k].name != name) ++k;
+  return k;
+}
+
+/// index.html's columns, left to right, as positions in kCatalogueColumns:
+/// every column with a heading, once.
+inline constexpr std::array<std::size_t, 14> kPageColumns = {
+    catalogue_column("record"),    catalogue_column("station"),  catalogue_column("event"),
+    catalogue_column("components"), catalogue_column("dt"),      catalogue_column("duration"),
+    catalogue_column("status"),    catalogue_column("measured"), catalogue_column("pga"),
+    catalogue_column("pgv"),       catalogue_column("psa_02"),   catalogue_column("psa_10"),
+    catalogue_column("rotd50_10"), catalogue_column("warnings")};
+
+/// summary.tsv's header line without its line end: the names joined by tabs,
+/// "record\tstatus\texit\t...\tpage".
+std::string catalogue_header();
+
+}  // namespace wavefft::common
