@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One record through the chain, in either form (see catalogue.h).
 #include "batch/catalogue.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The two ways wavefft-batch takes a record through the programs:
 // the records form (import, wavefft with processing options, measures,
 // report; one summary.Row per record) and the answer-file form (wavefft

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // index.html of wavefft-batch: one self-contained page listing the records of
 // a catalogue, each linked to its report page, sortable by any column. The
 // page needs no server and loads nothing: the style and the few lines of

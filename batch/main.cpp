@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wavefft-batch: takes a catalogue of records through wavefft and its
 // companion programs, N records at a time, each in its own folder, and
 // writes a summary table (and, for the records form, an index page).

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running the programs of the chain (see run.h).
 #include "batch/run.h"
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Running one program of the chain and reading what it left: posix_spawn
 // with the standard streams redirected to files in the record's folder and
 // that folder as working directory, then waitpid for that child only.

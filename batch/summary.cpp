@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // summary.tsv of wavefft-batch: writing, reading and joining the tables of
 // several batches. The page itself is made in index_page.cpp.
 #include "batch/summary.h"

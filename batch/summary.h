@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // One line of a catalogue: what wavefft-batch found out about one record,
 // as written to OUTDIR/summary.tsv and shown in OUTDIR/index.html. The
 // batch runner (batch/main.cpp, batch/catalogue.cpp) fills rows; the

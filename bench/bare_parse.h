@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The bare parse of a waveform file: how fast the numbers of a file can be
 // read at all, as the yardstick for the program's own reader and for the
 // whole run (read_bench, parse_limit).

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Records per minute of wavefft-batch over the whole chain (wavefft with a
 # band-pass, wavefft-measures, wavefft-report): the eight shared records,
 # each linked 8 times under distinct names (64 records), run with -j 1 and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # compare.sh: the whole program against the parse limit on the largest input.
 #
 #   bench/compare.sh [-n RUNS] [BUILD_DIR]

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the largest waveform inputs the program transforms: 131072 records of
 # 43 numbers (the time and 42 values), once with every number written as
 # "%.6E" and once as "%11.6f".

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // import_bench: how fast wavefft-import turns each bundled agency record into
 // the waveform input layout, against how long wavefft takes to read the
 // result back.

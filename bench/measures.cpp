@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the whole wavefft-measures process (111 NGA-West2 periods, three
 // components, RotD50 and RotD100, damping 0.05, files written to a
 // temporary folder) next to a bare scalar loop of the same oscillator

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // parse_limit: the bare parse of a waveform file, once, as a process of its
 // own, so that a script can time it the same way as a whole run of the
 // program (bench/compare.sh).

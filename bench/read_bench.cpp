@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // read_bench: how long reading a waveform file takes.
 //
 //   read_bench [--runs N] FILE...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // run_bench: one whole run of the program, phase by phase, with the time of
 // each phase.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The processing options of wavefft: the answers of the dialogue given on
 // the command line. This folder is a library shared by wavefft (driver/) and
 // wavefft-batch (batch/), which validates the same options before it starts

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The project's two kinds of target.
 #
 #   wavefft_library(NAME [SOURCES file...] [LINKS lib...])

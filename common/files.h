@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files for the tools: a whole file read into memory, a file replaced
 // atomically (written beside its target under a hidden temporary name,
 // then renamed over it), and the missing folders of an output path made.

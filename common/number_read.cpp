@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The tools' number reader: one grammar-driven parse, a quick exact path for
 // the short decimals that fill data blocks, std::from_chars for the rest.
 #include <charconv>

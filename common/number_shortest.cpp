@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The shortest round-trip writer: std::to_chars's text, with a quick path
 // for short decimals.
 #include <charconv>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-precision number styles of the tools' messages and pages:
 // printf's "%.<n>g" and "%.<n>f", written by {fmt} (its 'g' and 'f'
 // presentations give printf's text, without a locale or a format string

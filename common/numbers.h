@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Number text for the tools (wavefft-import, -measures, -report, -batch):
 // one reader whose grammar each file layout chooses, and the writers in the
 // styles the tools' files and messages use. The program wavefft keeps its

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The unit vocabulary of the tools: the words a record's header, the
 // command lines and the files use, and the exact ratios between the
 // acceleration units.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wavefft: processes a three-component waveform in the frequency domain
 // through a fixed console dialogue, or with the dialogue's answers taken
 // from command-line options.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run driver: one straight sequence of phases from the first prompt to
 // the final wait.
 #pragma once

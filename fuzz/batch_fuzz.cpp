@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the text readers of wavefft-batch (batch/summary.h,
 // batch/record_head.h, batch/console.h, batch/measures_csv.h,
 // batch/progress.h) and the catalogue page made from what they give.

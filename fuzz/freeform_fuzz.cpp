@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the free-form reader and the "(A90)" line read on arbitrary
 // bytes.
 //

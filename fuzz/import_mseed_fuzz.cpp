@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the miniSEED and StationXML readers of wavefft-import on
 // arbitrary bytes. Byte 0 picks the reader (even: miniSEED, odd:
 // StationXML); the rest is the file.

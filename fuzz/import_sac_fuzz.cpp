@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the SAC reader of wavefft-import on arbitrary bytes.
 //
 // Checks, besides the sanitizers:

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the text layouts of wavefft-import on arbitrary bytes, then
 // assembly and the writer on whatever they read.
 //

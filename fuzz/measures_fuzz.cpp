@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the record readers of wavefft-measures and wavefft-report
 // (records/) and the run-file readers of wavefft-report, on arbitrary bytes.
 //

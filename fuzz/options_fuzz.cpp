@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the processing options of wavefft and wavefft-batch
 // (cli/options.h) on arbitrary argument lists.
 //

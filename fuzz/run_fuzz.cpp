@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the whole program, in-process, one run per input.
 //
 // Input layout: the waveform file, then the separator line kSeparator, then

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of batch_fuzz in OUT, the first byte picking the reader:
 # 0 summary.tsv, 1 a record's head, 2 wavefft.stdout (the "NT and DT="
 # line), 3 measures.csv, 4 spectra.csv, 5 console lines and record heads
@@ -10,12 +11,7 @@
 #
 #   fuzz/seeds-batch.sh OUT
 set -euo pipefail
-out=${1:?usage: fuzz/seeds-batch.sh OUT}
-root=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$out"
-
-. "$(dirname "$0")/seed-file.sh"
-seed() { seed_with_selector "$@"; }
+. "$(dirname "$0")/seed-file.sh" "$@"
 
 header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'
 

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of import_mseed_fuzz in OUT. Byte 0 picks the reader: 0x00 for
 # miniSEED (the first records of the test data's Steim-1 4096-byte and
 # Steim-2 512-byte files, two records, a record cut short), 0x01 for

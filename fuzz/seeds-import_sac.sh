@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of import_sac_fuzz in OUT: the real SAC files of the test data, a
 # copy cut to 64 samples (NPTS patched), the same in big-endian order, a
 # header alone and a file cut inside its samples.

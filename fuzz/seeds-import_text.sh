@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of import_text_fuzz in OUT: the head (first 16 KB) of every text
 # agency file of the test data, each prefixed with the byte that picks its
 # reader (the layout's position among the text layouts of kFormats), and

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of measures_fuzz in OUT: small cut records for each reader, the
 # first byte picking it (0 parse_record, 1 read_echo, 2 read_spectrum,
 # 3 read_waveform). Sources: the session cases of the measures command
@@ -7,12 +8,7 @@
 #
 #   fuzz/seeds-measures.sh OUT
 set -euo pipefail
-out=${1:?usage: fuzz/seeds-measures.sh OUT}
-root=$(cd "$(dirname "$0")/.." && pwd)
-mkdir -p "$out"
-
-. "$(dirname "$0")/seed-file.sh"
-seed() { seed_with_selector "$@"; }
+. "$(dirname "$0")/seed-file.sh" "$@"
 
 # Every file of the measures session cases, as a record.
 for f in "$root"/tests/cases/measures_*/input/*; do

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of options_fuzz in OUT: argument lists, NUL-separated, as wavefft
 # and wavefft-batch are given them. Sources: the command lines of the
 # README, of the options and batch tests (tests/options, tests/batch), both
@@ -7,10 +8,7 @@
 #
 #   fuzz/seeds-options.sh OUT
 set -euo pipefail
-out=${1:?usage: fuzz/seeds-options.sh OUT}
-mkdir -p "$out"
-
-. "$(dirname "$0")/seed-file.sh"
+. "$(dirname "$0")/seed-file.sh" "$@"
 seed() {  # seed ARG...: the arguments, NUL-separated
   { printf '%s' "$1"; shift; for a in "$@"; do printf '\0%s' "$a"; done; } | keep_seed "$out"
 }

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the writers on arbitrary doubles (any bit pattern: NaNs,
 // infinities, subnormals, negative zero).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Component assembly of wavefft-import (the steps are listed in assemble.h;
 // each has its function here, and assemble() calls them in order).
 #include "import/assemble.h"

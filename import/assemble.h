@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Component assembly of wavefft-import: from the channels of every file
 // given, the three components of one record, in one unit, on one time grid.
 //

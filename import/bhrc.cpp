@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // BHRC (Iran) Volume 1: uncorrected acceleration, all channels in one file.
 // Each channel is 13 text lines ("* VOL1DS FILE:  5529/01", "Origin Time :
 // 2012/08/11   12:23:16", the channel's name "L" alone on line 5, "...

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The COSMOS Volume 0/1/2 reader of wavefft-import.
 //
 // A file holds one or more channels, each laid out as (the COSMOS format

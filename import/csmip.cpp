@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The CSMIP/CGS Volume 1 and Volume 2 reader of wavefft-import, for the
 // current mixed-case layout and the older all-caps CDMG layout.
 //

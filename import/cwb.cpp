@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Taiwan CWB free-field .dat: header lines starting with '#'
 // ("#StationCode: EAS", "#StartTime(GMT+08): 2018/02/06-23:50:29.000",
 // "#SampleRate(Hz): 50", "#AmplitudeUnit:  gal. DCoffset(corr)",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // ESM-style ASCII (.ASC), as the European and the Turkish (AFAD) databases
 // publish it: one component per file, a header of "KEY: value" lines
 // (EVENT_NAME, NETWORK, STATION_CODE, STREAM, NDATA, SAMPLING_INTERVAL_S,

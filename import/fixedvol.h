@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the readers of the fixed-field volume layouts share (COSMOS,
 // CSMIP/CGS, GeoNet and USGS SMC; cosmos.cpp, csmip.cpp, geonet.cpp,
 // smc.cpp): the sample-count limit, orientation fields, civil times to ns,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The detection table of wavefft-import.
 #include "import/formats.h"
 

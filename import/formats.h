@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The layouts wavefft-import reads: one detector and one reader per format
 // family, and the table that detection walks in order.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The GeoNet Volume 1 and Volume 2 reader (.V1A, .V2A) of wavefft-import.
 //
 // A file holds the components of one station, one after the other. Each

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // K-NET and KiK-net ASCII: one channel per file. Seventeen header lines
 // "Key<blanks>value" (the value from column 19), ending with "Memo.", then
 // integer counts, eight to a line. The physical value is

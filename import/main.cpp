@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wavefft-import: converts the record files that agencies publish into the
 // waveform input layout of wavefft.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // miniSEED 2 through libmseed (the only file of wavefft-import that includes
 // its header).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // PEER NGA .AT2: one component per file.
 //
 //   line 1  PEER NGA STRONG MOTION DATABASE RECORD

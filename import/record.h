@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the readers of wavefft-import hand on: the channels one file holds,
 // with their names, orientation, sampling, start time, unit and samples, and
 // the failure kinds that any step can report.

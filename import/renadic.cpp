@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // RENADIC (Chile) Volume 1: uncorrected acceleration, several channels in
 // one file. Each channel is 13 text lines ("CHAN  1: EW", "TRIGGER TIME:
 // 11/12/2009 23:10:03.000 GMT", "NO. OF POINTS =   3500", "UNITS OF UNCOR

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // SAC binary files: a 632-byte header, then NPTS float32 samples, in either
 // byte order (the whole file shares one order).
 //

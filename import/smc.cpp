@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The USGS SMC reader of wavefft-import. One file holds one component:
 //   11 text lines: 1 "2 CORRECTED ACCELEROGRAM" (the data type: 1
 //      uncorrected and 2 corrected acceleration, both in cm/s^2; other types

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // StationXML 1.0 and 1.1 through pugixml (the only file of wavefft-import
 // that includes its header).
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The older text layout of the Turkish national strong-motion network: a
 // title line "STRONG GROUND MOTION RECORDS OF TURKIYE", header lines
 // "KEY<blanks>: value" (STATION ID, RECORD TIME day first in GMT, NUMBER OF

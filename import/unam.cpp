@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The UNAM (Mexico) standard acceleration file, "ARCHIVO ESTANDAR DE
 // ACELERACION": header lines "KEY<blanks>: value" in Spanish, per-channel
 // lists written "/a/b/c" for channels C1-C6 (orientation "/V/N90E/N00E",

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // USC (University of Southern California) Volume 1: uncorrected
 // acceleration, one channel per file. 13 text lines (columns 73 on hold a
 // line length, not text): "FILE     0 OF UNCORRECTED ACCELEROGRAM DATA OF

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writer of wavefft-import (layout in writer.h).
 #include "import/writer.h"
 

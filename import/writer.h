@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The writer of wavefft-import: lays an assembled Record out in the
 // program's waveform input layout.
 //

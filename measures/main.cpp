@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wavefft-measures: ground-motion measures and response spectra of a
 // three-component acceleration record, written to measures.csv and
 // spectra.csv. The steps: read the arguments, read the record and the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ground-motion measures and response spectra of an acceleration record:
 // peak acceleration, velocity and displacement, Arias intensity, cumulative
 // absolute velocity, significant durations, the pseudo-spectral

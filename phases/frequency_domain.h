@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The numerical steps of the processing phases, from the transform length to
 // the rows of the waveform file. Pure computations on the run state: no
 // console or file I/O here; the dialogue reads the answers into the run state

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The phases of a run, in the order the run driver calls them. Each takes
 // the run state, holds its part of the console dialogue, and leaves its
 // results in the state. A phase that meets an input or file failure never

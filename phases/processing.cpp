@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The dialogue of the processing phases, from the sign questions to the
 // waveform file. The arithmetic lives in frequency_domain.h; this file holds the
 // prompts, the answers, the branch tests and the two CSV files.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The run state: every array and scalar of one run, allocated once at start
 // (zero-filled) and owned by the run driver. Phases take it by reference and
 // communicate only through it.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the waveform file: header, skipped line, data records; the echo
 // file; the "NT and DT=" report.
 #include <algorithm>

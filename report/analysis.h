@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // What the files of a run tell about it: the transform length, the
 // operation applied, the pass band, the output step, and the warnings worth
 // showing a user.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The ground motion of a run: the input record file behind fort.99, the
 // unit of the record, the measures (peak values, Arias intensity, CAV,
 // significant durations) and the 5%-damped response spectra of the input and,

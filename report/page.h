@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The report page: one self-contained HTML document with a summary of the
 // run, its warnings, nine inline SVG plots of the records and spectra, and
 // the ground motion: a table of measures and the response spectra of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // wavefft-report: turns the files of one wavefft run into a single HTML page
 // with plots of the input, the processed waveform and the spectra, and the
 // warnings that the files give reason for, and the ground motion: measures

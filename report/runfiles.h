@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Reading the files that one wavefft run leaves in its folder: the echo file
 // "fort.99", the amplitude spectrum "amp3.csv" and the waveform CSV.
 #pragma once

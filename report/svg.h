@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Plots as inline SVG: axes with ticks, traces thinned to a few points per
 // pixel column, a shaded band and marker lines.
 #pragma once

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // make_sample: writes the bundled sample record, a synthetic three-component
 // accelerogram in the waveform input layout.
 //

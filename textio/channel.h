@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Numbered channels tying the run to the console and to files, and the end
 // of a run.
 //

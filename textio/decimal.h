@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Exact decimal rounding of doubles by integer arithmetic, for the number
 // writers: the same digits as std::to_chars with a precision (the exact
 // binary value rounded to nearest, ties to even), without its general

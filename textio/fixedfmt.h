@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Fixed-field records driven by a format string such as
 // "(F8.4,6(',',E12.4))": a parenthesised list of Fw.d, Ew.d, 'literal', nX,
 // "/", r(...) groups and (for reading only) Aw.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Free-form read and "(A90)" line read. The steps below are numbered as one
 // algorithm each: "read step 2.5", "number step 6", ...
 //

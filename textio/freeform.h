@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Free-form input: answers typed at the console and the data
 // of the waveform file, plus the "(A90)" line read of file names.
 //

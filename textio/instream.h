@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Buffered character source for the free-form reader and the line read.
 //
 // Contract:

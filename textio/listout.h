@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Free-form output records: console lines, the lines of the echo file and
 // the column-title lines of the two CSV files.
 //

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The program's only Fourier transform: in-place, radix-2, decimation in time,
 // unnormalised, one routine for both directions.
 #pragma once

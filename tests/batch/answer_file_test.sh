@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # wavefft-batch's answer-file form on generated records: two sound ones, one
 # with a non-numeric value and one too long for the transform, then a
 # program that dies of a signal. Checks summary.tsv, the folders and the exit

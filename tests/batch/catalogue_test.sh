@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # wavefft-batch's records form end to end: agency folders (one of them
 # without a vertical, which the import refuses), a generated record, one
 # with a bad number, one without a known unit, a missing path and a folder

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The catalogue page of wavefft-batch in a real browser: two batch output
 # folders made by hand (normal and failed records, numbers of different
 # magnitudes, empty cells, names with blanks and '#'), joined with

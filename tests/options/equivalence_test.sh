@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # wavefft with its answers given as options against the dialogue typed the
 # same answers: for every combination both run in fresh folders and must
 # leave the same files, standard output, standard error and exit status,

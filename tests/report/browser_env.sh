@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Sourced by the browser tests: find_browser sets $browser to a headless
 # Chromium, installing it with scripts/ensure-tools --browser when it is
 # missing and this is root. When none can be had, the test is skipped

@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The report page in a real browser: runs wavefft on the generated sample
 # record (band-pass, no integration, so the result is still an acceleration),
 # makes the page with wavefft-report, opens it in headless Chromium and

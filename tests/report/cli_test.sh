@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Command-line options of wavefft and wavefft-report: --help and --version
 # print and exit 0, an unknown option is refused with a usage error on
 # standard error and exit status 2, wavefft without arguments still starts its

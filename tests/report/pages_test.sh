@@ -1,4 +1,5 @@
 #!/bin/sh
+# SPDX-License-Identifier: GPL-3.0-or-later
 # wavefft-report on real runs of wavefft: generated records processed with
 # different answers, and the warnings each page must (and must not) give;
 # the unit, the measures and the response spectra; then the failures of

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // session_runner: runs one dialogue case of wavefft and compares what the
 // program did with what the case expects.
 //

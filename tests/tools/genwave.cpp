@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // genwave: writes a waveform input file for wavefft, for tests and benches.
 //
 //   genwave [options] FILE

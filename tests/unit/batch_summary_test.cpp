@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The catalogue table and page of wavefft-batch: summary.tsv written and
 // read back, the index page's columns, escaping, links and numbers, and the
 // join of several batches' outputs.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The channel layer as an in-process driver uses it (the fuzz target of the
 // whole program does): the exit hook, a console input from memory,
 // reset_channels() between runs; and the end of a run on a failure: the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The processing options of wavefft: what is refused and why, the two value
 // forms, and the console input the options stand for.
 

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fast paths of the text layer and the transform against the general
 // ones they stand in for: the record scanner against the free-form reader,
 // the integer digit rounding against std::to_chars, the list renderer for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Free-form read and "(A90)" line read: values, statuses, and
 // where the reader left the stream.
 

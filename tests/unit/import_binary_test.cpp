@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The binary readers of wavefft-import: SAC, miniSEED, StationXML. Expected
 // values of the real files come from their own bytes read independently
 // (Python struct: SAC floats, Steim X0/Xn integration constants, record

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The fixed-field volume readers of wavefft-import: COSMOS, CSMIP/CGS (and
 // the older all-caps CDMG layout), GeoNet and USGS SMC, on their real files
 // in tests/data/import/raw and on small files made here for what the real

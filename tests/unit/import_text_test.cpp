@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The text readers of wavefft-import for K-NET/KiK-net, ESM/AFAD .asc, the
 // older Turkish layout, Taiwan CWB, UNAM, RENADIC, BHRC and USC, on the real
 // files in tests/data/import/raw and on small files made here for what the

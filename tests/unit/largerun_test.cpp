@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // A whole run on a large generated waveform file against the same run
 // computed here the plain way: the numbers taken with strtod from the text
 // written, the transform as a literal loop with the factor evaluated for

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The transform read literally, for tests: 1-based lines, the bit-reversal
 // counter with its carry loop, and exp(0 + i*theta) evaluated for every
 // butterfly. The routine under test must agree with it bit for bit, so any

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Ground-motion measures on records whose integrals are done by hand, the
 // Husid interpolation, the way in from a record's unit, and the period set.
 // The record readers are tested in records_test.cpp.

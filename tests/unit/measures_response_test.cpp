@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Response spectra: the one-step coefficients against the textbook closed
 // forms in long double, the lockstep lanes against the scalar recurrence,
 // closed-form responses (a step, a sine at resonance), the sub-step rule,

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit tests of the ground-motion part of the report: the drift test,
 // finding the input record behind fort.99, the unit, the measures table and
 // the response-spectrum plots. The warnings on real runs are in

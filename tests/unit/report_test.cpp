@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Unit tests of the report library: reading a run's files, recognising what
 // the run did, the warnings, and the SVG plots and page.
 #include <gtest/gtest.h>

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Files the unit tests read: the committed test data and a whole-file read
 // that fails the test (never skips it) when a file is missing.
 #pragma once
