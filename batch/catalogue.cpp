@@ -90,8 +90,8 @@ int status_code(const std::string& first_line) {
 
 }  // namespace
 
-Form choose_form(bool any_processing_option, bool unit_given, std::size_t positionals, FirstArg first) {
-  if (any_processing_option || unit_given || positionals < 2) return Form::records;
+Form choose_form(bool any_processing_option, bool records_option_given, std::size_t positionals, FirstArg first) {
+  if (any_processing_option || records_option_given || positionals < 2) return Form::records;
   return first == FirstArg::other_file || first == FirstArg::missing ? Form::answers : Form::records;
 }
 
@@ -199,15 +199,19 @@ Row process_record(const Job& job, const Settings& s) {
     return finish(status, "", std::string("no ") + tool + " program found (next to wavefft-batch or on the PATH)");
   };
 
-  // 1. Agency files become record.txt.
+  // 1. Agency files become record.txt; what the import notes is a warning.
   fs::path input = job.path;
   std::string typed;
   if (job.kind == Job::Kind::folder) {
     if (s.import.empty()) return missing_tool("wavefft-import", "import-failed");
-    const int code = step(folder, "import", {s.import.string(), "-o", (folder / "record.txt").string(), job.path.string()});
-    const std::string first = first_line(folder / "import.stderr");
-    if (code != 0) return finish("import-failed", std::to_string(code), first);
-    if (!first.empty()) notes.push_back("import: " + first);
+    std::vector<std::string> iargs{s.import.string()};
+    const std::vector<std::string> options = import_arguments(s.import_options, s.unit);
+    iargs.insert(iargs.end(), options.begin(), options.end());
+    iargs.insert(iargs.end(), {"-o", (folder / "record.txt").string(), job.path.string()});
+    const int code = step(folder, "import", std::move(iargs));
+    const ImportStderr said = read_import_stderr(read_all(folder / "import.stderr"), code == 0);
+    notes.insert(notes.end(), said.warnings.begin(), said.warnings.end());
+    if (code != 0) return finish("import-failed", std::to_string(code), said.diagnostic);
     input = folder / "record.txt";
     typed = "record.txt";
   } else {

@@ -12,6 +12,7 @@
 #include <string>
 #include <vector>
 
+#include "batch/import_step.h"
 #include "batch/summary.h"
 #include "cli/options.h"
 
@@ -24,11 +25,12 @@ enum class Form { answers, records };
 /// What is known about the first positional argument.
 enum class FirstArg { missing, record, other_file, folder };
 
-/// The answer-file form when no processing option and no --unit is given,
-/// there are at least two positional arguments and the first is a regular
-/// file that is not a record (or does not exist: an answer file typed wrong,
-/// which that form refuses). Otherwise the records form.
-Form choose_form(bool any_processing_option, bool unit_given, std::size_t positionals, FirstArg first);
+/// The answer-file form when no processing option and no option of the
+/// records form (--unit, an import option) is given, there are at least two
+/// positional arguments and the first is a regular file that is not a
+/// record (or does not exist: an answer file typed wrong, which that form
+/// refuses). Otherwise the records form.
+Form choose_form(bool any_processing_option, bool records_option_given, std::size_t positionals, FirstArg first);
 
 /// One record of the records form.
 struct Job {
@@ -62,7 +64,8 @@ struct Settings {
   std::filesystem::path wavefft, import, measures, report;  // empty: not found
   std::vector<std::string> option_args;  // the processing options as typed
   cli::ProcessingOptions options;
-  std::string unit;  // --unit, or empty
+  std::string unit;  // --unit, or empty: the records' unit, also the unit each import writes
+  ImportOptions import_options;  // handed to each import (import_arguments)
 };
 
 /// Takes one record through the chain; returns its summary row.

@@ -90,20 +90,45 @@ void cell(std::string& h, const Row& row, std::size_t c) {
   text_cell(h, text);
 }
 
-constexpr const char* kStyle =
-    "body{font-family:system-ui,sans-serif;margin:1.5em;color:#222}"
-    "h1{font-size:1.4em}"
-    "table{border-collapse:collapse;font-size:0.9em}"
-    "th,td{border-bottom:1px solid #ddd;padding:0.25em 0.5em;text-align:left;vertical-align:top}"
-    "th{background:#f2f2f2;position:sticky;top:0}"
-    "th button{font:inherit;font-weight:bold;background:none;border:0;padding:0;cursor:pointer;color:inherit}"
-    "th[aria-sort=ascending] button::after{content:\" \\25B2\"}"
-    "th[aria-sort=descending] button::after{content:\" \\25BC\"}"
-    "td.num{text-align:right;font-variant-numeric:tabular-nums}"
-    "tr.failed{background:#fde8e8}"
-    "tr.failed .status{color:#a00;font-weight:bold}"
-    ".diag{font-size:0.85em;color:#555;max-width:30em}"
-    ".note{font-size:0.85em;color:#555;max-width:60em}";
+// The page's 1-based column of the catalogue column `name`, for the style's
+// nth-child (0 when the page does not show it).
+constexpr std::size_t page_position(std::string_view name) {
+  for (std::size_t k = 0; k < common::kPageColumns.size(); ++k) {
+    if (common::kCatalogueColumns[common::kPageColumns[k]].name == name) return k + 1;
+  }
+  return 0;
+}
+// The style keeps the first column in view when the page scrolls sideways,
+// and gives the warnings column room.
+static_assert(page_position("record") == 1, "the record is the page's first column");
+static_assert(page_position("warnings") != 0, "the page shows the warnings");
+
+// The table fits the window where the cells' words allow: record names,
+// diagnostics and warnings wrap anywhere when a word alone is too wide, the
+// other texts between words, numbers never. A window too narrow for it scrolls sideways, and the record
+// column stays at its left edge, over an opaque background; the headings
+// stay at the top.
+std::string style() {
+  return "body{font-family:system-ui,sans-serif;margin:1.5em;color:#222}"
+         "h1{font-size:1.4em}"
+         "table{border-collapse:collapse;font-size:0.9em}"
+         "th,td{border-bottom:1px solid #ddd;padding:0.25em 0.5em;text-align:left;vertical-align:top}"
+         "th{background:#f2f2f2;position:sticky;top:0;z-index:2}"
+         "td:first-child{position:sticky;left:0;z-index:1;background:#fff;min-width:8em;overflow-wrap:anywhere}"
+         "th:first-child{left:0;z-index:3}"
+         "tr.failed td:first-child{background:#fde8e8}"
+         "td:nth-child(" +
+         std::to_string(page_position("warnings")) +
+         "){min-width:12em;overflow-wrap:anywhere}"
+         "th button{font:inherit;font-weight:bold;background:none;border:0;padding:0;cursor:pointer;color:inherit}"
+         "th[aria-sort=ascending] button::after{content:\" \\25B2\"}"
+         "th[aria-sort=descending] button::after{content:\" \\25BC\"}"
+         "td.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
+         "tr.failed{background:#fde8e8}"
+         "tr.failed .status{color:#a00;font-weight:bold}"
+         ".diag{font-size:0.85em;color:#555;min-width:10em;max-width:30em;overflow-wrap:anywhere}"
+         ".note{font-size:0.85em;color:#555;max-width:60em}";
+}
 
 // Sorts the rows on a click on a heading (one listener on the table's head,
 // none per row): a first click ascending, a second descending. Numbers
@@ -161,7 +186,7 @@ std::string render_index(const std::vector<Row>& rows, const std::string& title)
   h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">";
   h += "<title>" + escape_html(title) + "</title><style>";
-  h += kStyle;
+  h += style();
   h += "</style></head>\n<body>\n<h1>" + escape_html(title) + "</h1>\n";
 
   h += "<p class=\"counts\" data-records=\"" + std::to_string(rows.size()) + "\" data-normal=\"" +

@@ -3,7 +3,8 @@
 // companion programs, N records at a time, each in its own folder, and
 // writes a summary table (and, for the records form, an index page).
 //
-//   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [PROCESSING OPTIONS] RECORD_OR_FOLDER...
+//   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [IMPORT OPTIONS]
+//                 [PROCESSING OPTIONS] RECORD_OR_FOLDER...
 //   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...
 //   wavefft-batch --join -o OUTDIR DIR...
 #include <sys/stat.h>
@@ -24,6 +25,7 @@
 #include <vector>
 
 #include "batch/catalogue.h"
+#include "batch/import_step.h"
 #include "batch/progress.h"
 #include "batch/record_head.h"
 #include "batch/run.h"
@@ -49,7 +51,8 @@ extern "C" void on_stop_signal(int sig) { g_stop.store(sig); }
 
 // The first lines of --help, repeated under a refused command line.
 constexpr const char* kSynopsis =
-    "Usage: wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [PROCESSING OPTIONS] RECORD_OR_FOLDER...\n"
+    "Usage: wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [IMPORT OPTIONS]\n"
+    "                     [PROCESSING OPTIONS] RECORD_OR_FOLDER...\n"
     "       wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...\n"
     "       wavefft-batch --join -o OUTDIR DIR...\n";
 
@@ -72,10 +75,20 @@ void usage(std::ostream& out) {
          "  -p PROGRAM  the wavefft program (default: the one next to this program,\n"
          "              else wavefft on the PATH)\n"
          "  --unit U    unit of the records: g, gal, m_s2 or mm_s2 (default: the\n"
-         "              fourth header word of each record)\n"
+         "              fourth header word of each record); a folder of agency\n"
+         "              files is imported in this unit\n"
          "  --join      one summary and index page from the outputs of several batches\n"
          "  -h, --help  show this text\n"
          "  --version   show the version\n"
+         "\n"
+         "Import options (for folders of agency files; as for wavefft-import):\n"
+         "  --zero-vertical        accept a record without a vertical: value 11 is zero\n"
+         "  --source-unit U        unit of files that state none (SAC)\n"
+         "  --channels A,B,C       choose only among these channels (names or SEED ids)\n"
+         "  --pad                  pad shorter components with zeros instead of\n"
+         "                         trimming all to the shortest\n"
+         "  --level raw|corrected  of a raw and a corrected file of one record, take\n"
+         "                         this one (default: corrected)\n"
          "\n"
          "Processing options (as for wavefft):\n"
       << cli::kOptionsHelp
@@ -97,6 +110,7 @@ struct Args {
   std::string program;
   std::string unit;
   bool join = false;
+  batch::ImportOptions import;
   cli::ProcessingOptions options;
   std::vector<std::string> option_args;
   std::vector<std::string> positionals;
@@ -165,8 +179,16 @@ int parse(int argc, char** argv, Args& a) {
       }
       continue;
     }
-    const int start = i;
     std::string error;
+    switch (batch::take_import_option(argc, argv, i, a.import, error)) {
+      case cli::Take::taken:
+        continue;
+      case cli::Take::error:
+        return refuse(error);
+      case cli::Take::not_mine:
+        break;
+    }
+    const int start = i;
     switch (cli::take_option(argc, argv, i, a.options, error)) {
       case cli::Take::taken:
         for (int k = start; k <= i; ++k) a.option_args.emplace_back(argv[k]);
@@ -369,6 +391,7 @@ int join_form(const Args& a) {
   if (!a.outdir_given) return refuse("--join needs -o OUTDIR");
   if (a.positionals.empty()) return refuse("--join needs at least one batch output folder");
   if (a.options.any || !a.unit.empty()) return refuse("--join takes no processing option and no --unit");
+  if (a.import.seen != 0) return refuse("--join takes no import option");
   std::vector<fs::path> dirs(a.positionals.begin(), a.positionals.end());
   std::error_code ec;
   fs::create_directories(a.outdir, ec);
@@ -406,6 +429,7 @@ int records_form(const Args& a) {
   s.option_args = a.option_args;
   s.options = a.options;
   s.unit = a.unit;
+  s.import_options = a.import;
   std::string error;
   const std::vector<batch::Job> jobs = batch::expand_arguments(a.positionals, error);
   if (!error.empty()) return refuse(error);
@@ -457,7 +481,7 @@ int main(int argc, char** argv) {
   Args a;
   if (const int done = parse(argc, argv, a); done >= 0) return done;
   if (a.join) return join_form(a);
-  const auto form = batch::choose_form(a.options.any, !a.unit.empty(), a.positionals.size(),
+  const auto form = batch::choose_form(a.options.any, !a.unit.empty() || a.import.seen != 0, a.positionals.size(),
                                        a.positionals.empty() ? batch::FirstArg::missing : first_arg(a.positionals.front()));
   if (form == batch::Form::answers) return answers_form(a);
   return records_form(a);

@@ -67,7 +67,9 @@ std::vector<Row> read_summary(const std::filesystem::path& path);
 /// The self-contained catalogue page: one table row per Row, linking the
 /// record to its page when it has one, every column sortable by a click on
 /// its heading (a few lines of plain script, no framework, no server).
-/// `title` goes in <title> and <h1>.
+/// `title` goes in <title> and <h1>. The table fits a window 1400 pixels
+/// wide, long texts wrapped; in a narrower one the page scrolls sideways
+/// and the record column stays at the window's left edge.
 std::string render_index(const std::vector<Row>& rows, const std::string& title);
 
 /// Joins the outputs of several batches: reads DIR/summary.tsv of each DIR,

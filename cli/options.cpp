@@ -2,8 +2,10 @@
 #include "cli/options.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
 #include <system_error>
 
@@ -177,17 +179,8 @@ std::string check_integrate(std::string_view, ProcessingOptions& opts) { return 
 std::string check_double_integrate(std::string_view, ProcessingOptions& opts) { return choose_menu(opts, 2); }
 std::string check_differentiate(std::string_view, ProcessingOptions& opts) { return choose_menu(opts, 3); }
 
-/// One processing option: its name, whether it takes a value, and the
-/// check that takes the value into the options (leaving them untouched and
-/// returning the reason when it refuses).
-struct Option {
-  std::string_view name;
-  bool takes_value;
-  std::string (*check)(std::string_view value, ProcessingOptions& opts);
-};
-
 /// The options; an option's place here is its bit in ProcessingOptions::seen.
-constexpr Option kOptions[] = {
+constexpr OptionRule<ProcessingOptions> kOptions[] = {
     {"--flip", true, check_flip},
     {"--bandpass", true, check_bandpass},
     {"--integrate", false, check_integrate},
@@ -230,44 +223,9 @@ std::string quote(std::string_view text) {
 }
 
 Take take_option(int argc, const char* const* argv, int& i, ProcessingOptions& opts, std::string& error) {
-  if (i < 0 || i >= argc || argv[i] == nullptr) return Take::not_mine;
-  const std::string_view arg = argv[i];
-  const std::size_t eq = arg.find('=');
-  const std::string_view name = arg.substr(0, eq);
-  const Option* option = nullptr;
-  for (const Option& o : kOptions) {
-    if (o.name == name) option = &o;
-  }
-  if (option == nullptr) return Take::not_mine;
-  const std::string label(name);
-
-  std::string_view value;
-  int last = i;
-  if (!option->takes_value) {
-    if (eq != std::string_view::npos) {
-      error = label + ": takes no value";
-      return Take::error;
-    }
-  } else if (eq != std::string_view::npos) {
-    value = arg.substr(eq + 1);
-  } else if (i + 1 < argc && argv[i + 1] != nullptr) {
-    value = argv[i + 1];
-    last = i + 1;
-  } else {
-    error = label + ": needs a value";
-    return Take::error;
-  }
-
-  const unsigned bit = 1u << static_cast<unsigned>(option - kOptions);
-  const std::string problem = (opts.seen & bit) != 0 ? "given twice" : option->check(value, opts);
-  if (!problem.empty()) {
-    error = label + ": " + problem;
-    return Take::error;
-  }
-  opts.seen |= bit;
-  opts.any = true;
-  i = last;
-  return Take::taken;
+  const Take took = take_from_table(argc, argv, i, kOptions, opts, opts.seen, error);
+  if (took == Take::taken) opts.any = true;
+  return took;
 }
 
 std::string typeable_name_problem(std::string_view name) {
@@ -302,6 +260,39 @@ std::string output_clash(std::string_view output, std::string_view record) {
   if (output == record || fs::equivalent(out, fs::path(std::string(record)), ec)) {
     return "is the record itself";
   }
+  return {};
+}
+
+std::string record_problem(std::string_view record) {
+  namespace fs = std::filesystem;
+  const std::string path(record);
+  std::error_code ec;
+  const fs::file_status st = fs::status(path, ec);
+  // "missing.txt" -> "does not exist"; "dir.txt/" -> "is a folder".
+  if (st.type() == fs::file_type::not_found) return "does not exist";
+  if (ec) return "cannot be read: " + ec.message();
+  if (fs::is_directory(st)) return "is a folder";
+  if (fs::is_fifo(st)) return {};
+  // "locked.txt" (mode 000) -> "cannot be read: Permission denied".
+  std::FILE* f = std::fopen(path.c_str(), "rb");
+  if (f == nullptr) return "cannot be read: " + std::generic_category().message(errno);
+  std::fclose(f);
+  return {};
+}
+
+std::string output_folder_problem(std::string_view output) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  // "results": a folder of that name is there, and no file can take its place.
+  if (fs::is_directory(fs::path(output), ec)) return "is a folder";
+  const std::size_t slash = output.rfind('/');
+  if (slash == std::string_view::npos) return {};  // "w.csv": the current folder
+  // "/w.csv" -> "/"; "nodir/w.csv" -> "nodir".
+  const std::string folder(output.substr(0, slash == 0 ? 1 : slash));
+  const fs::file_status st = fs::status(folder, ec);
+  if (st.type() == fs::file_type::not_found) return "is in the folder " + quote(folder) + ", which does not exist";
+  if (ec) return "is in the folder " + quote(folder) + ", which cannot be reached: " + ec.message();
+  if (!fs::is_directory(st)) return "is in " + quote(folder) + ", which is not a folder";
   return {};
 }
 

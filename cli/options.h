@@ -22,6 +22,8 @@
 #include <string_view>
 #include <vector>
 
+#include "cli/option_table.h"
+
 namespace wavefft::cli {
 
 struct ProcessingOptions {
@@ -33,13 +35,6 @@ struct ProcessingOptions {
   std::string output = "wave.csv";          // --output NAME
   bool any = false;                         // at least one processing option was given
   unsigned seen = 0;                        // options taken so far, one bit each (a second one is refused)
-};
-
-/// Outcome of offering one argument to the option parser.
-enum class Take {
-  not_mine,  ///< not a processing option: the caller handles it
-  taken,     ///< consumed (with its value when it has one)
-  error,     ///< a processing option with a bad or missing value: `error` says why
 };
 
 /// Offers argv[i] (and argv[i+1] as its value when needed) to the parser.
@@ -67,6 +62,23 @@ std::string typeable_name_problem(std::string_view name);
 /// (the same path, or the same existing file by device and inode). Returns
 /// the reason, or an empty string.
 std::string output_clash(std::string_view output, std::string_view record);
+
+/// Why the options form cannot run on `record`, checked before anything is
+/// written (the dialogue, given such a name, would create an empty file of
+/// it or abort): it does not exist, a dangling link included ("does not
+/// exist"); it is a folder ("is a folder"); it cannot be opened for reading
+/// ("cannot be read: " and the system's reason, "Permission denied"). A
+/// FIFO is not opened here: that would wait for its writer, as the run
+/// itself will. Returns the reason, or an empty string.
+std::string record_problem(std::string_view record);
+
+/// Why the waveform file `output` cannot be made where it is named: it is
+/// a folder itself ("is a folder"), or the folder part of the name (up to its last '/'; none: the current folder)
+/// does not exist ("is in the folder 'nodir', which does not exist"), is no
+/// folder ("is in 'f.txt', which is not a folder"), or cannot be looked at
+/// ("is in the folder 'x', which cannot be reached: Permission denied").
+/// Returns the reason, or an empty string.
+std::string output_folder_problem(std::string_view output);
 
 /// The whole console input of the dialogue for `record` and `opts`, exactly
 /// as a user would type it: the record name, the sign answers, the band-pass

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <memory>
 #include <system_error>
 #include <utility>
 #include <vector>
@@ -153,6 +154,20 @@ bool ReplacingFile::commit(FileFault& fault) {
 bool replace_file(const std::filesystem::path& path, std::string_view contents, FileFault& fault) {
   ReplacingFile file(path);
   return file.open(fault) && file.write(contents, fault) && file.commit(fault);
+}
+
+std::size_t replace_files(std::span<const NewFile> files, FileFault& fault, bool make_folders) {
+  std::vector<std::unique_ptr<ReplacingFile>> temps;
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    if (make_folders && !make_parent_folders(files[k].path, fault)) return k;
+    temps.push_back(std::make_unique<ReplacingFile>(files[k].path));
+    ReplacingFile& f = *temps.back();
+    if (!f.open(fault) || !f.write(files[k].bytes, fault) || !f.finish(fault)) return k;
+  }
+  for (std::size_t k = 0; k < files.size(); ++k) {
+    if (!temps[k]->commit(fault)) return k;
+  }
+  return files.size();
 }
 
 }  // namespace wavefft::common

@@ -7,7 +7,9 @@
 // throws.
 #pragma once
 
+#include <cstddef>
 #include <filesystem>
+#include <span>
 #include <string>
 #include <string_view>
 
@@ -73,5 +75,19 @@ class ReplacingFile {
 /// `contents` written to `path` through a ReplacingFile. False with the
 /// fault on any failure, `path` then untouched.
 bool replace_file(const std::filesystem::path& path, std::string_view contents, FileFault& fault);
+
+/// One file of replace_files: its path and its whole content.
+struct NewFile {
+  std::filesystem::path path;
+  std::string_view bytes;
+};
+
+/// Replaces several files together: each is written completely and closed
+/// under its temporary name (its missing folders made first when
+/// `make_folders`), and only then are they renamed over their targets, in
+/// order. Returns files.size() on success, else the index of the file that
+/// failed, with the fault; a failure before the renames leaves every
+/// target untouched.
+std::size_t replace_files(std::span<const NewFile> files, FileFault& fault, bool make_folders);
 
 }  // namespace wavefft::common

@@ -32,8 +32,10 @@ constexpr const char* kUsageHead =
     "a time window, a decimation step and the output file name. With a\n"
     "RECORD it runs on that file with the answers taken from the options\n"
     "(what is not given is answered no) and reads nothing from standard\n"
-    "input. Either way it writes amp3.csv (amplitude spectrum), the waveform\n"
-    "file and fort.99 (echo of the input) in the current folder.\n"
+    "input; a RECORD that cannot be read, or an output in a folder that does\n"
+    "not exist, is refused before anything is written. Either way it\n"
+    "writes amp3.csv (amplitude spectrum), the waveform file and fort.99\n"
+    "(echo of the input) in the current folder.\n"
     "\n";
 
 constexpr const char* kUsageTail =
@@ -65,8 +67,9 @@ int main(int argc, char** argv) {
     wavefft::driver::run(*state);
   }
 
-  // The options form: every argument is checked before anything is opened;
-  // a refusal (cli::usage_error) writes on standard error only.
+  // The options form: every argument, the record and the output's folder
+  // are checked before anything is written or standard input is read; a
+  // refusal (cli::usage_error) writes on standard error only.
   cli::ProcessingOptions opts;
   std::vector<std::string_view> records;
   bool options_ended = false;
@@ -98,6 +101,12 @@ int main(int argc, char** argv) {
     return cli::usage_error("--output: " + cli::quote(opts.output) + " " + p);
   }
   if (const std::string p = cli::output_clash(opts.output, record); !p.empty()) {
+    return cli::usage_error("--output: " + cli::quote(opts.output) + " " + p);
+  }
+  if (const std::string p = cli::record_problem(record); !p.empty()) {
+    return cli::usage_error("RECORD " + cli::quote(record) + " " + p);
+  }
+  if (const std::string p = cli::output_folder_problem(opts.output); !p.empty()) {
     return cli::usage_error("--output: " + cli::quote(opts.output) + " " + p);
   }
 

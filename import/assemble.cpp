@@ -39,6 +39,20 @@ bool contains(const std::vector<Channel*>& list, const Channel* c) {
   return std::find(list.begin(), list.end(), c) != list.end();
 }
 
+/// Words joined as a list: {"A"} -> "A", {"A", "B"} -> "A and B",
+/// {"A", "B", "C"} -> "A, B and C".
+std::string joined(const std::vector<std::string>& words) {
+  std::string s;
+  for (std::size_t k = 0; k < words.size(); ++k) {
+    if (k > 0) s += k + 1 == words.size() ? " and " : ", ";
+    s += words[k];
+  }
+  return s;
+}
+
+/// The name --channels knows a channel by: its name, else its seed_id.
+std::string choice_name(const Channel& c) { return c.name.empty() ? c.seed_id : c.name; }
+
 /// The file of the first channel of any file: what a failure that concerns
 /// every file names.
 std::string first_channel_file(const std::vector<FileContents>& files) {
@@ -67,35 +81,6 @@ Problem check_station(const std::vector<FileContents>& files, std::string& stati
 }
 
 // ---- Step 2 ----------------------------------------------------------
-
-/// The first epoch of c.seed_id (in any file) that covers c's start.
-const ResponseEpoch* covering_response(const Channel& c, const std::vector<FileContents>& files) {
-  for (const FileContents& f : files) {
-    for (const ResponseEpoch& e : f.responses) {
-      if (e.seed_id != c.seed_id) continue;
-      if (!c.start_ns || (*c.start_ns >= e.start_ns && *c.start_ns <= e.end_ns)) return &e;
-    }
-  }
-  return nullptr;
-}
-
-/// The epoch's azimuth and dip in place of the channel's.
-void take_orientation(const ResponseEpoch& e, Channel& c) {
-  if (e.dip && (std::fabs(*e.dip) == 90.0)) {
-    // dip -90 (up) or +90 (down) -> vertical
-    c.vertical = true;
-    c.azimuth.reset();
-  } else if (e.dip || e.azimuth) {
-    // dip 0, azimuth 90 -> horizontal at 90
-    c.vertical = false;
-    if (e.azimuth && std::isfinite(*e.azimuth)) {
-      double az = std::fmod(*e.azimuth, 360.0);
-      if (az < 0.0) az += 360.0;
-      if (az >= 360.0) az = 0.0;
-      c.azimuth = az;
-    }
-  }
-}
 
 /// Step 2 for one channel in counts: the covering response, applied.
 Problem apply_response(Channel& c, const std::vector<FileContents>& files) {
@@ -151,16 +136,22 @@ Pending apply_factors(std::vector<FileContents>& files, const AssembleOptions& o
 
 // ---- Step 3 ----------------------------------------------------------
 
-/// The candidates, in file order: the channels --channels names, else the
-/// surface channels.
+/// The channels step 3 leaves for step 4: the candidates, and (without
+/// --channels) the borehole and structure sensors it passed over, each in
+/// file order.
+struct Candidates {
+  std::vector<Channel*> chosen_from;
+  std::vector<Channel*> not_free_field;
+};
+
+/// The candidates: the channels --channels names, else the surface
+/// channels (the others go to not_free_field).
 Problem choose_candidates(std::vector<FileContents>& files, const AssembleOptions& options,
-                          const std::string& first_file, std::vector<Channel*>& candidates) {
+                          const std::string& first_file, Candidates& out) {
   if (options.channels.empty()) {
-    // EW1 (borehole), NS2, EW2 (surface) -> NS2, EW2
+    // EW1 (borehole), NS2, EW2 (surface) -> NS2, EW2; EW1 not free-field
     for (FileContents& f : files) {
-      for (Channel& c : f.channels) {
-        if (c.surface) candidates.push_back(&c);
-      }
+      for (Channel& c : f.channels) (c.surface ? out.chosen_from : out.not_free_field).push_back(&c);
     }
     return {};
   }
@@ -179,9 +170,76 @@ Problem choose_candidates(std::vector<FileContents>& files, const AssembleOption
   // back to file order, whatever order --channels gave
   for (FileContents& f : files) {
     for (Channel& c : f.channels) {
-      if (contains(named, &c)) candidates.push_back(&c);
+      if (contains(named, &c)) out.chosen_from.push_back(&c);
     }
   }
+  return {};
+}
+
+/// The level of the file that holds channel c.
+Level level_of(const Channel* c, const std::vector<FileContents>& files) {
+  for (const FileContents& f : files) {
+    for (const Channel& in : f.channels) {
+      if (&in == c) return f.level;
+    }
+  }
+  return Level::unstated;
+}
+
+const char* level_word(Level l) { return l == Level::raw ? "uncorrected" : "corrected"; }
+
+/// Removes from `list` the channels of files at level `drop`; the files of
+/// those removed are added to `files_out` (each once, in order).
+void drop_level(std::vector<Channel*>& list, Level drop, const std::vector<FileContents>& files,
+                std::vector<std::string>& files_out) {
+  std::vector<Channel*> kept;
+  for (Channel* c : list) {
+    if (level_of(c, files) != drop) {
+      kept.push_back(c);
+    } else if (std::find(files_out.begin(), files_out.end(), c->file) == files_out.end()) {
+      files_out.push_back(c->file);
+    }
+  }
+  list = std::move(kept);
+}
+
+/// Of candidates from raw and corrected files, those at one level stay:
+/// --level's, else the corrected ones with a note. CE89146.V1 (raw) and
+/// CE89146.V2 (corrected) -> the channels of CE89146.V2, and the note
+/// "used the corrected file CE89146.V2 and left out the uncorrected file
+/// CE89146.V1 (--level raw takes it)".
+Problem choose_level(Candidates& cand, const std::vector<FileContents>& files, const AssembleOptions& options,
+                     const std::string& first_file, std::vector<std::string>& notes) {
+  bool raw = false, corrected = false;
+  for (const Channel* c : cand.chosen_from) {
+    const Level l = level_of(c, files);
+    raw = raw || l == Level::raw;
+    corrected = corrected || l == Level::corrected;
+  }
+  if (options.level) {
+    if (!(*options.level == Level::raw ? raw : corrected)) {
+      return fail(Status::wrong_level, first_file,
+                  std::string("--level ") + (*options.level == Level::raw ? "raw" : "corrected") +
+                      ": no channel given comes from " +
+                      (*options.level == Level::raw ? "an uncorrected file (a Volume 0 or 1)"
+                                                    : "a corrected file (a Volume 2)"));
+    }
+  } else if (!(raw && corrected)) {
+    return {};
+  }
+  const Level keep = options.level ? *options.level : Level::corrected;
+  const Level drop = keep == Level::raw ? Level::corrected : Level::raw;
+  std::vector<std::string> left, used;
+  drop_level(cand.chosen_from, drop, files, left);
+  drop_level(cand.not_free_field, drop, files, left);
+  if (options.level || left.empty()) return {};
+  for (const Channel* c : cand.chosen_from) {
+    if (level_of(c, files) == keep && std::find(used.begin(), used.end(), c->file) == used.end()) used.push_back(c->file);
+  }
+  const auto files_word = [](const std::vector<std::string>& v) { return v.size() == 1 ? " file " : " files "; };
+  notes.push_back(std::string("used the ") + level_word(keep) + files_word(used) + joined(used) + " and left out the " +
+                  level_word(drop) + files_word(left) + joined(left) + " (--level raw takes " +
+                  (left.size() == 1 ? "it" : "them") + ")");
   return {};
 }
 
@@ -216,13 +274,79 @@ Channel* second_direction(const std::vector<Channel*>& horizontals) {
   return nullptr;
 }
 
+/// The channels of `list` that are vertical (or horizontal), in order.
+std::vector<Channel*> of_kind(const std::vector<Channel*>& list, bool vertical) {
+  std::vector<Channel*> out;
+  for (Channel* c : list) {
+    if (c->vertical == vertical) out.push_back(c);
+  }
+  return out;
+}
+
+/// What a failure of step 4 adds when sensors that are not free-field
+/// could fill the gap: "HNE (Roof) is horizontal but not a free-field
+/// sensor; to take it, give --channels HNN,HNE,HNZ". `missing` are those
+/// sensors of the kind lacking; `take` the --channels list, empty when
+/// even they do not make a record ("; a record needs two horizontals").
+std::string not_free_field_words(const std::vector<Channel*>& missing, bool vertical,
+                                 const std::vector<std::string>& take) {
+  std::vector<std::string> named;
+  for (const Channel* c : missing) named.push_back(choice_name(*c) + (c->placement.empty() ? "" : " (" + c->placement + ")"));
+  const bool one = missing.size() == 1;
+  std::string s = joined(named) + (one ? " is " : " are ") + (vertical ? "vertical" : "horizontal") + " but not " +
+                  (one ? "a free-field sensor" : "free-field sensors");
+  if (take.empty()) return s + "; a record needs two horizontals";
+  std::string list;
+  for (const std::string& t : take) list += (list.empty() ? "" : ",") + t;
+  return s + "; to take " + (one ? "it" : "them") + ", give --channels " + list;
+}
+
+/// The failure words when the free-field horizontals are fewer than two
+/// and sensors that are not free-field are horizontal (no --channels):
+/// "only one free-field horizontal component (HNN): HNE (Roof) is
+/// horizontal but not a free-field sensor; to take it, give --channels
+/// HNN,HNE,HNZ". Empty when there is no such sensor.
+std::string lacking_horizontals(const std::vector<Channel*>& horizontals, const Channel* vertical,
+                                const std::vector<Channel*>& not_free_field) {
+  const std::vector<Channel*> other_h = of_kind(not_free_field, false), other_v = of_kind(not_free_field, true);
+  if (other_h.empty()) return {};
+  const std::size_t wanted = std::min(other_h.size(), 2 - horizontals.size());
+  const std::vector<Channel*> used(other_h.begin(), other_h.begin() + static_cast<std::ptrdiff_t>(wanted));
+  std::vector<std::string> take;
+  if (horizontals.size() + used.size() == 2) {
+    for (const Channel* c : horizontals) take.push_back(choice_name(*c));
+    for (const Channel* c : used) take.push_back(choice_name(*c));
+    if (vertical != nullptr) take.push_back(choice_name(*vertical));
+    else if (!other_v.empty()) take.push_back(choice_name(*other_v.front()));
+  }
+  const std::string head = horizontals.empty()
+                               ? "no free-field horizontal component: "
+                               : "only one free-field horizontal component (" + choice_name(*horizontals[0]) + "): ";
+  return head + not_free_field_words(used, false, take);
+}
+
+/// The failure words when the free-field channels hold no vertical and a
+/// sensor that is not free-field does (no --channels, no --zero-vertical):
+/// "no free-field vertical component: UD1 (borehole) is vertical but not a
+/// free-field sensor; to take it, give --channels NS2,EW2,UD1, or
+/// --zero-vertical for zeros". Empty when there is no such sensor.
+std::string lacking_vertical(const std::vector<Channel*>& horizontals, const std::vector<Channel*>& not_free_field) {
+  const std::vector<Channel*> other_v = of_kind(not_free_field, true);
+  if (other_v.empty()) return {};
+  std::vector<std::string> take;
+  for (const Channel* c : horizontals) take.push_back(choice_name(*c));
+  take.push_back(choice_name(*other_v.front()));
+  return "no free-field vertical component: " + not_free_field_words({other_v.front()}, true, take) +
+         ", or --zero-vertical for zeros";
+}
+
 /// Values 1, 2 and (when there is one) 11 into `chosen`, in that order.
 /// When the choice fails and a candidate still waits for its unit or
 /// factor, that is the cause to report (its orientation may come with it);
 /// a chosen channel that waits fails the choice, the first in file order.
-Problem choose_components(const std::vector<Channel*>& candidates, const Pending& pending,
-                          const AssembleOptions& options, const std::string& first_file,
-                          std::vector<Channel*>& chosen) {
+Problem choose_components(const Candidates& cand, const Pending& pending, const AssembleOptions& options,
+                          const std::string& first_file, std::vector<Channel*>& chosen) {
+  const std::vector<Channel*>& candidates = cand.chosen_from;
   Channel* vertical = nullptr;
   std::vector<Channel*> horizontals;
   for (Channel* c : candidates) {
@@ -236,11 +360,19 @@ Problem choose_components(const std::vector<Channel*>& candidates, const Pending
     return choice;
   };
   if (horizontals.size() < 2) {
+    // only HNN free-field, HNE on the roof -> name HNE and how to take it
+    if (std::string words = lacking_horizontals(horizontals, vertical, cand.not_free_field); !words.empty()) {
+      return cause(fail(Status::too_few_horizontals, first_file, std::move(words)));
+    }
     std::string text = horizontals.empty() ? "no horizontal component"
                                            : "only one horizontal component (" + horizontals[0]->name + ")";
     return cause(fail(Status::too_few_horizontals, first_file, text + " among the channels given; a record needs two"));
   }
   if (vertical == nullptr && !options.zero_vertical) {
+    // NS2, EW2 on the surface, UD1 in the borehole -> name UD1 and how to take it
+    if (std::string words = lacking_vertical(horizontals, cand.not_free_field); !words.empty()) {
+      return cause(fail(Status::no_vertical, first_file, std::move(words)));
+    }
     return cause(fail(Status::no_vertical, first_file,
                       "no vertical component among the channels given (--zero-vertical writes zeros instead)"));
   }
@@ -336,12 +468,11 @@ std::size_t common_length(const std::vector<Channel*>& chosen, const std::vector
   }
   const std::size_t length = pad ? longest : shortest;
   if (shortest != longest) {
-    std::string counts;
+    std::vector<std::string> counts;
     for (std::size_t k = 0; k < chosen.size(); ++k) {
-      if (k > 0) counts += k + 1 == chosen.size() ? " and " : ", ";
-      counts += label(*chosen[k]) + " " + std::to_string(chosen[k]->values.size() - skip[k]);
+      counts.push_back(label(*chosen[k]) + " " + std::to_string(chosen[k]->values.size() - skip[k]));
     }
-    notes.push_back("the components have " + counts + " samples; " +
+    notes.push_back("the components have " + joined(counts) + " samples; " +
                     (pad ? "padded with zeros to " : "trimmed to ") + std::to_string(length));
   }
   return length;
@@ -409,6 +540,35 @@ Problem fill_record(const std::vector<FileContents>& files, const std::vector<Ch
   return {};
 }
 
+// ---- Step 9 ----------------------------------------------------------
+
+double peak(const std::vector<double>& v) {
+  double p = 0.0;
+  for (const double x : v) p = std::max(p, std::fabs(x));
+  return p;
+}
+
+/// A note when the peaks of values 1 and 2 differ by more than kPeakRatio:
+/// EW 74.49 gal and NS 6.847 gal -> "the peaks of the two horizontals
+/// differ by a factor of 10.9 (EW 74.49 gal, NS 6.847 gal): ...".
+void compare_peaks(const Record& rec, std::vector<std::string>& notes) {
+  const Component* big = &rec.components[0];
+  const Component* small = &rec.components[1];
+  if (peak(big->values) < peak(small->values)) std::swap(big, small);
+  const double high = peak(big->values), low = peak(small->values);
+  const std::string tail = ": a likely response or sensitivity error in the metadata; the values are imported as they are";
+  if (high == 0.0 || !(high > kPeakRatio * low)) return;
+  if (low == 0.0) {
+    // NS all zeros, EW not -> "the horizontal NS is zero throughout and EW is not: ..."
+    notes.push_back("the horizontal " + small->name + " is zero throughout and " + big->name + " is not" + tail);
+    return;
+  }
+  const std::string unit(common::unit_word(rec.unit));
+  notes.push_back("the peaks of the two horizontals differ by a factor of " + common::fixed(high / low, 1) + " (" +
+                  big->name + " " + common::significant(high, 4) + " " + unit + ", " + small->name + " " +
+                  common::significant(low, 4) + " " + unit + ")" + tail);
+}
+
 }  // namespace
 
 Problem assemble(std::vector<FileContents>& files, const AssembleOptions& options, Record& out) {
@@ -416,15 +576,46 @@ Problem assemble(std::vector<FileContents>& files, const AssembleOptions& option
   std::string station;
   if (Problem p = check_station(files, station); !p.ok()) return p;
   const Pending pending = apply_factors(files, options);
-  std::vector<Channel*> candidates;
+  Candidates candidates;
   if (Problem p = choose_candidates(files, options, first_file, candidates); !p.ok()) return p;
+  if (Problem p = choose_level(candidates, files, options, first_file, out.notes); !p.ok()) return p;
   std::vector<Channel*> chosen;
   if (Problem p = choose_components(candidates, pending, options, first_file, chosen); !p.ok()) return p;
   if (Problem p = check_sampling(chosen); !p.ok()) return p;
   std::vector<std::size_t> skip;
   if (Problem p = align_starts(chosen, chosen[0]->dt, skip, out.notes); !p.ok()) return p;
   const std::size_t length = common_length(chosen, skip, options.pad, out.notes);
-  return fill_record(files, chosen, skip, length, station, options, out);
+  if (Problem p = fill_record(files, chosen, skip, length, station, options, out); !p.ok()) return p;
+  compare_peaks(out, out.notes);
+  return {};
+}
+
+const ResponseEpoch* covering_response(const Channel& c, const std::vector<FileContents>& files) {
+  if (c.seed_id.empty()) return nullptr;
+  for (const FileContents& f : files) {
+    for (const ResponseEpoch& e : f.responses) {
+      if (e.seed_id != c.seed_id) continue;
+      if (!c.start_ns || (*c.start_ns >= e.start_ns && *c.start_ns <= e.end_ns)) return &e;
+    }
+  }
+  return nullptr;
+}
+
+void take_orientation(const ResponseEpoch& e, Channel& c) {
+  if (e.dip && (std::fabs(*e.dip) == 90.0)) {
+    // dip -90 (up) or +90 (down) -> vertical
+    c.vertical = true;
+    c.azimuth.reset();
+  } else if (e.dip || e.azimuth) {
+    // dip 0, azimuth 90 -> horizontal at 90
+    c.vertical = false;
+    if (e.azimuth && std::isfinite(*e.azimuth)) {
+      double az = std::fmod(*e.azimuth, 360.0);
+      if (az < 0.0) az += 360.0;
+      if (az >= 360.0) az = 0.0;
+      c.azimuth = az;
+    }
+  }
 }
 
 }  // namespace wavefft::import

@@ -37,7 +37,7 @@ std::optional<double> listed_azimuth(std::string_view line, std::string_view nam
   if (at == std::string_view::npos) return std::nullopt;
   const std::vector<std::string_view> words = text::split_words(line.substr(at + 7));
   for (std::size_t k = 0; k + 1 < words.size(); ++k) {
-    if (words[k] == name) {
+    if (text::equals_nocase(words[k], name)) {
       const std::optional<text::Orientation> o = text::parse_orientation(words[k + 1]);
       if (o && o->azimuth) return o->azimuth;
     }
@@ -77,10 +77,10 @@ Problem read_channel(const volume_one::ChannelText& head, text::Lines& lines, co
   if (Problem p = read_sampling(t[10], first + 10, file, n, ch.dt); !p.ok()) return p;
   // "UNITS ARE SECONDS AND G/10" -> factor 0.1, g
   const std::string_view unit = text::word_after(t[11], "AND");
-  if (unit == "G/10") {
+  if (text::equals_nocase(unit, "G/10")) {
     ch.factor = 0.1;
     ch.factor_text = "G/10";
-  } else if (unit != "G") {
+  } else if (!text::equals_nocase(unit, "G")) {
     return fail(file, first + 11, "the units are not SECONDS AND G/10 or G: " + text::quoted(t[11]));
   }
   ch.unit = Unit::g;
@@ -111,10 +111,11 @@ Problem read_channel(const volume_one::ChannelText& head, text::Lines& lines, co
 
 }  // namespace
 
-bool is_bhrc(std::string_view head) { return head.starts_with("* VOL1DS FILE:"); }
+bool is_bhrc(std::string_view head) { return text::starts_with_nocase(head, "* VOL1DS FILE:"); }
 
 Problem read_bhrc(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
+  out.level = Level::raw;  // a Volume 1: uncorrected
   return volume_one::read_channels(lines, "* VOL1DS FILE:", file, out, read_channel);
 }
 

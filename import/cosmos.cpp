@@ -142,6 +142,7 @@ Problem describe(const ChannelHead& h, std::size_t line, const std::string& file
   // "Location:Ground" or nothing -> free field; "Roof", "Borehole" -> not.
   const std::string_view loc = text::trim(h.location);
   c.surface = loc.empty() || text::starts_with_nocase(loc, "ground") || text::starts_with_nocase(loc, "free");
+  if (!c.surface) c.placement = std::string(loc);
 
   // Real 62 is the interval in ms: 5.0 -> 0.005 s; else real 34 in s.
   std::optional<double> dt;
@@ -246,6 +247,9 @@ Problem read_cosmos(std::string_view bytes, const std::string& file, FileContent
                    : text::starts_with_nocase(kind, "uncorrected") ? "COSMOS Volume 1"
                    : text::starts_with_nocase(kind, "corrected")   ? "COSMOS Volume 2"
                                                                    : "";
+      out.level = text::starts_with_nocase(kind, "raw") || text::starts_with_nocase(kind, "uncorrected") ? Level::raw
+                  : text::starts_with_nocase(kind, "corrected")                                          ? Level::corrected
+                                                                                                         : Level::unstated;
     }
     // 2. The other text lines.
     ChannelHead h;

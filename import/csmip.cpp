@@ -21,6 +21,18 @@
 // is how velocity and displacement blocks are skipped. Only acceleration
 // blocks become channels.
 //
+// Station: "Station No. 89146 ..." (a CGS station) or "Station Id. WLT
+// ..." (a station of another network), with the station's name on the
+// next line up to a run of blanks: "89146 Willow Creek", "WLT Hacienda
+// Heights".
+//
+// Event: the line after a "Chan  N:" line holds the event's name and then
+// its date, apart by a run of blanks ("COALINGA EARTHQUAKE     MAY 2,
+// 1983 16:42 PDT"). For an event without a name the name field says
+// "Record of" or "Rcrd of" and the record's date, which the date field
+// repeats ("Rcrd of Fri Mar 28, 2014 21:09:34.0 PDT    Fri Mar 28, 2014
+// 21:09:34.0 PDT"): the date is then taken once.
+//
 // Start time: a Volume 1 holds the whole record, so its first sample is at
 // the printed start time; a Volume 2 is cut by its processing and the file
 // does not say where its first sample lies, so it gets no start_ns. Times
@@ -29,7 +41,9 @@
 // from a four-digit year with the same last two digits in the file's text
 // lines ("Mon Feb 13, 2012"); with none, start_ns stays unset.
 #include <cctype>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -66,6 +80,28 @@ std::optional<ChanLine> chan_line(std::string_view line) {
   }
   c.orientation = std::string(trim(rest));
   return c;
+}
+
+/// The event as the line after "Chan  N:" gives it: the whole line,
+/// blanks trimmed, or only its name field when the date field after the
+/// run of blanks repeats the name field's end. "Record of Mon Feb 13, 2012
+/// 13:06:45.0 PST    Mon Feb 13, 2012 13:06:45.0 PST" -> "Record of Mon
+/// Feb 13, 2012 13:06:45.0 PST".
+std::string event_of(std::string_view line) {
+  const std::string_view t = trim(line);
+  const std::size_t gap = t.find("   ");
+  if (gap == std::string_view::npos) return std::string(t);
+  const std::string_view name = t.substr(0, gap), date = trim(t.substr(gap));
+  return std::string(name.ends_with(date) ? name : t);
+}
+
+/// The station code after "Station No." or "Station Id." at the start of
+/// `line` ("Station Id. WLT     34.009N" -> "WLT"); nullopt for any other line.
+std::optional<std::string_view> station_code(std::string_view line) {
+  for (const std::string_view label : {"Station No.", "Station Id."}) {
+    if (text::starts_with_nocase(line, label)) return first_word(line.substr(label.size()));
+  }
+  return std::nullopt;
 }
 
 /// A four-digit year 1900..2099 in `line` whose last two digits are `yy`.
@@ -206,11 +242,11 @@ Problem read_csmip(std::string_view bytes, const std::string& file, FileContents
       station_name_next = false;
     }
     if (event_next) {
-      if (out.event.empty()) out.event = std::string(trim(line));
+      if (out.event.empty()) out.event = event_of(line);
       event_next = false;
     }
-    if (station_no.empty() && text::starts_with_nocase(line, "Station No.")) {
-      station_no = std::string(first_word(line.substr(11)));
+    if (const std::optional<std::string_view> code = station_code(line); code && station_no.empty()) {
+      station_no = std::string(*code);
       station_name_next = true;
       continue;
     }
@@ -255,6 +291,7 @@ Problem read_csmip(std::string_view bytes, const std::string& file, FileContents
     // No Location, "Ground" or "Free field" -> free field; "Roof" -> not.
     c.surface = chan->location.empty() || text::starts_with_nocase(chan->location, "ground") ||
                 text::starts_with_nocase(chan->location, "free");
+    if (!c.surface) c.placement = chan->location;
     // Volume 1 gives a rate: 200 pts/sec -> 1.0 / 200.0 s.
     c.dt = b->volume1 ? 1.0 / *interval : *interval;
     c.unit = *unit;
@@ -272,6 +309,7 @@ Problem read_csmip(std::string_view bytes, const std::string& file, FileContents
   }
   if (out.channels.empty()) return malformed(file, lines.number(), "no acceleration block in the file");
   out.format = std::string(old_layout ? "CDMG" : "CSMIP/CGS") + (volume1 && !volume2 ? " Volume 1" : " Volume 2");
+  out.level = volume1 && !volume2 ? Level::raw : Level::corrected;
   out.station = station_name.empty() ? station_no : station_no + " " + station_name;
   return {};
 }

@@ -40,7 +40,7 @@ std::optional<std::int64_t> gmt_offset_ns(std::string_view key) {
   const std::size_t open = key.find('(');
   if (open == std::string_view::npos) return 0;
   std::string_view zone = key.substr(open);
-  if (!zone.starts_with("(GMT") || !zone.ends_with(")")) return std::nullopt;
+  if (!text::starts_with_nocase(zone, "(GMT") || !zone.ends_with(")")) return std::nullopt;
   zone = zone.substr(4, zone.size() - 5);
   if (zone.empty()) return 0;
   const std::optional<long long> hours = common::to_integer(text::trim(zone));
@@ -88,7 +88,7 @@ Problem read_cwb(std::string_view bytes, const std::string& file, FileContents& 
     if (w.ends_with("(+)")) w.remove_suffix(3);
     if (!w.empty()) names.emplace_back(w);
   }
-  if (names.size() < 2 || names.front() != "Time") {
+  if (names.size() < 2 || !text::equals_nocase(names.front(), "Time")) {
     return fail(file, sequence.line, "DataSequence is not \"Time\" and component names: " + text::quoted(sequence.value));
   }
   names.erase(names.begin());

@@ -9,8 +9,10 @@
 // names say YYYYMMDD: a date is read year first and, failing that, day
 // first; the year always has four digits, so the two cannot be confused.
 //
-// Only acceleration files are read (DATA_TYPE ACCELERATION); the same
-// header over velocity, displacement or spectra is refused by name.
+// Only acceleration files are read (DATA_TYPE ACCELERATION, which AFAD
+// writes "Acceleration"); the same header over velocity, displacement or
+// spectra is refused by name. Keys and the words of their values are
+// compared without letter case, as the two databases differ in it.
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -58,7 +60,7 @@ Problem read_esm(std::string_view bytes, const std::string& file, FileContents& 
     text::take_header_line(line, lines.number(), text::KeyMatch::exact, keys);
   }
   if (Problem p = text::require_keys(keys, file); !p.ok()) return p;
-  if (data_type.value != "ACCELERATION") {
+  if (!text::equals_nocase(data_type.value, "ACCELERATION")) {
     return fail(file, data_type.line, "DATA_TYPE is " + text::quoted(data_type.value) + ", not ACCELERATION");
   }
 

@@ -128,6 +128,7 @@ Problem read_geonet(std::string_view bytes, const std::string& file, FileContent
   }
   if (out.channels.empty()) return malformed(file, 1, "no component in the file");
   out.format = corrected && !uncorrected ? "GeoNet Volume 2" : "GeoNet Volume 1";
+  out.level = corrected && !uncorrected ? Level::corrected : Level::raw;
   return {};
 }
 

@@ -10,12 +10,12 @@ namespace {
 
 bool names(std::string_view key, std::string_view name, KeyMatch match) {
   switch (match) {
-    // "NDATA" names NDATA
-    case KeyMatch::exact: return key == name;
+    // "NDATA" and "Ndata" name NDATA
+    case KeyMatch::exact: return equals_nocase(key, name);
     // " STATION ID  " names STATION ID
-    case KeyMatch::prefix: return trim(key).starts_with(name);
-    // "SampleRate(Hz)" names SampleRate
-    case KeyMatch::bracket: return key.substr(0, key.find('(')) == name;
+    case KeyMatch::prefix: return starts_with_nocase(trim(key), name);
+    // "SampleRate(Hz)" and "SAMPLERATE(HZ)" name SampleRate
+    case KeyMatch::bracket: return equals_nocase(key.substr(0, key.find('(')), name);
   }
   return false;
 }

@@ -20,7 +20,8 @@ struct HeaderKey {
   bool required = true;   // require_keys() names it when no line gave it
 };
 
-/// How the text before a line's ':' names a key.
+/// How the text before a line's ':' names a key. Letters are compared
+/// without case throughout: agencies write the same key in either case.
 enum class KeyMatch {
   // The text is the name ("NDATA: 13876"); a later line overrides.
   exact,

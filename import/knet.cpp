@@ -18,6 +18,7 @@
 // The counts come from a 24-bit digitiser, where -999 and -32768 are
 // ordinary readings, so no value is refused as a missing-value flag.
 #include <algorithm>
+#include <cctype>
 #include <cmath>
 #include <cstdint>
 #include <optional>
@@ -75,15 +76,16 @@ Problem read_knet(std::string_view bytes, const std::string& file, FileContents&
     // "Record Time       2014/12/31 23:50:00" -> key "Record Time", value from column 19
     const std::string_view value = line.size() > 18 ? text::trim(line.substr(18)) : std::string_view{};
     const std::size_t n = lines.number();
-    if (line.starts_with("Origin Time")) h.origin = value;
-    else if (line.starts_with("Mag.")) h.mag = value;
-    else if (line.starts_with("Station Code")) h.station = value;
-    else if (line.starts_with("Record Time")) h.record_time = value, h.record_line = n;
-    else if (line.starts_with("Sampling Freq(Hz)")) h.freq = value, h.freq_line = n;
-    else if (line.starts_with("Duration Time(s)")) h.duration = value, h.duration_line = n;
-    else if (line.starts_with("Dir.")) h.dir = value, h.dir_line = n;
-    else if (line.starts_with("Scale Factor")) h.scale = value, h.scale_line = n;
-    else if (line.starts_with("Memo.")) memo = true;
+    const auto is = [&](std::string_view key) { return text::starts_with_nocase(line, key); };
+    if (is("Origin Time")) h.origin = value;
+    else if (is("Mag.")) h.mag = value;
+    else if (is("Station Code")) h.station = value;
+    else if (is("Record Time")) h.record_time = value, h.record_line = n;
+    else if (is("Sampling Freq(Hz)")) h.freq = value, h.freq_line = n;
+    else if (is("Duration Time(s)")) h.duration = value, h.duration_line = n;
+    else if (is("Dir.")) h.dir = value, h.dir_line = n;
+    else if (is("Scale Factor")) h.scale = value, h.scale_line = n;
+    else if (is("Memo.")) memo = true;
     if (!memo && n >= 40) break;
   }
   if (!memo) return fail(file, lines.number(), "no \"Memo.\" line ends the header");
@@ -118,8 +120,11 @@ Problem read_knet(std::string_view bytes, const std::string& file, FileContents&
     const auto k = static_cast<std::size_t>(h.dir[0] - '1');
     ch.name = std::string(kKikNames[k]);
     ch.surface = k >= 3;
-  } else if (h.dir == "E-W" || h.dir == "N-S" || h.dir == "U-D") {
-    ch.name = {h.dir[0], h.dir[2]};
+    if (!ch.surface) ch.placement = "borehole";
+  } else if (text::equals_nocase(h.dir, "E-W") || text::equals_nocase(h.dir, "N-S") || text::equals_nocase(h.dir, "U-D")) {
+    // "E-W" or "e-w" -> EW
+    const auto up = [](char c) { return static_cast<char>(std::toupper(static_cast<unsigned char>(c))); };
+    ch.name = {up(h.dir[0]), up(h.dir[2])};
   } else {
     return fail(file, h.dir_line, "Dir. is not E-W, N-S, U-D or 1..6: " + text::quoted(h.dir));
   }

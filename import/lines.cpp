@@ -48,12 +48,12 @@ Problem fail(const std::string& file, std::size_t line, std::string text, Status
 }
 
 bool opens_with_lines(std::string_view head, std::string_view first, std::initializer_list<std::string_view> others) {
-  if (!head.starts_with(first)) return false;
+  if (!starts_with_nocase(head, first)) return false;
   for (const std::string_view key : others) {
     // "\nStation Code " anywhere: a line that starts with the key
     std::string line_start(1, '\n');
     line_start += key;
-    if (head.find(line_start) == std::string_view::npos) return false;
+    if (find_nocase(head, line_start) == std::string_view::npos) return false;
   }
   return true;
 }
@@ -83,7 +83,7 @@ Problem read_channel_text(Lines& lines, std::string_view* out, std::size_t n, st
       !p.ok()) {
     return p;
   }
-  if (n > 0 && !out[0].starts_with(mark)) {
+  if (n > 0 && !starts_with_nocase(out[0], mark)) {
     return fail(file, lines.number() - n + 1,
                 "a channel does not start with \"" + std::string(mark) + "\": " + quoted(out[0]));
   }

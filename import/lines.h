@@ -52,9 +52,9 @@ struct Field {
 };
 
 /// What a detector of a keyed header checks: `head` starts with `first`
-/// and, for each of `others`, some later line starts with it.
-/// opens_with_lines("Origin Time  ...\nStation Code ...", "Origin Time ",
-/// {"Station Code "}) -> true.
+/// and, for each of `others`, some later line starts with it, letters
+/// compared without case. opens_with_lines("Origin Time  ...\nSTATION
+/// CODE ...", "Origin Time ", {"Station Code "}) -> true.
 bool opens_with_lines(std::string_view head, std::string_view first, std::initializer_list<std::string_view> others);
 
 /// Passes over the next lines that hold nothing but blanks and tabs.
@@ -71,7 +71,8 @@ Problem read_text_lines(Lines& lines, std::string_view* out, std::size_t n, std:
 /// then takes `n` lines as read_text_lines does (the words when the file
 /// ends first: "the file ends inside a channel's text header"). `end` is
 /// set, and nothing taken, when only blank lines were left. A first line
-/// without the mark is Status::malformed at that line.
+/// without the mark (letters compared without case) is Status::malformed
+/// at that line.
 Problem read_channel_text(Lines& lines, std::string_view* out, std::size_t n, std::string_view mark,
                           const std::string& file, bool& end);
 

@@ -55,8 +55,8 @@ constexpr const char* kHelp =
     "starts with '.', nor subfolders), in the order of their names; those in\n"
     "no layout that wavefft-import reads are skipped with a note.\n"
     "\n"
-    "  -o, --output OUT     write to OUT (through a temporary file beside it)\n"
-    "                       instead of standard output\n"
+    "  -o, --output OUT     write to OUT (through a temporary file beside it,\n"
+    "                       its missing folders made) instead of standard output\n"
     "  --info               describe the files and the chosen components on\n"
     "                       standard output; write nothing\n"
     "  --unit U             output unit: g, gal, m_s2 or mm_s2 (default: the\n"
@@ -64,6 +64,9 @@ constexpr const char* kHelp =
     "  --source-unit U      unit of files that state none (SAC)\n"
     "  --channels A,B,C     choose only among these channels (names or SEED ids);\n"
     "                       also admits borehole and structure sensors\n"
+    "  --level L            raw or corrected: of an uncorrected (Volume 0 or 1)\n"
+    "                       and a corrected (Volume 2) file of one record, take\n"
+    "                       this one (default: corrected)\n"
     "  --pad                pad shorter components with zeros instead of\n"
     "                       trimming all to the shortest\n"
     "  --zero-vertical      accept a record without a vertical: value 11 is zero\n"
@@ -155,6 +158,11 @@ int parse_args(int argc, char** argv, Args& a) {
       const std::optional<Unit> u = common::parse_acceleration_unit(value);
       if (!u) return usage_error(name + " '" + value + "' is not one of g, gal, m_s2, mm_s2");
       (name == "--unit" ? a.options.unit : a.options.source_unit) = *u;
+    } else if (name == "--level") {
+      if (!take_value()) return usage_error("--level needs raw or corrected");
+      if (value == "raw") a.options.level = Level::raw;
+      else if (value == "corrected") a.options.level = Level::corrected;
+      else return usage_error("--level '" + value + "' is not raw or corrected");
     } else if (name == "--channels") {
       if (!take_value()) return usage_error("--channels needs a list of channel names");
       a.options.channels = split_list(value);
@@ -225,11 +233,17 @@ Problem write_all(int fd, std::string_view text, const std::string& name) {
   return {};
 }
 
-// OUT -> "OUT's folder/.OUT-name.XXXXXX", written, then renamed over OUT:
-// "cannot write: REASON" when the temporary file cannot be made or written,
-// "cannot replace it: REASON" when it cannot be renamed over OUT.
+// OUT -> "OUT's folder/.OUT-name.XXXXXX", written, then renamed over OUT,
+// the missing folders of OUT made first ("new/sub/rec.txt" makes new and
+// new/sub): "cannot make its folder: REASON" when a folder cannot be made
+// (a part of the path is a file), "cannot write: REASON" when the temporary
+// file cannot be made or written, "cannot replace it: REASON" when it
+// cannot be renamed over OUT.
 Problem write_output(const std::string& out, std::string_view text) {
   common::FileFault fault;
+  if (!common::make_parent_folders(out, fault)) {
+    return Problem{Status::write_failed, out, 0, "cannot make its folder: " + fault.reason};
+  }
   if (common::replace_file(out, text, fault)) return {};
   const char* what = fault.step == common::FileFault::Step::replace ? "cannot replace it: " : "cannot write: ";
   return Problem{Status::write_failed, out, 0, what + fault.reason};
@@ -242,13 +256,9 @@ Problem write_output(const std::string& out, std::string_view text) {
 // counts that none covers, ", factor 1" for values kept as read.
 std::string factor_words(const Channel& c, const std::vector<FileContents>& files) {
   if (c.unit == Unit::counts) {
-    for (const FileContents& fc : files) {
-      for (const ResponseEpoch& e : fc.responses) {
-        if (e.seed_id != c.seed_id || c.seed_id.empty()) continue;
-        if (c.start_ns && (*c.start_ns < e.start_ns || *c.start_ns > e.end_ns)) continue;
-        return ", factor 1/" + common::shortest(e.sensitivity) + " (StationXML, " +
-               std::string(common::unit_word(e.input_unit)) + ")";
-      }
+    if (const ResponseEpoch* e = covering_response(c, files)) {
+      return ", factor 1/" + common::shortest(e->sensitivity) + " (StationXML, " +
+             std::string(common::unit_word(e->input_unit)) + ")";
     }
     return ", no factor";
   }
@@ -256,6 +266,22 @@ std::string factor_words(const Channel& c, const std::vector<FileContents>& file
   // the factor in full (0.000634...), so that the factor shown is the one applied
   if (c.factor_text.empty()) return ", factor " + common::shortest(c.factor);
   return ", factor " + c.factor_text + " = " + common::shortest(c.factor);
+}
+
+// A channel's direction as --info shows it: for counts that an epoch of the
+// StationXML given covers, the epoch's azimuth and dip, as assembly takes
+// them ("HN2" with azimuth 90 in the XML -> "azimuth 90"); otherwise the
+// file's own: "vertical", "azimuth 67", "no azimuth".
+std::string orientation_words(const Channel& c, const std::vector<FileContents>& files) {
+  Channel o;
+  o.vertical = c.vertical;
+  o.azimuth = c.azimuth;
+  if (c.unit == Unit::counts) {
+    if (const ResponseEpoch* e = covering_response(c, files)) take_orientation(*e, o);
+  }
+  return o.vertical  ? std::string("vertical")
+         : o.azimuth ? "azimuth " + common::significant(*o.azimuth, 10)
+                     : std::string("no azimuth");
 }
 
 // --info: one block per file, then the choice.
@@ -267,9 +293,7 @@ void print_info(const std::vector<std::string>& names, const std::vector<FileCon
     if (!fc.station.empty()) std::printf("  station: %s\n", fc.station.c_str());
     if (!fc.start_text.empty()) std::printf("  start: %s\n", fc.start_text.c_str());
     for (const Channel& c : fc.channels) {
-      std::string orient = c.vertical  ? std::string("vertical")
-                           : c.azimuth ? "azimuth " + common::significant(*c.azimuth, 10)
-                                       : std::string("no azimuth");
+      const std::string orient = orientation_words(c, files);
       std::printf("  channel %s%s%s: %s, %zu samples, dt %s s, %s%s%s\n", c.name.c_str(),
                   c.seed_id.empty() ? "" : " ", c.seed_id.c_str(), orient.c_str(), c.values.size(),
                   common::significant(c.dt, 10).c_str(), std::string(common::unit_word(c.unit)).c_str(),

@@ -49,10 +49,6 @@ std::vector<std::string_view> comma_fields(std::string_view line) {
   return f;
 }
 
-bool equal_nocase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && text::starts_with_nocase(a, b);
-}
-
 // The component field -> vertical flag and azimuth.
 void orient(std::string_view comp, Channel& c) {
   // "67" -> azimuth 67; "360" -> 0
@@ -66,8 +62,8 @@ void orient(std::string_view comp, Channel& c) {
   std::string_view last = comp;
   if (const std::size_t dash = comp.find_last_of("-_"); dash != std::string_view::npos) last = comp.substr(dash + 1);
   for (std::string_view v : {"UP", "DWN", "DN", "V", "VER", "VERT", "Z"}) {
-    if (equal_nocase(comp, v) || equal_nocase(last, v) ||
-        (comp.size() > v.size() && v.size() >= 2 && equal_nocase(comp.substr(comp.size() - v.size()), v) &&
+    if (text::equals_nocase(comp, v) || text::equals_nocase(last, v) ||
+        (comp.size() > v.size() && v.size() >= 2 && text::equals_nocase(comp.substr(comp.size() - v.size()), v) &&
          (v == "UP" || v == "DWN"))) {
       c.vertical = true;
       return;

@@ -44,6 +44,7 @@ enum class Status {
   no_overlap,           // time-aligned components share no common span
   mixed_files,          // the files are not one record of one station
   bad_channels,         // --channels names a channel the files do not hold
+  wrong_level,          // --level asks for a processing level that no file given is at
   write_failed,         // the output could not be written or renamed
 };
 
@@ -65,6 +66,8 @@ struct Channel {
   std::optional<double> azimuth;  // horizontals: degrees clockwise from north, in [0, 360)
   bool vertical = false;  // Up, UD, Z, V, DWN, or dip -90 / +90
   bool surface = true;    // false for borehole, structure and other non-free-field sensors
+  std::string placement;  // where a non-free-field sensor sits, as the file says:
+                          // "Roof", "borehole"; empty for a free-field one
   std::size_t order = 0;  // position among the channels of its file, from 0
   double dt = 0.0;        // sampling interval, s
   std::optional<std::int64_t> start_ns;  // absolute start, ns since 1970-01-01 UTC
@@ -85,6 +88,14 @@ struct ResponseEpoch {
   std::optional<double> dip;  // -90: up, +90: down
 };
 
+/// How far the agency processed a file's values, as its layout says.
+enum class Level {
+  unstated,   // the layout does not say (ESM, K-NET, PEER, SAC, miniSEED, ...)
+  raw,        // uncorrected: a Volume 0 or Volume 1 (counts or the instrument's
+              // acceleration as recorded, no baseline correction, no filter)
+  corrected,  // a Volume 2: instrument- and baseline-corrected, band-pass filtered
+};
+
 /// What one file holds.
 struct FileContents {
   std::string format;      // the layout's name as --info shows it, set by a reader
@@ -93,6 +104,7 @@ struct FileContents {
   std::string event;       // as the file gives them; empty when it does not
   std::string station;
   std::string start_text;  // the start time as printed in the file, for --info
+  Level level = Level::unstated;  // set by the readers of volume layouts
   std::vector<Channel> channels;
   std::vector<ResponseEpoch> responses;  // StationXML only
 };

@@ -45,10 +45,10 @@ Problem read_channel(const volume_one::ChannelText& head, text::Lines& lines, co
   if (Problem p = text::read_count(count_text, "NO. OF POINTS", 2, 100000000, file, first + 10, n); !p.ok()) return p;
   // "UNITS OF UNCOR ACCEL ARE SEC AND G/10." -> factor 0.1, g
   const std::string_view unit = text::word_after(t[11], "SEC AND");
-  if (unit.starts_with("G/10")) {
+  if (text::starts_with_nocase(unit, "G/10")) {
     ch.factor = 0.1;
     ch.factor_text = "G/10";
-  } else if (unit != "G" && unit != "G.") {
+  } else if (!text::equals_nocase(unit, "G") && !text::equals_nocase(unit, "G.")) {
     return fail(file, first + 11, "the units are not SEC AND G/10 or G: " + text::quoted(t[11]));
   }
   ch.unit = Unit::g;
@@ -63,9 +63,9 @@ Problem read_channel(const volume_one::ChannelText& head, text::Lines& lines, co
 
   if (head.first_channel) {
     // "11/12/2009 23:09:53 (GMT)               (ORIGIN: ...)" -> the event's own line
-    const std::size_t paren = t[2].find("(ORIGIN");
+    const std::size_t paren = text::find_nocase(t[2], "(ORIGIN");
     out.event = std::string(text::trim(t[2].substr(0, paren)));
-    const std::size_t trig = t[3].find("TRIGGER TIME:");
+    const std::size_t trig = text::find_nocase(t[3], "TRIGGER TIME:");
     out.start_text = trig == std::string_view::npos ? std::string() : "trigger " + std::string(text::trim(t[3].substr(trig + 13)));
   }
   return {};
@@ -74,11 +74,13 @@ Problem read_channel(const volume_one::ChannelText& head, text::Lines& lines, co
 }  // namespace
 
 bool is_renadic(std::string_view head) {
-  return head.starts_with("UNCORRECTED ACCELEROGRAM DATA") && head.find("RENADIC") != std::string_view::npos;
+  return text::starts_with_nocase(head, "UNCORRECTED ACCELEROGRAM DATA") &&
+         text::find_nocase(head, "RENADIC") != std::string_view::npos;
 }
 
 Problem read_renadic(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
+  out.level = Level::raw;  // a Volume 1: uncorrected
   return volume_one::read_channels(lines, "UNCORRECTED ACCELEROGRAM DATA", file, out, read_channel);
 }
 

@@ -51,7 +51,7 @@ bool is_smc(std::string_view head) {
   const std::string_view w = type_word(first);
   for (const std::string_view kind : {"UNCORRECTED ACCELEROGRAM", "CORRECTED ACCELEROGRAM", "VELOCITY", "DISPLACEMENT",
                                       "RESPONSE SPECTRA", "FOURIER AMPLITUDE SPECTRA"}) {
-    if (w.size() >= kind.size() && w.substr(0, kind.size()) == kind) return true;
+    if (text::starts_with_nocase(w, kind)) return true;
   }
   return false;
 }
@@ -62,10 +62,11 @@ Problem read_smc(std::string_view bytes, const std::string& file, FileContents& 
   if (!lines.next(line)) return Problem{Status::truncated, file, 0, "the file is empty"};
   // 1. "2 CORRECTED ACCELEROGRAM": only acceleration (types 1 and 2).
   const std::string_view kind = type_word(line);
-  if (line.empty() || (line[0] != '1' && line[0] != '2') || kind.find("ACCELEROGRAM") == std::string_view::npos) {
+  if (line.empty() || (line[0] != '1' && line[0] != '2') || text::find_nocase(kind, "ACCELEROGRAM") == std::string_view::npos) {
     return malformed(file, 1, "the data type is not acceleration: " + quoted(trim(line)));
   }
   out.format = line[0] == '1' ? "USGS SMC uncorrected acceleration" : "USGS SMC corrected acceleration";
+  out.level = line[0] == '1' ? Level::raw : Level::corrected;
   Channel c;
   c.file = file;
   c.unit = Unit::gal;

@@ -43,7 +43,7 @@ bool is_column_names(std::string_view line) {
 
 }  // namespace
 
-bool is_turkish(std::string_view head) { return head.starts_with("STRONG GROUND MOTION RECORDS OF TURK"); }
+bool is_turkish(std::string_view head) { return text::starts_with_nocase(head, "STRONG GROUND MOTION RECORDS OF TURK"); }
 
 Problem read_turkish(std::string_view bytes, const std::string& file, FileContents& out) {
   text::Lines lines(bytes);
@@ -75,7 +75,7 @@ Problem read_turkish(std::string_view bytes, const std::string& file, FileConten
   // "20/07/2017 22:30:58.000000 (GMT)" -> 2017-07-20T22:30:58Z
   std::string_view when = record.value;
   if (const std::size_t paren = when.find('('); paren != std::string_view::npos) {
-    if (when.substr(paren) != "(GMT)" && when.substr(paren) != "(UTC)") {
+    if (!text::equals_nocase(when.substr(paren), "(GMT)") && !text::equals_nocase(when.substr(paren), "(UTC)")) {
       return fail(file, record.line, "RECORD TIME is not in GMT: " + text::quoted(record.value));
     }
     when = when.substr(0, paren);

@@ -73,7 +73,7 @@ Problem read_header(text::Lines& lines, const std::string& file, Header& h) {
   bool data = false;
   while (!data && lines.next(line)) {
     // "NUMERO DE CANALES                      : 3" -> NUMERO DE CANALES = "3"
-    data = line.starts_with("DATOS DE ACELERACION");
+    data = text::starts_with_nocase(line, "DATOS DE ACELERACION");
     if (!data) text::take_header_line(line, lines.number(), text::KeyMatch::prefix, keys);
   }
   if (!data) return fail(file, lines.number(), "no \"DATOS DE ACELERACION:\" line before the end of the file");
@@ -134,7 +134,7 @@ Problem read_start(const Header& h, const std::string& file, std::optional<std::
 }  // namespace
 
 bool is_unam(std::string_view head) {
-  return head.find("ARCHIVO ESTANDAR DE ACELERACION") != std::string_view::npos;
+  return text::find_nocase(head, "ARCHIVO ESTANDAR DE ACELERACION") != std::string_view::npos;
 }
 
 Problem read_unam(std::string_view bytes, const std::string& file, FileContents& out) {

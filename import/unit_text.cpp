@@ -15,8 +15,8 @@ constexpr unsigned kVolume = 1;
 constexpr unsigned kEsm = 2;
 constexpr unsigned kResponse = 4;
 
-/// Spellings of one unit that the same conventions take, blank-separated,
-/// as ESM writes them (the other conventions ignore case).
+/// Spellings of one unit that the same conventions take, blank-separated;
+/// every convention compares letters without case.
 struct Spellings {
   Unit unit;
   unsigned conventions;
@@ -25,9 +25,7 @@ struct Spellings {
 
 constexpr Spellings kSpellings[] = {
     {Unit::g, kVolume | kEsm | kResponse, "g"},
-    {Unit::g, kEsm, "G"},
     {Unit::gal, kVolume | kEsm | kResponse, "gal cm/s/s cm/s^2 cm/s**2"},
-    {Unit::gal, kEsm, "Gal"},
     {Unit::gal, kVolume, "cm/s2 cm/sec2 cm/sec/sec cm/sec**2"},
     {Unit::m_s2, kVolume | kEsm | kResponse, "m/s/s m/s^2 m/s**2"},
     {Unit::m_s2, kVolume, "m/s2 m/sec2"},
@@ -36,16 +34,12 @@ constexpr Spellings kSpellings[] = {
     {Unit::counts, kVolume, "counts count"},
 };
 
-bool equal_nocase(std::string_view a, std::string_view b) {
-  return a.size() == b.size() && text::starts_with_nocase(a, b);
-}
-
 /// The unit of the first spelling of `convention` that `t` is.
-std::optional<Unit> look_up(std::string_view t, unsigned convention, bool ignore_case) {
+std::optional<Unit> look_up(std::string_view t, unsigned convention) {
   for (const Spellings& s : kSpellings) {
     if ((s.conventions & convention) == 0) continue;
     for (const std::string_view w : text::split_words(s.texts)) {
-      if (ignore_case ? equal_nocase(t, w) : t == w) return s.unit;
+      if (text::equals_nocase(t, w)) return s.unit;
     }
   }
   return std::nullopt;
@@ -66,18 +60,18 @@ std::optional<Unit> unit_from_text(std::string_view text, UnitConvention convent
       // " cm/sec2. " -> "cm/sec2"
       std::string_view t = text::trim(text);
       while (!t.empty() && t.back() == '.') t.remove_suffix(1);
-      return look_up(text::trim(t), kVolume, true);
+      return look_up(text::trim(t), kVolume);
     }
     case UnitConvention::esm:
-      // " Gal " -> gal; "GAL" -> nothing
-      return look_up(text::trim(text), kEsm, false);
+      // " Gal " -> gal, "CM/S^2" -> gal; "cm/s2" -> nothing
+      return look_up(text::trim(text), kEsm);
     case UnitConvention::response:
       // "\n M/S**2 \n" -> m_s2; "MM/S**2" -> nothing
-      return look_up(trim_space(text), kResponse, true);
+      return look_up(trim_space(text), kResponse);
     case UnitConvention::peer: {
       // "CM/SEC/SEC" -> gal; "G" -> g; "GALS" -> nothing
       const std::string_view t = text::trim(text);
-      if (equal_nocase(t, "G")) return Unit::g;
+      if (text::equals_nocase(t, "G")) return Unit::g;
       if (text::starts_with_nocase(t, "CM/S")) return Unit::gal;
       if (text::starts_with_nocase(t, "M/S")) return Unit::m_s2;
       return std::nullopt;

@@ -17,8 +17,9 @@ enum class UnitConvention {
   // without case, blanks and trailing points ignored ("cm/sec2.", "G",
   // "CM/SEC/SEC", "counts").
   volume,
-  // ESM/AFAD .asc: exactly "cm/s^2", "cm/s/s", "cm/s**2", "gal", "Gal",
-  // "m/s^2" ... "mm/s**2", "g" or "G", blanks around ignored.
+  // ESM/AFAD .asc: "cm/s^2", "cm/s/s", "cm/s**2", "gal", "m/s^2" ...
+  // "mm/s**2" or "g", letters without case ("Gal", "CM/S^2", "G"), blanks
+  // around ignored; no other spelling ("cm/s2", "cm/s/s.").
   esm,
   // StationXML InputUnits: "M/S**2", "M/S/S", "M/S^2", the same in CM,
   // "GAL" or "G", letters without case.

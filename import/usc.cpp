@@ -35,8 +35,9 @@ constexpr std::size_t kTextWidth = 72;  // columns 73 on count the line's charac
 
 bool is_usc(std::string_view head) {
   const std::string_view first = head.substr(0, head.find('\n'));
-  return head.starts_with("FILE ") && first.find("OF UNCORRECTED ACCELEROGRAM DATA OF VOLUME I") != std::string_view::npos &&
-         head.find("STATION USC#") != std::string_view::npos;
+  return text::starts_with_nocase(head, "FILE ") &&
+         text::find_nocase(first, "OF UNCORRECTED ACCELEROGRAM DATA OF VOLUME I") != std::string_view::npos &&
+         text::find_nocase(head, "STATION USC#") != std::string_view::npos;
 }
 
 Problem read_usc(std::string_view bytes, const std::string& file, FileContents& out) {
@@ -60,10 +61,10 @@ Problem read_usc(std::string_view bytes, const std::string& file, FileContents& 
   if (Problem p = text::read_count(count_text, "NO. OF POINTS", 2, 100000000, file, 11, n); !p.ok()) return p;
   // "UNITS ARE SEC AND G/10" -> factor 0.1, g
   const std::string_view unit = text::word_after(t[11], "SEC AND");
-  if (unit == "G/10") {
+  if (text::equals_nocase(unit, "G/10")) {
     ch.factor = 0.1;
     ch.factor_text = "G/10";
-  } else if (unit != "G") {
+  } else if (!text::equals_nocase(unit, "G")) {
     return fail(file, 12, "the units are not SEC AND G/10 or G: " + text::quoted(text::trim(t[11])));
   }
   ch.unit = Unit::g;
@@ -76,8 +77,9 @@ Problem read_usc(std::string_view bytes, const std::string& file, FileContents& 
 
   out.event = std::string(text::trim(t[1]));
   // "STATION USC# 0016   34 05 22N, ..." -> "USC# 0016"
-  const std::size_t at = t[4].find("STATION");
+  const std::size_t at = text::find_nocase(t[4], "STATION");
   out.station = at == std::string_view::npos ? std::string() : std::string(text::trim(t[4].substr(at + 7, 12)));
+  out.level = Level::raw;  // a Volume 1: uncorrected
   ch.order = out.channels.size();
   out.channels.push_back(std::move(ch));
   return {};

@@ -27,6 +27,8 @@ bool starts_with_nocase(std::string_view s, std::string_view prefix) {
   return true;
 }
 
+bool equals_nocase(std::string_view a, std::string_view b) { return a.size() == b.size() && starts_with_nocase(a, b); }
+
 std::size_t find_nocase(std::string_view s, std::string_view needle) {
   if (needle.empty()) return 0;
   for (std::size_t i = 0; i + needle.size() <= s.size(); ++i) {

@@ -19,6 +19,9 @@ std::string_view trim(std::string_view s);
 
 /// True when `s` starts with `prefix`, letters compared without case.
 bool starts_with_nocase(std::string_view s, std::string_view prefix);
+/// True when `a` and `b` are the same text, letters compared without case:
+/// ("Acceleration", "ACCELERATION") -> true.
+bool equals_nocase(std::string_view a, std::string_view b);
 /// Position of `needle` in `s`, letters compared without case; npos if none.
 std::size_t find_nocase(std::string_view s, std::string_view needle);
 

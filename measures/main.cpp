@@ -11,7 +11,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <future>
-#include <memory>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -60,7 +59,8 @@ constexpr std::string_view kHelp =
     "  --damping Z,...  damping ratios in (0, 1), default 0.05\n"
     "  --periods FILE   periods in seconds (blank-, comma- or line-separated;\n"
     "                   '#' starts a comment), default the 111 NGA-West2 periods\n"
-    "  --out DIR        folder for the two files, default the current folder\n"
+    "  --out DIR        folder for the two files, made when missing; default\n"
+    "                   the current folder\n"
     "  --help           show this text and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -76,6 +76,7 @@ enum class Fault {
   bad_damping,    // --damping holds a non-number or a value outside (0, 1) (detail: the text)
   dt_mismatch,    // --dt disagrees with the record's time step (detail: the whole message)
   periods,        // the periods file is unreadable or holds a bad period (detail: "FILE:LINE: ...")
+  out_folder,     // the --out folder is missing and cannot be made (detail: "DIR: reason")
   write,          // an output file cannot be written (detail: "FILE: reason")
   internal,       // anything else the computation threw (detail: its message)
 };
@@ -95,6 +96,7 @@ std::string message(const Failure& f) {
     case Fault::bad_damping: return "--damping: " + f.detail;
     case Fault::dt_mismatch: return f.detail;
     case Fault::periods: return f.detail;
+    case Fault::out_folder: return f.detail;
     case Fault::write: return f.detail;
     case Fault::internal: return f.detail;
   }
@@ -259,23 +261,22 @@ std::string spectra_csv(const std::vector<wm::SpectrumRow>& rows) {
   return s;
 }
 
-// Writes both files under temporary names in `dir`, closes both, then
-// renames them; a failure to create, write or close either removes what was
-// written and leaves the old files alone.
+// Makes the folders of `dir` that are missing, then writes both files under
+// temporary names in `dir`, closes both, then renames them; a failure to
+// create, write or close either removes what was written and leaves the old
+// files alone. Each failure carries the system's reason:
+// "out/measures.csv: cannot write: No space left on device".
 void write_outputs(const std::filesystem::path& dir, const std::array<std::pair<std::string, std::string>, 2>& files) {
-  std::array<std::unique_ptr<common::ReplacingFile>, 2> out;
-  auto fail = [&dir](const std::string& name, const common::FileFault& fault) {
-    return Failure{Fault::write, (dir / name).string() + ": cannot write: " + fault.reason};
-  };
   common::FileFault fault;
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    out[k] = std::make_unique<common::ReplacingFile>(dir / files[k].first);
-    if (!out[k]->open(fault) || !out[k]->write(files[k].second, fault) || !out[k]->finish(fault)) {
-      throw fail(files[k].first, fault);
-    }
+  // "a.txt/out" with a.txt a file -> "a.txt/out: cannot make the folder: Not a directory".
+  if (!common::make_parent_folders(dir / files[0].first, fault)) {
+    throw Failure{Fault::out_folder, dir.string() + ": cannot make the folder: " + fault.reason};
   }
-  for (std::size_t k = 0; k < files.size(); ++k) {
-    if (!out[k]->commit(fault)) throw fail(files[k].first, fault);
+  std::vector<common::NewFile> out;
+  for (const auto& [name, text] : files) out.push_back({dir / name, text});
+  const std::size_t failed = common::replace_files(out, fault, false);
+  if (failed != out.size()) {
+    throw Failure{Fault::write, (dir / files[failed].first).string() + ": cannot write: " + fault.reason};
   }
 }
 

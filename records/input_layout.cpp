@@ -128,7 +128,7 @@ bool parse_input_rows_split(std::string_view rows, const std::string& name, std:
   return true;
 }
 
-// The blank-separated words of the header line:
+// The blank-separated words of the header line or the title line:
 // "Quake STA acceleration gal" -> {"Quake", "STA", "acceleration", "gal"}.
 std::vector<std::string_view> header_words(std::string_view first) {
   std::vector<std::string_view> words;
@@ -154,6 +154,10 @@ RecordFile parse_input_layout(std::string_view first, Lines& lines, const std::s
 
   std::string_view line;
   if (!lines.next(line)) fail(name, Fault(RecordFault::no_titles, 1));
+  // "TIME NS EW V03 ... V10 UD ..." -> {"NS", "EW", "UD"}: the titles of values 1, 2 and 11.
+  if (const std::vector<std::string_view> titles = header_words(line); titles.size() >= 12) {
+    rec.titles = {std::string(titles[1]), std::string(titles[2]), std::string(titles[11])};
+  }
   std::vector<double> time;
   if (lines.rest().size() >= kSplitBytes && parse_input_rows_split(lines.rest(), name, time, rec.comp)) {
     // Both halves parsed and dt is positive: the check cannot fail.

@@ -36,6 +36,10 @@ struct RecordFile {
   std::optional<common::Unit> unit;
   std::string event;    // the first header word (input layout)
   std::string station;  // the second header word
+  /// The column titles of values 1, 2 and 11 on the input layout's title
+  /// line ("NS", "EW", "UD"); all three empty when that line has fewer than
+  /// 12 words, and for a waveform file.
+  std::array<std::string, 3> titles;
   double dt = 0.0;      // time(2) - time(1): positive and finite
   std::array<std::vector<double>, 3> comp;  // as written in the file, in `unit`; finite
 };

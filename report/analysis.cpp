@@ -48,7 +48,62 @@ bool line_nonzero(const Spectrum& sp, std::size_t i) {
   return sp.amp[0][i] != 0.0 || sp.amp[1][i] != 0.0 || sp.amp[2][i] != 0.0;
 }
 
+// "comp1 (start and end), comp3 (end)" for the components whose ends swing;
+// empty when none does. `worst` gets the largest share among them.
+std::string swinging_ends(const Series& out, double& worst) {
+  std::string names;
+  worst = 0.0;
+  for (std::size_t c = 0; c < 3; ++c) {
+    const EdgeSwing e = edge_swing(out.comp[c]);
+    if (!e.start && !e.end) continue;
+    worst = std::max(worst, e.share);
+    if (!names.empty()) names += ", ";
+    names += "comp" + std::to_string(c + 1) + (e.start && e.end ? " (start and end)" : e.start ? " (start)" : " (end)");
+  }
+  return names;
+}
+
+// The edge-transients warning of a band-passed acceleration (see analyse in
+// the header for why only that).
+void warn_edge_transients(const RunFiles& run, Analysis& a) {
+  if (!a.band.found || a.op != Operation::None || a.step == 0) return;
+  // 6000 records, every 2nd kept -> 3000 rows; fewer (or more) rows mean a
+  // cut, whose ends lie inside the motion, not at the record's ends.
+  if (run.output.series.size() != (a.nt + a.step - 1) / a.step) return;
+  double worst = 0.0;
+  const std::string names = swinging_ends(run.output.series, worst);
+  if (names.empty()) return;
+  const std::string wave = run.wave_path.filename().string();
+  a.warnings.push_back(
+      {"edge-transients", "Edge transients",
+       "The first or last 2% of the processed record (" + wave + ") reaches more than " +
+           percent(kEdgePeakShare) + "% of the component's peak, up to " + percent(worst) + "%, in " + names +
+           ". A filter rings where the record starts or stops on a step, as an offset of the baseline makes: "
+           "remove the mean or taper before filtering."});
+}
+
 }  // namespace
+
+EdgeSwing edge_swing(std::span<const double> x) {
+  const std::size_t n = x.size();
+  if (n < kEdgeMinimumSamples) return {};
+  // n = 6000: the ends are samples 0..119 and 5880..5999.
+  const std::size_t m = (n + kEdgeParts - 1) / kEdgeParts;
+  double peak = 0.0, head = 0.0, tail = 0.0;
+  for (std::size_t i = 0; i < n; ++i) {
+    if (!std::isfinite(x[i])) return {};
+    const double v = std::fabs(x[i]);
+    peak = std::max(peak, v);
+    if (i < m) head = std::max(head, v);
+    if (i >= n - m) tail = std::max(tail, v);
+  }
+  if (peak == 0.0) return {};
+  EdgeSwing e;
+  e.start = head > kEdgePeakShare * peak;
+  e.end = tail > kEdgePeakShare * peak;
+  e.share = std::max(head, tail) / peak;
+  return e;
+}
 
 void forward_fft(std::vector<std::complex<double>>& a) {
   const std::size_t n = a.size();
@@ -316,6 +371,7 @@ Analysis analyse(const RunFiles& run) {
                           : "Unless this long-period content is real, raise fL1 (and fL2).")});
     }
   }
+  warn_edge_transients(run, a);
   return a;
 }
 

@@ -6,6 +6,7 @@
 
 #include <complex>
 #include <cstddef>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -66,7 +67,7 @@ Band find_band(const Spectrum& spectrum, const std::vector<double>& gain);
 std::size_t output_step(const Series& input, const Waveform& output);
 
 struct Warning {
-  std::string kind;   // "no-padding", "aliasing", "low-lines", "mismatch"; "drift" (report/motion.h)
+  std::string kind;   // "no-padding", "aliasing", "low-lines", "mismatch", "edge-transients"; "drift" (report/motion.h)
   std::string title;  // a few words
   std::string text;   // one or two sentences
 };
@@ -90,6 +91,29 @@ inline constexpr double kAliasShare = 0.01;    // spectrum above the new Nyquist
 inline constexpr double kLowLineShare = 0.5;   // lowest nonzero lines after integration
 inline constexpr std::size_t kLowLines = 3;    // how many of the lowest lines count
 
+/// The ends of one processed component: its first and its last n/kEdgeParts
+/// samples (rounded up, so at least one), each compared with the peak |x|
+/// of the whole component.
+struct EdgeSwing {
+  bool start = false, end = false;  // that end reaches more than kEdgePeakShare of the peak
+  double share = 0.0;               // the larger of the two ends' largest |x|, over the peak
+};
+inline constexpr std::size_t kEdgeParts = 50;      // the ends are 1/50 (2 %) of the samples each
+inline constexpr double kEdgePeakShare = 0.1;      // more than this share of the peak is a swing
+inline constexpr std::size_t kEdgeMinimumSamples = kEdgeParts;  // below, an end would be more than 2 %
+
+/// The edge test of `x`. Nothing found (both false, share 0) for fewer than
+/// kEdgeMinimumSamples samples, a component of zeros, or a non-finite value.
+EdgeSwing edge_swing(std::span<const double> x);
+
+/// What the files of `run` tell, and the warnings they give reason for. The
+/// edge test ("edge-transients") looks at the processed record only when
+/// the run band-passed it, left it an acceleration (operation None) and
+/// kept all of it (ceil(nt / k) rows: the ends of a cut lie inside the
+/// motion): a filter rings where a record starts or stops on a step. An integral made
+/// in the frequency domain starts away from zero on its own (the sample
+/// record band-passed and integrated starts at 11 % of its peak velocity),
+/// which neither removing the mean nor a taper would change.
 Analysis analyse(const RunFiles& run);
 
 }  // namespace wavefft::report

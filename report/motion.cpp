@@ -328,6 +328,7 @@ Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<Unit
   if (input) {
     m.input_name = input->path.filename().string();
     m.input_named = input->named;
+    m.channels = input->file.titles;
   }
   settle_unit(m, unit, input);
   if (m.unit) measure_records(m, run, a, input, threads);

@@ -98,6 +98,7 @@ struct Motion {
   std::string unit_from;     // "--unit", "the header of sample.txt"; empty without a unit
   std::string unit_note;     // a header unit that --unit overrode, else empty
   std::string input_name;    // the input file used (file name), empty when none
+  std::array<std::string, 3> channels;  // the input file's titles of comp1 to comp3 ("NS"); empty when unknown
   bool input_named = false;  // it was given with --input
   std::vector<RecordMotion> records;  // input first, then processed
   std::vector<std::string> skipped;   // why a record has no measures, one sentence each

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/page.h"
 
+#include <cassert>
 #include <cmath>
 #include <filesystem>
 #include <system_error>
@@ -98,52 +99,36 @@ std::string row(const std::string& head, const std::string& html) {
   return "<tr><th>" + escape_html(head) + "</th><td>" + html + "</td></tr>";
 }
 
+// Seconds to the power p as a unit's ending: -2 -> "/s²", 0 -> "", 1 -> "·s", 3 -> "·s³".
+std::string seconds(int p) {
+  static const char* const kPowers[] = {"", "", "\u00b2", "\u00b3"};
+  assert(p >= -3 && p <= 3);
+  if (p == 0) return "";
+  return (p < 0 ? "/s" : "\u00b7s") + std::string(kPowers[p < 0 ? -p : p]);
+}
+
+// The record's unit times s^p in its short form: (g, 1) -> "g·s",
+// (m_s2, 1) -> "m/s" (m·s^-2 times s), (mm_s2, 2) -> "mm", (nothing, 2) -> "u·s²".
+std::string times_seconds(std::optional<common::Unit> unit, int p) {
+  if (unit == common::Unit::g) return "g" + seconds(p);
+  if (unit == common::Unit::gal) return "gal" + seconds(p);
+  if (unit == common::Unit::m_s2) return "m" + seconds(p - 2);
+  if (unit == common::Unit::mm_s2) return "mm" + seconds(p - 2);
+  return "u" + seconds(p);
+}
+
 std::vector<Point> points(const std::vector<double>& x, const std::vector<double>& y) {
   std::vector<Point> p(std::min(x.size(), y.size()));
   for (std::size_t i = 0; i < p.size(); ++i) p[i] = {x[i], y[i]};
   return p;
 }
 
-}  // namespace
-
-std::string waveform_unit(Operation op) {
-  switch (op) {
-    case Operation::None: return "u";
-    case Operation::Integration: return "u\u00b7s";
-    case Operation::DoubleIntegration: return "u\u00b7s\u00b2";
-    case Operation::Differentiation: return "u/s";
-    default: return "u\u00b7s\u207f";
-  }
-}
-
-std::string spectrum_unit(Operation op) {
-  switch (op) {
-    case Operation::None: return "u\u00b7s";
-    case Operation::Integration: return "u\u00b7s\u00b2";
-    case Operation::DoubleIntegration: return "u\u00b7s\u00b3";
-    case Operation::Differentiation: return "u";
-    default: return "u\u00b7s\u207f";
-  }
-}
-
-std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator, const Motion& motion) {
-  std::error_code ec;
-  const auto full = std::filesystem::weakly_canonical(std::filesystem::absolute(run.dir, ec), ec);
-  const std::string dir = ec ? run.dir.string() : full.string();
+// The summary rows of what the run read, did and wrote.
+std::string processing_rows(const RunFiles& run, const Analysis& a) {
   const std::string wave = run.wave_path.filename().string();
-  const Series& in = run.input;
   const Series& out = run.output.series;
   const Spectrum& sp = run.spectrum;
-
   std::string h;
-  h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
-  h += "<meta name=\"generator\" content=\"" + escape_html(generator) + "\">";
-  h += "<title>wavefft report: " + escape_html(dir) + "</title><style>";
-  h += kStyle;
-  h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_html(dir) + "</code></h1>\n";
-
-  // Summary.
-  h += "<table class=\"summary\">";
   {
     std::string v = std::to_string(a.nt) + " records, dt " + num(a.dt, 6) + " s";
     if (a.nt >= 1) v += ", " + num(static_cast<double>(a.nt) * a.dt, 6) + " s long";
@@ -185,12 +170,26 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     }
     h += row("Waveform file", escape_html(v));
   }
+  return h;
+}
+
+// The summary rows of the input record: which file, its components, its unit.
+std::string record_rows(const Motion& motion) {
+  std::string h;
   {
     std::string v = "none found in the folder (name it with --input FILE)";
     if (!motion.input_name.empty()) {
       v = motion.input_name + (motion.input_named ? " (named with --input)" : " (found in the folder)");
     }
     h += row("Input record", escape_html(v));
+  }
+  if (!motion.channels[0].empty()) {
+    // {"NS", "EW", "UD"} -> "comp1 NS, comp2 EW, comp3 UD (titles in rec.txt)"
+    std::string v;
+    for (std::size_t c = 0; c < 3; ++c) {
+      v += (c == 0 ? "comp" : ", comp") + std::to_string(c + 1) + " " + motion.channels[c];
+    }
+    h += row("Components", escape_html(v + " (titles in " + motion.input_name + ")"));
   }
   {
     std::string v = "unknown (give it with --unit)";
@@ -200,9 +199,12 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     }
     h += row("Unit", escape_html(v));
   }
-  h += "</table>\n";
+  return h;
+}
 
-  // Warnings.
+// The warnings of the analysis, then those of the ground motion.
+std::string warnings_section(const Analysis& a, const Motion& motion) {
+  std::string h;
   h += "<h2>Warnings</h2>\n";
   std::vector<Warning> warnings = a.warnings;
   warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
@@ -216,8 +218,16 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     }
     h += "</ul>\n";
   }
+  return h;
+}
 
-  // Plots: one row per component; input, processed waveform, spectrum.
+// The nine plots, one row per component: input, processed waveform, spectrum.
+std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& motion) {
+  const std::string wave = run.wave_path.filename().string();
+  const Series& in = run.input;
+  const Series& out = run.output.series;
+  const Spectrum& sp = run.spectrum;
+  std::string h;
   std::vector<double> out_time = out.time;
   if (a.step >= 1 && !out_time.empty()) {
     // The time column repeats the input times of the rows kept (from the
@@ -232,28 +242,29 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
        ")</div><div class=\"head\">Amplitude spectrum (amp3.csv)</div>";
   for (std::size_t c = 0; c < 3; ++c) {
     const std::string comp = "comp" + std::to_string(c + 1);
+    const std::string name = motion.channels[c].empty() ? comp : motion.channels[c];
     Plot p;
     p.width = kPlotWidth;
     p.height = kPlotHeight;
     p.x_label = "time (s)";
 
     p.id = "input-" + comp;
-    p.title = comp + " input";
-    p.y_label = "u";
+    p.title = name + " input";
+    p.y_label = input_unit(motion.unit);
     h += render_plot(p, {{points(in.time, in.comp[c]), kColours[c]}});
 
     p.id = "output-" + comp;
-    p.title = comp + " processed";
-    p.y_label = waveform_unit(a.op);
+    p.title = name + " processed";
+    p.y_label = waveform_unit(a.op, motion.unit);
     h += render_plot(p, {{points(out_time, out.comp[c]), kColours[c]}});
 
     Plot s;
     s.width = kPlotWidth;
     s.height = kPlotHeight;
     s.id = "spectrum-" + comp;
-    s.title = comp + " amplitude";
+    s.title = name + " amplitude";
     s.x_label = "frequency (Hz)";
-    s.y_label = spectrum_unit(a.op);
+    s.y_label = spectrum_unit(a.op, motion.unit);
     s.log_x = s.log_y = true;
     if (a.band.found) {
       s.band = std::make_pair(a.band.f_lo, a.band.f_hi);
@@ -268,10 +279,45 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
     h += render_plot(s, {{points(f, sp.amp[c]), kColours[c]}});
   }
   h += "</div>\n";
+  return h;
+}
+
+}  // namespace
+
+std::string input_unit(std::optional<common::Unit> unit) { return times_seconds(unit, 0); }
+
+std::string waveform_unit(Operation op, std::optional<common::Unit> unit) {
+  if (op == Operation::Unknown) return input_unit(unit) + "\u00b7s\u207f";
+  // Integration divides by i omega: one second more.
+  return times_seconds(unit, -omega_power(op));
+}
+
+std::string spectrum_unit(Operation op, std::optional<common::Unit> unit) {
+  if (op == Operation::Unknown) return input_unit(unit) + "\u00b7s\u207f";
+  // The transform times dt: one second more than the waveform.
+  return times_seconds(unit, 1 - omega_power(op));
+}
+
+std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator, const Motion& motion) {
+  std::error_code ec;
+  const auto full = std::filesystem::weakly_canonical(std::filesystem::absolute(run.dir, ec), ec);
+  const std::string dir = ec ? run.dir.string() : full.string();
+  const std::string wave = run.wave_path.filename().string();
+
+  std::string h;
+  h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">";
+  h += "<meta name=\"generator\" content=\"" + escape_html(generator) + "\">";
+  h += "<title>wavefft report: " + escape_html(dir) + "</title><style>";
+  h += kStyle;
+  h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_html(dir) + "</code></h1>\n";
+  h += "<table class=\"summary\">" + processing_rows(run, a) + record_rows(motion) + "</table>\n";
+  h += warnings_section(a, motion);
+  h += record_plots(run, a, motion);
   h += ground_motion_section(motion);
-  h += "<p class=\"foot\">u: the unit of the input record. Spectrum lines of amplitude zero are drawn on the lower "
-       "edge; the shaded range is the pass band, the dashed line the highest frequency left after keeping every k-th "
-       "sample. Made by " +
+  h += "<p class=\"foot\">";
+  if (!motion.unit) h += "u: the unit of the input record. ";
+  h += "Spectrum lines of amplitude zero are drawn on the lower edge; the shaded range is the pass band, the dashed "
+       "line the highest frequency left after keeping every k-th sample. Made by " +
        escape_html(generator) + " from fort.99, amp3.csv and " + escape_html(wave) + ".</p>\n";
   h += "</body></html>\n";
   return h;

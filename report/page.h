@@ -5,8 +5,10 @@
 // input and, when it is still an acceleration, of the processed record.
 #pragma once
 
+#include <optional>
 #include <string>
 
+#include "common/units.h"
 #include "report/analysis.h"
 #include "report/motion.h"
 #include "report/runfiles.h"
@@ -17,21 +19,30 @@ namespace wavefft::report {
 inline constexpr int kPlotWidth = 420;
 inline constexpr int kPlotHeight = 210;
 
-/// Unit of the processed waveform and of the spectrum, in terms of the input
-/// record's unit "u" (for example "u·s" for the spectrum of an unprocessed
-/// record, "u·s²" after a single integration).
-std::string waveform_unit(Operation op);
-std::string spectrum_unit(Operation op);
+/// Unit of the input record, of the processed waveform and of the spectrum,
+/// as the axes show them: the record's unit times the seconds the operation
+/// and the transform add, in its short form. Without a unit (or with one
+/// that is no acceleration), "u" stands for it: "u·s" for the spectrum of
+/// an unprocessed record, "u·s²" after a single integration. With one:
+/// g -> "g", "g·s", "g·s²"; gal -> "gal", "gal·s"; m_s2 -> "m/s²", "m/s",
+/// "m"; mm_s2 -> "mm/s²", "mm/s". An operation that could not be told
+/// gives "·sⁿ" after the unit ("u·sⁿ", "m/s²·sⁿ").
+std::string input_unit(std::optional<common::Unit> unit = std::nullopt);
+std::string waveform_unit(Operation op, std::optional<common::Unit> unit = std::nullopt);
+std::string spectrum_unit(Operation op, std::optional<common::Unit> unit = std::nullopt);
 
 /// Width and height of a response-spectrum plot, pixels.
 inline constexpr int kSpectrumPlotWidth = 420;
 inline constexpr int kSpectrumPlotHeight = 260;
 
 /// The whole page. `generator` names the program in the footer. The
-/// warnings are those of `analysis` followed by those of `motion`. Without
-/// a unit in `motion`, the ground-motion section is one line saying how to
-/// give one. Response-spectrum plots have the ids "psa-input" and
-/// "psa-processed", four traces each (comp1 to comp3 and the dashed RotD50).
+/// warnings are those of `analysis` followed by those of `motion`. The
+/// axes of the nine plots carry the unit of `motion` ("u" without one), and
+/// their titles the channel names of `motion` ("NS input") when it has
+/// them, else "comp1 input". Without a unit in `motion`, the ground-motion
+/// section is one line saying how to give one. Response-spectrum plots have
+/// the ids "psa-input" and "psa-processed", four traces each (comp1 to
+/// comp3 and the dashed RotD50).
 std::string render_page(const RunFiles& run, const Analysis& analysis, const std::string& generator,
                         const Motion& motion = Motion{});
 

@@ -9,13 +9,13 @@
 #include <cstdio>
 #include <exception>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "common/files.h"
 #include "common/units.h"
 #include "common/usage.h"
 #include "report/analysis.h"
@@ -46,7 +46,8 @@ constexpr std::string_view kHelp =
     "damped response spectra (PSA of each component and RotD50) of the input\n"
     "and, when the run left an acceleration, of the processed record.\n"
     "\n"
-    "  --out FILE   page to write (default: DIR/report.html)\n"
+    "  --out FILE   page to write (default: DIR/report.html); missing folders\n"
+    "               are made\n"
     "  --wave NAME  the waveform file, relative to DIR unless absolute\n"
     "               (default: the one CSV file in DIR other than amp3.csv\n"
     "               whose first line begins with \" time(s)\")\n"
@@ -59,12 +60,13 @@ constexpr std::string_view kHelp =
     "  --warnings FILE  also write the page's warnings to FILE (relative to\n"
     "               the current folder), one a line: kind, title and text\n"
     "               separated by tabs; an empty file when there is none.\n"
-    "               Written only when the page is written.\n"
+    "               Written only when the page is written; missing folders\n"
+    "               are made.\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n"
     "\n"
-    "Exit status: 0 page written, 1 a file is missing or unreadable, 2 wrong\n"
-    "arguments.\n";
+    "Exit status: 0 page written, 1 a file is missing or unreadable or the\n"
+    "page cannot be written, 2 wrong arguments.\n";
 constexpr std::string_view kSynopsis = kHelp.substr(0, kHelp.find("\n\n") + 1);
 
 // The warnings as lines "kind<TAB>title<TAB>text<LF>", in the page's order.
@@ -84,6 +86,32 @@ std::string warning_lines(const std::vector<wavefft::report::Warning>& warnings)
     out += '\n';
   }
   return out;
+}
+
+// A file to write and its bytes.
+struct Output {
+  std::string path;
+  std::string bytes;
+};
+
+// Writes each output under a temporary name beside it, its missing folders
+// made, and once all are complete renames them over their targets, so that
+// a folder that cannot be made or a failed write leaves every old file as
+// it was. "" when all are written,
+// else what failed: "x/r.html: cannot make its folder: Not a directory",
+// "r.html: cannot write: No space left on device", "r.html: cannot replace
+// it: Is a directory".
+std::string write_outputs(const std::vector<Output>& outputs) {
+  namespace wc = wavefft::common;
+  std::vector<wc::NewFile> files;
+  for (const Output& o : outputs) files.push_back({o.path, o.bytes});
+  wc::FileFault fault;
+  const std::size_t failed = wc::replace_files(files, fault, true);
+  if (failed == files.size()) return "";
+  const char* what = fault.step == wc::FileFault::Step::folder    ? ": cannot make its folder: "
+                     : fault.step == wc::FileFault::Step::replace ? ": cannot replace it: "
+                                                                   : ": cannot write: ";
+  return outputs[failed].path + what + fault.reason;
 }
 
 int usage_error(const std::string& reason) { return wavefft::common::usage_error(kTool, reason, kSynopsis); }
@@ -145,32 +173,14 @@ int main(int argc, char** argv) {
                       : std::optional<wr::InputRecord>(wr::read_input_record(dir, input, run.input));
     const auto motion = wr::analyse_motion(run, analysis, unit, record);
     const std::string page = wr::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION, motion);
-    std::ofstream file(out, std::ios::binary | std::ios::trunc);
-    if (!file) {
-      std::cerr << "wavefft-report: " << out << ": cannot be written\n";
-      return 1;
-    }
-    file << page;
-    file.close();
-    if (!file) {
-      std::cerr << "wavefft-report: " << out << ": write error\n";
-      return 1;
-    }
     // The warnings as the page shows them: the processing's, then the ground motion's.
     std::vector<wr::Warning> warnings = analysis.warnings;
     warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
-    if (!warnings_file.empty()) {
-      std::ofstream list(warnings_file, std::ios::binary | std::ios::trunc);
-      if (!list) {
-        std::cerr << "wavefft-report: " << warnings_file << ": cannot be written\n";
-        return 1;
-      }
-      list << warning_lines(warnings);
-      list.close();
-      if (!list) {
-        std::cerr << "wavefft-report: " << warnings_file << ": write error\n";
-        return 1;
-      }
+    std::vector<Output> outputs{{out, page}};
+    if (!warnings_file.empty()) outputs.push_back({warnings_file, warning_lines(warnings)});
+    if (const std::string why = write_outputs(outputs); !why.empty()) {
+      std::cerr << "wavefft-report: " << why << "\n";
+      return 1;
     }
     std::cout << "wrote " << out << " (" << warnings.size() << (warnings.size() == 1 ? " warning)\n" : " warnings)\n");
   } catch (const wavefft::report::FileError& e) {

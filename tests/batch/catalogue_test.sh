@@ -6,7 +6,10 @@
 # of downloads. Checks summary.tsv row by row against the files in each
 # record's folder, the processed waveform against a direct wavefft run, the
 # exit statuses, the progress line on a terminal, the refusal of a bad
-# processing option and that -j 1 and -j 2 agree.
+# processing option and that -j 1 and -j 2 agree. Then the import options:
+# the folder without a vertical and a SAC folder that states no unit go
+# through with --zero-vertical and --source-unit, and --unit is the unit
+# the import writes; every note of an import is among the warnings.
 #
 #   catalogue_test.sh WAVEFFT_BATCH WAVEFFT MAKE_SAMPLE SOURCE_DIR
 set -eu
@@ -130,13 +133,20 @@ expect in/volts.txt pga ""
 expect in/volts.txt warnings "no unit: measures not computed (give --unit)"
 [ ! -e out/volts.txt/measures.csv ] || fail "volts.txt: measures without a unit"
 [ -f out/volts.txt/report.html ] || fail "volts.txt: no report page"
-# Agency folders: the import's note, when it has one, is a warning.
-for r in in/CHB002 downloads/WPWS; do
-  note=$(head -n 1 "out/${r##*/}/import.stderr")
-  if [ -n "$note" ]; then
-    case $(col "$r" warnings "$sum") in *"import: $note"*) ;; *) fail "$r: the import's note is not among the warnings" ;; esac
-  fi
-done
+# notes_are_warnings SUMMARY OUTDIR REC...: every line "wavefft-import:
+# note: TEXT" of a record's import.stderr is the warning "import: TEXT".
+notes_are_warnings() {
+  table=$1 dir=$2
+  shift 2
+  for r in "$@"; do
+    w=$(col "$r" warnings "$table")
+    while IFS= read -r line; do
+      case $line in "wavefft-import: note: "*) text=${line#wavefft-import: note: } ;; *) continue ;; esac
+      case "; $w;" in *"; import: $text;"*) ;; *) fail "$r: the import's note '$text' is not among the warnings '$w'" ;; esac
+    done <"$dir/${r##*/}/import.stderr"
+  done
+}
+notes_are_warnings "$sum" out in/CHB002 downloads/NGNH31_kik downloads/WPWS in/NSMN_0921
 
 # The processed files are those of a direct run with the same options.
 mkdir direct direct2
@@ -171,6 +181,54 @@ if "$batch" -o thin --skip 1 in/sample.txt >/dev/null 2>&1; then rc=0; else rc=$
 [ "$(col in/sample.txt measured thin/summary.tsv)" = processed ] || fail "thinned run: measured"
 "$measures" --unit g --dt 0.02 --out hand-thin thin/sample.txt/wave.csv >/dev/null
 cmp -s hand-thin/spectra.csv thin/sample.txt/spectra.csv || fail "thinned run: spectra not at a step of 0.02 s"
+
+# The import options, handed to every import: PEER files of two
+# horizontals (with --zero-vertical; a copy has its first horizontal scaled
+# by 10, so that the two peaks differ widely) and SAC files that state no
+# unit (with --source-unit g). record.txt is what wavefft-import makes of the
+# folder with the same options.
+import=$(dirname "$batch")/wavefft-import
+mkdir in2
+cp -R "$raw/peer-at2/RSN763_GIL" in2/RSN763_GIL
+cp -R "$raw/peer-at2/RSN763_GIL" in2/RSN763_X10
+awk 'NR <= 4 { print; next } { line = ""; for (i = 1; i <= NF; i++) line = line sprintf("%15.7E", $i * 10); print line }' \
+  "$raw/peer-at2/RSN763_GIL/RSN763_LOMAP_GIL067.AT2" >in2/RSN763_X10/RSN763_LOMAP_GIL067.AT2
+cp -R "$raw/sac/CJ_T001230" in2/CJ_T001230
+set -- in2/RSN763_GIL in2/RSN763_X10 in2/CJ_T001230
+if "$batch" -o imp --zero-vertical --source-unit g "$@" >imp.log 2>&1; then rc=0; else rc=$?; fi
+[ "$rc" -eq 0 ] || fail "import options: exit status $rc, expected 0: $(cat imp.log)"
+for r in "$@"; do
+  name=${r##*/}
+  [ "$(col "$r" status imp/summary.tsv)" = normal ] ||
+    fail "import options: $r is '$(col "$r" status imp/summary.tsv)': $(col "$r" diagnostic imp/summary.tsv)"
+  [ "$(col "$r" measured imp/summary.tsv)" = processed ] || fail "import options: $r not measured"
+  [ -n "$(col "$r" pga imp/summary.tsv)" ] || fail "import options: $r has no pga"
+  "$import" --zero-vertical --source-unit g -o "direct-$name.txt" "$r" 2>/dev/null || fail "import options: direct import of $r"
+  cmp -s "direct-$name.txt" "imp/$name/record.txt" || fail "import options: $r: record.txt is not the import's with the options"
+done
+for r in in2/RSN763_GIL in2/RSN763_X10; do
+  case "; $(col "$r" warnings imp/summary.tsv);" in
+    *"; import: no vertical component: value 11 is zero throughout (--zero-vertical);"*) ;;
+    *) fail "import options: $r: no warning of the zero vertical in '$(col "$r" warnings imp/summary.tsv)'" ;;
+  esac
+done
+notes_are_warnings imp/summary.tsv imp "$@"
+case $(col in2/RSN763_X10 warnings imp/summary.tsv) in
+  *"; import: the peaks of the two horizontals differ by a factor of "*) ;;
+  *) fail "import options: RSN763_X10: no warning of the peaks in '$(col in2/RSN763_X10 warnings imp/summary.tsv)'" ;;
+esac
+# --unit: the unit the import writes, and the unit of the measures.
+if "$batch" -o gal --unit gal --source-unit g in2/CJ_T001230 >/dev/null 2>&1; then rc=0; else rc=$?; fi
+[ "$rc" -eq 0 ] || fail "--unit gal with a folder: exit status $rc"
+"$import" --unit gal --source-unit g -o direct-gal.txt in2/CJ_T001230 2>/dev/null || fail "direct import in gal"
+cmp -s direct-gal.txt gal/CJ_T001230/record.txt || fail "--unit gal: record.txt is not the import's in gal"
+[ "$(head -n 1 gal/CJ_T001230/record.txt | cut -d ' ' -f 4)" = gal ] || fail "--unit gal: record.txt is not in gal"
+# The same PGA in g as the run in g, to the digits the record keeps (the
+# values are written to four or five significant digits, in g or in gal):
+# the measures read the record in gal, not 980.665 times off.
+awk -v a="$(col in2/CJ_T001230 pga gal/summary.tsv)" -v b="$(col in2/CJ_T001230 pga imp/summary.tsv)" \
+  'BEGIN { d = a - b; if (d < 0) d = -d; exit !(a > 0 && d <= 1e-3 * b) }' ||
+  fail "--unit gal: pga $(col in2/CJ_T001230 pga gal/summary.tsv) g, in g it is $(col in2/CJ_T001230 pga imp/summary.tsv) g"
 
 # Two batches joined: every row, the pages relative to the joined folder.
 if "$batch" --join -o joined out integ >join.log 2>&1; then rc=0; else rc=$?; fi
@@ -234,5 +292,11 @@ printf "0\n1\n0.1 0.2 20 25\n" >notes.txt
 refused "not a record" --unit g notes.txt
 refused "no record, an answer file alone" notes.txt
 refused "no record" --bandpass 0.1,0.2,20,25
+refused "bad --source-unit" --source-unit counts in/CHB002
+refused "bad --level" --level final in/CHB002
+refused "--channels without a name" --channels , in/CHB002
+refused "--pad with a value" --pad=1 in/CHB002
+# An import option makes it the records form: an answer file is no record.
+refused "import option with an answer file" --zero-vertical notes.txt in/sample.txt
 
 finish catalogue

@@ -139,9 +139,70 @@ big_probe='<script>
 })();
 </script></body>'
 
+# Layout: a real batch of one record in g whose NS component sits on an
+# offset of 0.1 g under a burst of 0.3 g, band-passed (its report warns of
+# edge transients, and the batch's warnings column must show that), joined
+# with rows of long texts: a record name no window could show on one line,
+# a diagnostic naming a long path, warnings of many words.
+awk 'BEGIN {
+  printf "Synth2026 GEN acceleration g\nTIME NS EW"
+  for (j = 3; j <= 42; j++) printf (j == 11 ? " UD" : " V%02d"), j
+  printf "\n"
+  pi = 3.141592653589793
+  for (i = 0; i < 3000; i++) {
+    t = i * 0.01; e = exp(-((t - 12) / 4) ^ 2)
+    v[1] = 0.1 + 0.3 * e * sin(2 * pi * 2 * t); v[2] = 0.25 * e * sin(2 * pi * 3.1 * t + 1)
+    v[11] = 0.1 * e * sin(2 * pi * 5.3 * t)
+    printf "%.2f", t
+    for (j = 1; j <= 42; j++) printf " %.6e", (j in v ? v[j] : 0)
+    printf "\n"
+  }
+}' >offset.txt
+status=0
+"$batch" -o real --bandpass 0.1,0.2,20,25 offset.txt >real.log 2>&1 || status=$?
+[ "$status" -eq 0 ] || { echo "FAIL: wavefft-batch on offset.txt ended with status $status"; cat real.log; exit 1; }
+[ "$(awk -F "$tab" 'NR == 2 { print $17 }' real/summary.tsv)" = "Edge transients" ] ||
+  fail "offset.txt: the warnings column of summary.tsv is '$(awk -F "$tab" 'NR == 2 { print $17 }' real/summary.tsv)'"
+mkdir b4
+long_name=catalogue-of-the-2011-sequence-station-CHB0021103111446-east-west-component-corrected.txt
+long_warnings='Edge transients; Displacement drifts; Integration with energy at the lowest lines; no unit: measures not computed (give --unit)'
+{
+  echo "$header"
+  printf '%s\tnormal\t0\t\t%s\tTohoku2011-03-11T14:46:18\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t%s\t%s/report.html\n' \
+    "$long_name" "$long_name" "$long_warnings" "$long_name"
+  printf 'failed.txt\treport-failed\t1\twavefft-report: /very/long/path/to/some/folder/of/records/failed.txt/amp3.csv line 5: field 2 is not a number: "garbage"\tfailed.txt\tEv\tST\tNS EW UD\t0.005\t120\tinput\t0.5\t50\t1.2\t0.3\t0.25\tAliasing; Edge transients\t\n'
+} >b4/summary.tsv
+join layout real b4
+
+# The probe of the layout: the table's right edge and the page's width
+# against the window, the warnings cell of offset.txt (its text, its right
+# edge), then the page scrolled sideways as far as it goes and where the
+# first record's cell is then, and where it was before.
+layout_probe='<script>
+(function () {
+  var t = document.getElementById("catalogue"), b = document.body, page = document.scrollingElement;
+  var heads = Array.prototype.map.call(t.tHead.rows[0].cells, function (th) { return th.textContent; });
+  var warned = Array.prototype.filter.call(t.tBodies[0].rows, function (r) { return r.cells[0].textContent === "offset.txt"; })[0];
+  var w = warned.cells[heads.indexOf("Warnings")];
+  b.setAttribute("data-window", String(window.innerWidth));
+  b.setAttribute("data-table-right", String(Math.ceil(t.getBoundingClientRect().right)));
+  b.setAttribute("data-page-width", String(page.scrollWidth));
+  b.setAttribute("data-warning-cell", w.textContent);
+  b.setAttribute("data-warning-right", String(Math.ceil(w.getBoundingClientRect().right)));
+  var first = t.tBodies[0].rows[0].cells[0];
+  b.setAttribute("data-record-right-before", String(Math.ceil(first.getBoundingClientRect().right)));
+  page.scrollLeft = page.scrollWidth;
+  var r = first.getBoundingClientRect();
+  b.setAttribute("data-scrolled", String(page.scrollLeft));
+  b.setAttribute("data-record-cell", Math.floor(r.left) + "," + Math.ceil(r.right));
+  b.setAttribute("data-probe", "done");
+})();
+</script></body>'
+
 one_line() { printf '%s' "$1" | tr '\n' ' '; }
 sed "s#</body>#$(one_line "$probe")#" out/index.html >out/probe.html
 sed "s#</body>#$(one_line "$big_probe")#" big/index.html >big/probe.html
+sed "s#</body>#$(one_line "$layout_probe")#" layout/index.html >layout/probe.html
 
 run_browser 1 --virtual-time-budget=5000 --dump-dom "file://$work/out/probe.html" >dom.html 2>browser1.log || {
   echo "FAIL: the browser did not dump the page"; cat browser1.log; exit 1
@@ -151,6 +212,12 @@ run_browser 2 --virtual-time-budget=5000 --dump-dom "file://$work/big/probe.html
   echo "FAIL: the browser did not dump the page of 5000 records"; cat browser2.log; exit 1
 }
 seconds=$(($(date +%s) - started))
+for width in 1400 800; do
+  window=$width,900 run_browser "3-$width" --virtual-time-budget=5000 --dump-dom "file://$work/layout/probe.html" \
+    >"layout-$width.html" 2>"browser3-$width.log" || {
+    echo "FAIL: the browser did not dump the layout page at $width pixels"; cat "browser3-$width.log"; exit 1
+  }
+done
 
 # The value of attribute $1 of <body> in dumped DOM $2.
 attr() {
@@ -190,6 +257,26 @@ expect data-asc big.html r0000.txt,r2321.txt,r0003.txt,r4994.txt
 expect data-desc big.html r2321.txt,r0000.txt,r0003.txt,r4994.txt
 # The times are printed, never checked: a busy machine must not fail this.
 ms=$(attr data-ms big.html)
+
+# 1400 pixels: the whole table in the window, the warnings too; the report's
+# warning in the warnings column.
+for width in 1400 800; do
+  grep -q 'data-probe="done"' "layout-$width.html" || fail "the probe script did not run on the layout page at $width pixels"
+  expect data-window "layout-$width.html" "$width"
+done
+expect data-warning-cell layout-1400.html "Edge transients"
+[ "$(attr data-table-right layout-1400.html)" -le 1400 ] && [ "$(attr data-page-width layout-1400.html)" -le 1400 ] ||
+  fail "1400 pixels: the table ends at $(attr data-table-right layout-1400.html), the page is $(attr data-page-width layout-1400.html) wide"
+[ "$(attr data-warning-right layout-1400.html)" -le 1400 ] ||
+  fail "1400 pixels: the warnings cell ends at $(attr data-warning-right layout-1400.html)"
+expect data-scrolled layout-1400.html 0
+# 800 pixels: the page scrolls sideways past where the first record's cell
+# ended, and the cell is still there, at the window's left edge.
+scrolled=$(attr data-scrolled layout-800.html) before=$(attr data-record-right-before layout-800.html)
+[ "$scrolled" -gt "$before" ] || fail "800 pixels: the page scrolled $scrolled pixels sideways, the record cell ended at $before"
+cell=$(attr data-record-cell layout-800.html)
+[ "${cell%,*}" -ge 0 ] && [ "${cell%,*}" -le 1 ] && [ "${cell#*,}" -le 800 ] && [ "${cell#*,}" -gt 50 ] ||
+  fail "800 pixels, scrolled sideways: the record cell spans $cell, not at the left edge of the window"
 
 if [ "$fails" -ne 0 ]; then
   echo "$fails checks failed"

@@ -4,11 +4,14 @@
 # same answers: for every combination both run in fresh folders and must
 # leave the same files, standard output, standard error and exit status,
 # byte for byte. The options form gets, on standard input, the answers of a
-# different run, which it must not read.
+# different run, which it must not read. A record that does not exist or is
+# a folder, and an output in a folder that does not exist, are refused by
+# the options form before anything is written (where the dialogue would
+# create the record or run to an abort): those rows check the refusal.
 #
-#   equivalence_test.sh WAVEFFT MAKE_SAMPLE SHARED_DATA
+#   equivalence_test.sh WAVEFFT MAKE_SAMPLE RECORDS_DIR
 set -eu
-wavefft=$1 make_sample=$2 shared=$3
+wavefft=$1 make_sample=$2 records=$3
 . "$(dirname "$0")/../lib.sh"
 enter_scratch options
 ulimit -c 0 2>/dev/null || true  # an aborted run must not leave a core file behind
@@ -25,11 +28,13 @@ awk 'BEGIN { print "Ev St acceleration g"; print "TIME"
 mkdir recs/dir.txt
 cp recs/small.txt recs/-rec.txt
 cp recs/small.txt recs/-
-if [ -d "$shared/records" ]; then
-  for r in SYLMAR_1994_AFTERSHOCK ELCENTRO_1940; do
-    [ -f "$shared/records/$r.txt" ] && ln -s "$shared/records/$r.txt" "recs/$r.txt"
-  done
-fi
+for r in SYLMAR_1994_AFTERSHOCK ELCENTRO_1940; do
+  if [ ! -f "$records/$r.txt" ]; then
+    echo "FAIL: the real record $records/$r.txt is missing"
+    exit 1
+  fi
+  ln -s "$records/$r.txt" "recs/$r.txt"
+done
 printf 'recs-decoy.txt\n0\n0\n0\n0\n0\ndecoy.csv\n\n' >decoy
 
 compared=0 folders=
@@ -72,6 +77,27 @@ compare() {
   elif [ "$kind" = ok ] && { [ "$(cat a.status)" != 0 ] || [ ! -f "a/$wave" ]; }; then
     fail "wavefft $* $record: status $(cat a.status), waveform file '$wave' $([ -f "a/$wave" ] && echo present || echo missing)"
   fi
+}
+
+# refused RECORD REASON ARGS...: the options form (ARGS, then RECORD) is a
+# usage error naming REASON ("wavefft: REASON"), status 2, nothing on
+# standard output, no file made in its folder and standard input unread
+# (what it leaves of the input file is the whole of it).
+refused() {
+  record=$1 reason=$2
+  shift 2
+  rm -rf a a.*
+  mkdir a
+  if [ -e "recs/$record" ]; then ln -s "$work/recs/$record" "a/$record"; fi
+  ls -A a >a.before
+  (cd a && { if "$wavefft" "$@" -- "$record" >../a.out 2>../a.err; then echo 0; else echo $?; fi >../a.status; cat >../a.rest; }) <decoy
+  compared=$((compared + 1))
+  [ "$(cat a.status)" = 2 ] || fail "wavefft $* $record: status $(cat a.status), expected 2 (refused)"
+  [ "$(head -n 1 a.err)" = "wavefft: $reason" ] || fail "wavefft $* $record: '$(head -n 1 a.err)', expected 'wavefft: $reason'"
+  is_usage_error "$wavefft" a.err || fail "wavefft $* $record: not a usage error: '$(cat a.err)'"
+  [ ! -s a.out ] || fail "wavefft $* $record: standard output '$(cat a.out)'"
+  [ "$(ls -A a)" = "$(cat a.before)" ] || fail "wavefft $* $record: left '$(ls -A a | tr '\n' ' ')' in its folder"
+  cmp -s a.rest decoy || fail "wavefft $* $record: read standard input"
 }
 
 # combo KIND RECORD FLIP BAND MENU CUT SKIP OUTPUT: one combination, "-" for
@@ -174,16 +200,18 @@ combo ok -rec.txt 1 - 1 - - -
 combo ok - - 0.1,0.2,20,25 0 - 1 -
 
 # Failure rows: the same diagnostic, the same files, the same status.
-combo bad missing.txt - - 0 - - -
-combo bad dir.txt 1 - 0 - - -
 combo bad badnum.txt - 0.1,0.2,20,25 1 - - -
 combo bad long.txt 1,2 0.1,0.2,20,25 1 0,5 1 vel.csv
-combo bad small.txt - - 0 - - nodir/w.csv
-combo bad small.txt - - 2 - 1 'nodir/ lead.csv'
 
-# Real records, when the shared data is there.
+# Refused by the options form alone.
+refused missing.txt "RECORD 'missing.txt' does not exist"
+refused dir.txt "RECORD 'dir.txt' is a folder" --flip 1
+refused small.txt "--output: 'nodir/w.csv' is in the folder 'nodir', which does not exist" --output nodir/w.csv
+refused small.txt "--output: 'nodir/ lead.csv' is in the folder 'nodir', which does not exist" --double-integrate --skip 1 --output 'nodir/ lead.csv'
+refused small.txt "--output: 'small.txt/w.csv' is in 'small.txt', which is not a folder" --output small.txt/w.csv
+
+# Real records (tests/data/records).
 for r in SYLMAR_1994_AFTERSHOCK ELCENTRO_1940; do
-  [ -e "recs/$r.txt" ] || continue
   combo ok "$r.txt" - 0.1,0.2,20,25 1 - 1 vel.csv
   combo ok "$r.txt" 1,3 0.05,0.1,25,30 2 2,10 - dis.csv
   combo ok "$r.txt" - - 3 - 3 -

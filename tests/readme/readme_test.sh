@@ -4,9 +4,11 @@
 # in a fresh copy of the checkout, as a new user would after cloning it. A
 # block is runnable when the line just before its opening ```sh fence is
 #   <!-- runnable -->
-# Each block runs with sh -e from the top of the copy, so a failing command
-# fails the block. Fails (status 1) on the first block that fails, printing
-# the block and the end of its output; fails when no block is marked.
+# Each block runs with bash -e from the top of the copy (so a failing
+# command fails the block), with HOME in the work folder, so that an
+# install into "$HOME/.local" stays there. Fails (status 1) on the first
+# block that fails, printing the block and the end of its output; fails
+# when no block is marked.
 #
 #   readme_test.sh SOURCE_DIR [WORK_DIR]
 set -u
@@ -18,8 +20,8 @@ trap '[ -z "$keep" ] && rm -rf "$work"' EXIT
 # The copy: what git tracks and the files it does not ignore, without any
 # build tree; a plain copy where the source is no git checkout.
 copy="$work/checkout"
-rm -rf "$copy"
-mkdir -p "$copy"
+rm -rf "$copy" "$work/home"
+mkdir -p "$copy" "$work/home"
 if git -C "$src" rev-parse --is-inside-work-tree >/dev/null 2>&1; then
   (cd "$src" && git ls-files -z -co --exclude-standard | tar --null -T - -cf -) | tar -xf - -C "$copy" || exit 1
 else
@@ -42,7 +44,7 @@ for block in "$blocks"/block-*.sh; do
   [ -f "$block" ] || continue
   count=$((count + 1))
   log="$work/$(basename "$block" .sh).log"
-  if ! (cd "$copy" && sh -e "$block") >"$log" 2>&1 </dev/null; then
+  if ! (cd "$copy" && HOME="$work/home" bash -e "$block") >"$log" 2>&1 </dev/null; then
     echo "FAIL: README block $count failed:"
     sed 's/^/    /' "$block"
     echo "  its output ends:"

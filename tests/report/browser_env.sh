@@ -7,6 +7,7 @@
 #
 #   . browser_env.sh; find_browser ENSURE_TOOLS
 #   run_browser N ARGS...   headless run with a fresh profile $work/profile-N
+#                           (window=W,H before it sets the window's size)
 locate_browser() {
   for b in /usr/bin/chromium "$(command -v chromium 2>/dev/null || true)"; do
     if [ -n "$b" ] && [ -x "$b" ]; then
@@ -34,11 +35,12 @@ find_browser() {
 }
 
 # One headless run of the browser found by find_browser, with its own
-# profile folder under $work, the page's window 1320x1400, nothing fetched.
+# profile folder under $work, the page's window $window (default 1320,1400:
+# width,height in pixels), nothing fetched.
 run_browser() {
   profile=$work/profile-$1
   shift
   timeout 180 "$browser" --headless --no-sandbox --disable-gpu --disable-quic --no-first-run \
     --disable-background-networking --disable-component-update --disable-sync --disable-dev-shm-usage \
-    --user-data-dir="$profile" --hide-scrollbars --window-size=1320,1400 "$@"
+    --user-data-dir="$profile" --hide-scrollbars --window-size="${window:-1320,1400}" "$@"
 }

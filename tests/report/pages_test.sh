@@ -3,8 +3,9 @@
 # wavefft-report on real runs of wavefft: generated records processed with
 # different answers, and the warnings each page must (and must not) give;
 # the unit, the measures and the response spectra; then the failures of
-# wavefft-report itself (missing files, two waveform files, a page that
-# cannot be written, an --input file that is not the run's input).
+# wavefft-report itself (missing files, two waveform files, a page in new
+# folders and one that cannot be written, an --input file that is not the
+# run's input).
 #
 #   pages_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT
 set -eu
@@ -139,6 +140,23 @@ mv tabbed/vel.csv "tabbed/$odd"
 grep -q "^drift$tab[^$tab]*${tab}The integral of the processed velocity (v e l.csv) grows steadily" tabbed.tsv ||
   fail "--warnings: the name with a tab and a line end was not made blanks: '$(cat tabbed.tsv)'"
 
+# Edge transients: the sample with 0.1 g added to comp1 and 0.06 g taken
+# from comp2, band-passed as `here` (which has no warning): each step at the
+# ends of the record rings through the filter. Cut to 10-30 s, the same
+# record is not tested (the ends of a cut lie inside the motion), nor once
+# integrated (an integral from the frequency domain does not start at zero
+# by itself: `sound`, the sample integrated, starts at 11% of its peak).
+awk 'NR <= 2 { print; next } { $2 += 0.1; $3 -= 0.06; print }' sample.txt >steps.txt
+run edge steps.txt 0 1 "0.1 0.2 20 25" 0 0 0 acc.csv
+expect_warnings edge "edge-transients"
+grep -q '<b>Edge transients.</b> The first or last 2% of the processed record (acc.csv) reaches more than 10% of the component&#39;s peak, up to [0-9]*%, in comp1 (start and end), comp2 (start and end)\. ' edge/report.html ||
+  fail "edge: the warning does not name comp1 and comp2 at both ends"
+grep -q 'remove the mean or taper before filtering\.</li>' edge/report.html || fail "edge: the warning gives no advice"
+run edgecut steps.txt 0 1 "0.1 0.2 20 25" 0 1 10 20 0 acc.csv
+expect_warnings edgecut ""
+run edgevel steps.txt 0 1 "0.1 0.2 20 25" 1 0 0 vel.csv
+expect_warnings edgevel ""
+
 # The same keeping every 2nd sample and cutting at 20 Hz: nothing aliases.
 run noalias sample.txt 0 1 "0 0 18 20" 0 0 1 acc.csv
 expect_warnings noalias ""
@@ -172,10 +190,17 @@ grep -q 'more than one waveform file (vel.csv vel2.csv)' err.txt || fail "two wa
 "$report" --wave vel2.csv --out chosen.html sound >/dev/null || fail "--wave vel2.csv failed"
 grep -q 'Processed (vel2.csv)' chosen.html || fail "--wave: the page does not show vel2.csv"
 
-# A page that cannot be written.
-if "$report" --out no/such/folder/r.html nopad >out.txt 2>err.txt; then rc=0; else rc=$?; fi
-[ "$rc" -eq 1 ] || fail "unwritable page: exit status $rc"
-grep -q 'cannot be written' err.txt || fail "unwritable page: message '$(cat err.txt)'"
+# A page in folders that do not exist yet: they are made.
+"$report" --out no/such/folder/r.html nopad >out.txt 2>err.txt || fail "--out in new folders: '$(cat err.txt)'"
+[ "$(cat out.txt)" = "wrote no/such/folder/r.html (1 warning)" ] || fail "--out in new folders: said '$(cat out.txt)'"
+grep -q 'data-warning="no-padding"' no/such/folder/r.html || fail "--out in new folders: not the page of nopad"
+# A page that cannot be written, here because a folder has its name: the
+# system's reason, and nothing left beside it.
+if "$report" --out no/such nopad >out.txt 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "page named as a folder: exit status $rc"
+[ "$(cat err.txt)" = "wavefft-report: no/such: cannot replace it: Is a directory" ] ||
+  fail "page named as a folder: message '$(cat err.txt)'"
+[ "$(ls -A no)" = such ] || fail "page named as a folder: left '$(ls -A no | tr '\n' ' ')' in no/"
 
 # A broken spectrum file: the line is named.
 cp -r nopad broken

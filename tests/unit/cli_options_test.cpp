@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include <sys/stat.h>
 #include <unistd.h>
 
 #include "textio/freeform.h"
@@ -212,27 +213,72 @@ TEST(CliOptions, AnswerScriptFollowsTheDialogueOrder) {
   EXPECT_EQ(answer_script("r", p.opts), "r\n0\n1\n1e-1 2.5D-1 1.5E1 2d1\n2\n0\n007\nwave.csv\n\n");
 }
 
-TEST(CliOptions, OutputMayNotBeTheRunsOtherFiles) {
-  namespace fs = std::filesystem;
-  const fs::path home = fs::current_path();
-  const fs::path dir = fs::temp_directory_path() / ("wavefft-cli-" + std::to_string(::getpid()));
-  fs::remove_all(dir);
-  fs::create_directories(dir / "sub");
-  fs::current_path(dir);
-  std::ofstream("rec.txt") << "x\n";
-  fs::create_hard_link("rec.txt", "sub/hard.txt");
-  for (const std::string& out : std::vector<std::string>{"amp3.csv", "./amp3.csv", "sub/../amp3.csv", "fort.99", (dir / "fort.99").string()}) {
+// The checks that look at the file system, run in a scratch folder that is
+// the current folder, holding rec.txt ("x\n") and the folder sub.
+class CliOnDisk : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    home_ = std::filesystem::current_path();
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    dir_ = std::filesystem::temp_directory_path() / ("wavefft-cli-" + std::string(test->name()) + "-" + std::to_string(::getpid()));
+    std::filesystem::remove_all(dir_);
+    std::filesystem::create_directories(dir_ / "sub");
+    std::filesystem::current_path(dir_);
+    std::ofstream("rec.txt") << "x\n";
+  }
+  void TearDown() override {
+    std::filesystem::current_path(home_);
+    std::filesystem::remove_all(dir_);
+  }
+  std::filesystem::path home_, dir_;
+};
+
+TEST_F(CliOnDisk, OutputMayNotBeTheRunsOtherFiles) {
+  std::filesystem::create_hard_link("rec.txt", "sub/hard.txt");
+  for (const std::string& out : std::vector<std::string>{"amp3.csv", "./amp3.csv", "sub/../amp3.csv", "fort.99", (dir_ / "fort.99").string()}) {
     EXPECT_NE(output_clash(out, "rec.txt"), "") << out;
   }
   EXPECT_EQ(output_clash("amp3.csv", "rec.txt"), "names amp3.csv, which the run writes itself");
   EXPECT_EQ(output_clash("rec.txt", "rec.txt"), "is the record itself");
   EXPECT_EQ(output_clash("./rec.txt", "rec.txt"), "is the record itself");
-  EXPECT_EQ(output_clash("sub/hard.txt", (dir / "rec.txt").string()), "is the record itself");
+  EXPECT_EQ(output_clash("sub/hard.txt", (dir_ / "rec.txt").string()), "is the record itself");
   for (const char* out : {"sub/amp3.csv", "amp3.csv.bak", "fort.990", "new.csv", "missing/rec.txt"}) {
     EXPECT_EQ(output_clash(out, "rec.txt"), "") << out;
   }
-  fs::current_path(home);
-  fs::remove_all(dir);
+}
+
+// record_problem and output_folder_problem, each reason word for word.
+TEST_F(CliOnDisk, RecordAndOutputFolder) {
+  namespace fs = std::filesystem;
+  fs::create_symlink("gone.txt", "dangling.txt");
+  fs::create_symlink("sub", "sublink");
+  ASSERT_EQ(::mkfifo("pipe", 0600), 0);
+
+  EXPECT_EQ(record_problem("rec.txt"), "");
+  EXPECT_EQ(record_problem((dir_ / "rec.txt").string()), "");
+  EXPECT_EQ(record_problem("pipe"), "");  // not opened: that would wait for a writer
+  EXPECT_EQ(record_problem("missing.txt"), "does not exist");
+  EXPECT_EQ(record_problem("dangling.txt"), "does not exist");
+  EXPECT_EQ(record_problem("rec.txt/x"), "does not exist");
+  EXPECT_EQ(record_problem("sub"), "is a folder");
+  EXPECT_EQ(record_problem("sublink"), "is a folder");
+  EXPECT_EQ(record_problem("."), "is a folder");
+  if (::geteuid() != 0) {  // permissions do not bind the superuser
+    fs::permissions("rec.txt", fs::perms::none);
+    EXPECT_EQ(record_problem("rec.txt"), "cannot be read: Permission denied");
+  }
+
+  for (const char* out : {"w.csv", "sub/w.csv", "sublink/w.csv", "./w.csv", "/w.csv", "sub/../w.csv", "sub/ lead.csv",
+                          "sub//w.csv"}) {
+    EXPECT_EQ(output_folder_problem(out), "") << out;
+  }
+  EXPECT_EQ(output_folder_problem("nodir/w.csv"), "is in the folder 'nodir', which does not exist");
+  EXPECT_EQ(output_folder_problem("sub/nodir/w.csv"), "is in the folder 'sub/nodir', which does not exist");
+  EXPECT_EQ(output_folder_problem("nodir/../w.csv"), "is in the folder 'nodir/..', which does not exist");
+  EXPECT_EQ(output_folder_problem("dangling.txt/w.csv"), "is in the folder 'dangling.txt', which does not exist");
+  EXPECT_EQ(output_folder_problem("rec.txt/w.csv"), "is in 'rec.txt', which is not a folder");
+  EXPECT_EQ(output_folder_problem("pipe/w.csv"), "is in 'pipe', which is not a folder");
+  EXPECT_EQ(output_folder_problem("no\tdir/w.csv"), "is in the folder 'no\\x09dir', which does not exist");
 }
 
 }  // namespace

@@ -113,6 +113,30 @@ TEST_F(Folder, UncommittedOrFailedReplaceLeavesTheTargetAlone) {
   EXPECT_EQ(fault.reason, "No such file or directory");
 }
 
+TEST_F(Folder, SeveralFilesReplacedTogetherOrNotAtAll) {
+  FileFault fault;
+  ASSERT_TRUE(replace_file(dir_ / "a.csv", "old a\n", fault));
+  ASSERT_TRUE(replace_file(dir_ / "b.csv", "old b\n", fault));
+  fs::create_directories(dir_ / "blocked");
+  ASSERT_TRUE(replace_file(dir_ / "blocked" / "x", "x", fault));
+  // The second file's folder is a file: nothing is replaced.
+  const NewFile bad[] = {{dir_ / "a.csv", "new a\n"}, {dir_ / "blocked" / "x" / "b.csv", "new b\n"}};
+  EXPECT_EQ(replace_files(bad, fault, true), 1u);
+  EXPECT_EQ(fault.step, Step::folder);
+  EXPECT_EQ(wavefft::testing::slurp(dir_ / "a.csv"), "old a\n");
+  EXPECT_EQ(listing(), "a.csv b.csv blocked");
+  // Without making folders, a missing one is the create step's fault.
+  const NewFile missing[] = {{dir_ / "a.csv", "new a\n"}, {dir_ / "new" / "b.csv", "new b\n"}};
+  EXPECT_EQ(replace_files(missing, fault, false), 1u);
+  EXPECT_EQ(fault.step, Step::create);
+  EXPECT_EQ(wavefft::testing::slurp(dir_ / "a.csv"), "old a\n");
+  const NewFile good[] = {{dir_ / "a.csv", "new a\n"}, {dir_ / "new" / "b.csv", "new b\n"}};
+  EXPECT_EQ(replace_files(good, fault, true), 2u);
+  EXPECT_EQ(wavefft::testing::slurp(dir_ / "a.csv"), "new a\n");
+  EXPECT_EQ(wavefft::testing::slurp(dir_ / "new" / "b.csv"), "new b\n");
+  EXPECT_EQ(listing(), "a.csv b.csv blocked new");
+}
+
 TEST_F(Folder, ParentFoldersAreMadeOrTheReasonGiven) {
   FileFault fault;
   ASSERT_TRUE(make_parent_folders(dir_ / "a" / "b" / "f.csv", fault));

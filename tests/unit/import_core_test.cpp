@@ -157,6 +157,212 @@ TEST(Assemble, SurfaceOnlyUnlessChannelsNamed) {
   EXPECT_EQ(p.text, "--channels names XX, which no file holds");
 }
 
+// A roof or borehole sensor is left out by default; when that is what
+// the record lacks, the refusal names it, where it stands, and the
+// --channels list that takes it.
+TEST(Assemble, NotFreeFieldSensorsNamedWhenTheyAreWhatIsMissing) {
+  auto make = [](std::vector<bool> roof) {
+    std::vector<Channel> cs{chan("HNE", 90.0, false, {1}), chan("HNN", 0.0, false, {1}), chan("HNZ", {}, true, {1})};
+    for (std::size_t i = 0; i < roof.size(); ++i) {
+      if (!roof[i]) continue;
+      cs[i].surface = false;
+      cs[i].placement = "Roof";
+    }
+    return files_of(std::move(cs));
+  };
+  struct Case {
+    std::vector<bool> roof;  // HNE, HNN, HNZ
+    Status status;
+    const char* text;
+  };
+  const Case cases[] = {
+      {{true}, Status::too_few_horizontals,
+       "only one free-field horizontal component (HNN): HNE (Roof) is horizontal but not a free-field sensor; to "
+       "take it, give --channels HNN,HNE,HNZ"},
+      {{true, true}, Status::too_few_horizontals,
+       "no free-field horizontal component: HNE (Roof) and HNN (Roof) are horizontal but not free-field sensors; "
+       "to take them, give --channels HNE,HNN,HNZ"},
+      {{true, true, true}, Status::too_few_horizontals,
+       "no free-field horizontal component: HNE (Roof) and HNN (Roof) are horizontal but not free-field sensors; "
+       "to take them, give --channels HNE,HNN,HNZ"},
+      {{false, false, true}, Status::no_vertical,
+       "no free-field vertical component: HNZ (Roof) is vertical but not a free-field sensor; to take it, give "
+       "--channels HNE,HNN,HNZ, or --zero-vertical for zeros"},
+  };
+  for (const Case& k : cases) {
+    auto f = make(k.roof);
+    Record r;
+    const Problem p = assemble(f, {}, r);
+    EXPECT_EQ(p.status, k.status);
+    EXPECT_EQ(p.text, k.text);
+    // the list given does take them
+    AssembleOptions o;
+    o.channels = {"HNE", "HNN", "HNZ"};
+    f = make(k.roof);
+    EXPECT_TRUE(assemble(f, o, r).ok()) << k.text;
+  }
+  // Only one horizontal in all: naming it cannot make a record.
+  auto f = files_of({chan("EW1", 90.0, false, {1}), chan("UD2", {}, true, {1})});
+  f[0].channels[0].surface = false;
+  f[0].channels[0].placement = "borehole";
+  Record r;
+  Problem p = assemble(f, {}, r);
+  EXPECT_EQ(p.text,
+            "no free-field horizontal component: EW1 (borehole) is horizontal but not a free-field sensor; a record "
+            "needs two horizontals");
+  // No placement stated: the name alone.
+  f = make({true});
+  f[0].channels[0].placement.clear();
+  EXPECT_EQ(assemble(f, {}, r).text.substr(0, 70),
+            "only one free-field horizontal component (HNN): HNE is horizontal but ");
+  // A vertical on the roof and --zero-vertical: zeros, no refusal.
+  f = make({false, false, true});
+  AssembleOptions zv;
+  zv.zero_vertical = true;
+  ASSERT_TRUE(assemble(f, zv, r).ok());
+  EXPECT_EQ(names(r), "HNN HNE ZERO");
+  // With --channels the choice is the user's: the plain words.
+  f = make({true});
+  AssembleOptions only;
+  only.channels = {"HNN", "HNZ"};
+  EXPECT_EQ(assemble(f, only, r).text, "only one horizontal component (HNN) among the channels given; a record needs two");
+}
+
+/// A file at `level` holding A (0), B (90) and Z (vertical), each with the
+/// one value `v`.
+FileContents volume(const std::string& file, Level level, double v) {
+  FileContents f;
+  f.station = "STA";
+  f.level = level;
+  for (Channel c : {chan("A", 0.0, false, {v}), chan("B", 90.0, false, {v}), chan("Z", {}, true, {v})}) {
+    c.file = file;
+    f.channels.push_back(std::move(c));
+  }
+  return f;
+}
+
+TEST(Assemble, OneLevelOfARecordCorrectedUnlessAsked) {
+  Record r;
+  std::vector<FileContents> f{volume("R.V1", Level::raw, 1), volume("R.V2", Level::corrected, 2)};
+  ASSERT_TRUE(assemble(f, {}, r).ok());
+  EXPECT_EQ(r.components[0].file, "R.V2");
+  EXPECT_EQ(r.components[2].values, std::vector<double>{2});
+  ASSERT_EQ(r.notes.size(), 1u);
+  EXPECT_EQ(r.notes[0], "used the corrected file R.V2 and left out the uncorrected file R.V1 (--level raw takes it)");
+
+  AssembleOptions raw;
+  raw.level = Level::raw;
+  f = {volume("R.V1", Level::raw, 1), volume("R.V2", Level::corrected, 2)};
+  Record rr;
+  ASSERT_TRUE(assemble(f, raw, rr).ok());
+  EXPECT_EQ(rr.components[1].file, "R.V1");
+  EXPECT_EQ(rr.components[1].values, std::vector<double>{1});
+  EXPECT_TRUE(rr.notes.empty());
+
+  // Several files a level, and the order of the files does not matter.
+  f = {volume("a.V2", Level::corrected, 2), volume("a.V1", Level::raw, 1), volume("b.V1", Level::raw, 1),
+       volume("b.V2", Level::corrected, 2)};
+  Record rs;
+  ASSERT_TRUE(assemble(f, {}, rs).ok());
+  EXPECT_EQ(rs.components[0].file, "a.V2");
+  EXPECT_EQ(rs.notes.at(0), "used the corrected files a.V2 and b.V2 and left out the uncorrected files a.V1 and b.V1 "
+                            "(--level raw takes them)");
+
+  // One level only: nothing to say; --level for the other is refused.
+  f = {volume("R.V1", Level::raw, 1)};
+  Record ro;
+  ASSERT_TRUE(assemble(f, {}, ro).ok());
+  EXPECT_TRUE(ro.notes.empty());
+  AssembleOptions corrected;
+  corrected.level = Level::corrected;
+  f = {volume("R.V1", Level::raw, 1)};
+  Problem p = assemble(f, corrected, ro);
+  EXPECT_EQ(p.status, Status::wrong_level);
+  EXPECT_EQ(p.text, "--level corrected: no channel given comes from a corrected file (a Volume 2)");
+  f = {volume("R.asc", Level::unstated, 1)};
+  p = assemble(f, raw, ro);
+  EXPECT_EQ(p.text, "--level raw: no channel given comes from an uncorrected file (a Volume 0 or 1)");
+
+  // Files of unstated level stay whatever the level: the vertical here.
+  f = {volume("R.V1", Level::raw, 1), volume("R.V2", Level::corrected, 2), volume("Z.asc", Level::unstated, 3)};
+  f[0].channels.pop_back();
+  f[1].channels.pop_back();
+  f[2].channels.erase(f[2].channels.begin(), f[2].channels.begin() + 2);
+  Record ru;
+  ASSERT_TRUE(assemble(f, raw, ru).ok());
+  EXPECT_EQ(ru.components[0].file, "R.V1");
+  EXPECT_EQ(ru.components[2].file, "Z.asc");
+}
+
+TEST(Assemble, HorizontalPeaksFarApartGiveANote) {
+  struct Case {
+    std::vector<double> a, b;  // the two horizontals
+    const char* note;          // nullptr: none
+  };
+  const Case cases[] = {
+      {{-10, 3}, {2, -1}, nullptr},  // exactly 5 times: no note
+      {{-11, 3}, {2, -1}, "the peaks of the two horizontals differ by a factor of 5.5 (A 11 gal, B 2 gal)"},
+      {{0.5, 0.25}, {-64, 1}, "the peaks of the two horizontals differ by a factor of 128.0 (B 64 gal, A 0.5 gal)"},
+      {{0, 0}, {0, 1e-9}, "the horizontal A is zero throughout and B is not"},
+      {{0, 0}, {0, -0.0}, nullptr},  // both silent: nothing to compare
+  };
+  const std::string tail = ": a likely response or sensitivity error in the metadata; the values are imported as they are";
+  for (const Case& k : cases) {
+    auto f = files_of({chan("A", 0.0, false, k.a), chan("B", 90.0, false, k.b), chan("Z", {}, true, {1, 1})});
+    Record r;
+    ASSERT_TRUE(assemble(f, {}, r).ok());
+    EXPECT_EQ(r.components[0].values, k.a);  // kept as they are
+    EXPECT_EQ(r.components[1].values, k.b);
+    if (k.note == nullptr) {
+      EXPECT_TRUE(r.notes.empty()) << r.notes.at(0);
+    } else {
+      ASSERT_EQ(r.notes.size(), 1u);
+      EXPECT_EQ(r.notes[0], k.note + tail);
+    }
+  }
+  // Peaks compare in the output unit: 1 g against 100 gal is 9.8 times.
+  auto f = files_of({chan("A", 0.0, false, {1}), chan("B", 90.0, false, {100}), chan("Z", {}, true, {1})});
+  f[0].channels[0].unit = Unit::g;
+  Record r;
+  ASSERT_TRUE(assemble(f, {}, r).ok());
+  EXPECT_EQ(r.notes.at(0), "the peaks of the two horizontals differ by a factor of 9.8 (A 1 g, B 0.102 g)" + tail);
+}
+
+// --info shows what step 2 will take: the covering epoch's direction.
+TEST(Assemble, CoveringEpochAndItsOrientation) {
+  Channel c = chan("HN2", {}, false, {1});
+  std::vector<FileContents> files(1);
+  ResponseEpoch e;
+  e.seed_id = "XX.S..HN2";
+  e.start_ns = 100;
+  files[0].responses = {e};
+  EXPECT_EQ(covering_response(c, files), nullptr);  // no seed_id
+  c.seed_id = "XX.S..HN2";
+  EXPECT_EQ(covering_response(c, files), &files[0].responses[0]);  // no start: the first
+  c.start_ns = 99;
+  EXPECT_EQ(covering_response(c, files), nullptr);  // before the epoch
+  struct Case {
+    std::optional<double> azimuth, dip;
+    bool vertical;
+    std::optional<double> expect;
+  };
+  const Case cases[] = {{90.0, 0.0, false, 90.0},    {-90.0, 0.0, false, 270.0},       {360.0, {}, false, 0.0},
+                        {0.0, -90.0, true, {}},      {0.0, 90.0, true, {}},            {{}, 0.0, false, 45.0},
+                        {{}, {}, true, {}}};
+  for (const Case& k : cases) {
+    Channel o = chan("X", 45.0, true, {});
+    o.vertical = k.vertical && !k.dip && !k.azimuth;  // neither given: left as it was
+    ResponseEpoch r;
+    r.azimuth = k.azimuth;
+    r.dip = k.dip;
+    take_orientation(r, o);
+    EXPECT_EQ(o.vertical, k.vertical);
+    if (!k.vertical) {
+      EXPECT_EQ(o.azimuth, k.expect);
+    }
+  }
+}
+
 TEST(Assemble, SamplingIntervalTolerance) {
   struct Case {
     double dt_b;

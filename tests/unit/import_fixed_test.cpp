@@ -276,6 +276,65 @@ TEST(CsmipReader, FailuresNameLineAndText) {
   EXPECT_NE(p.text.find("913200000"), std::string::npos) << p.text;
 }
 
+// The station is the code after "Station No." (a CGS station) or "Station
+// Id." (another network's) and the name on the next line; the event is the
+// line after "Chan  N:", its date field taken once when the name field
+// already ends with it (an event without a name: "Record of <date>").
+TEST(CsmipReader, EventOnceStationByNumberOrId) {
+  const std::string v2 = slurp(kRaw / "csmip/CE89146/CE89146.V2");
+  ASSERT_FALSE(v2.empty());
+  FileContents f = read_ok(read_csmip, kRaw / "csmip/CE89146/CE89146.V2");
+  EXPECT_EQ(f.event, "Record of Mon Feb 13, 2012 13:06:45.0 PST");
+  FileContents id;
+  ASSERT_TRUE(read_csmip(replaced(v2, "Station No. 89146  ", "Station Id. WLT    "), "x.V2", id).ok());
+  EXPECT_EQ(id.station, "WLT Willow Creek");
+  FileContents named;
+  const std::string line = "Record of Mon Feb 13, 2012 13:06:45.0 PST    Mon Feb 13, 2012 13:06:45.0 PST";
+  ASSERT_TRUE(read_csmip(replaced(v2, line, "Offshore Earthquake       Mon Feb 13, 2012 13:06:45.0 PST"), "x.V2", named).ok());
+  EXPECT_EQ(named.event, "Offshore Earthquake       Mon Feb 13, 2012 13:06:45.0 PST");  // two fields: the whole line
+  FileContents other;
+  ASSERT_TRUE(read_csmip(replaced(v2, line, "Rcrd of Mon Feb 13, 2012 13:06:45.0 PST    Sun Feb 12, 2012"), "x.V2", other).ok());
+  EXPECT_EQ(other.event, "Rcrd of Mon Feb 13, 2012 13:06:45.0 PST    Sun Feb 12, 2012");  // not a repeat
+  // The older layout names its event and dates it in one line, kept whole.
+  EXPECT_EQ(read_ok(read_csmip, kRaw / "csmip/CE36456_V2/ce36456p_CE36456.V2").event,
+            "COALINGA EARTHQUAKE     MAY 2, 1983 16:42 PDT");
+  // "Location: Roof" on the Chan line: not free-field, and where it stands.
+  const std::string v1 = slurp(kRaw / "csmip/CE89146/CE89146.V1");
+  FileContents roof;
+  ASSERT_TRUE(read_csmip(replaced(v1, "Chan  1: 360 Deg                ", "Chan  1: 360 Deg  Location: Roof"), "x.V1", roof).ok());
+  EXPECT_FALSE(roof.channels.at(0).surface);
+  EXPECT_EQ(roof.channels.at(0).placement, "Roof");
+  EXPECT_TRUE(roof.channels.at(1).surface);
+  EXPECT_EQ(roof.channels.at(1).placement, "");
+}
+
+// A volume layout says how far its values were processed: Volume 0 and 1
+// are raw (uncorrected), Volume 2 corrected; assembly chooses between them.
+TEST(FixedVolumes, EachVolumeStatesItsLevel) {
+  struct Want {
+    ReadFn read;
+    const char* file;
+    Level level;
+  };
+  const Want want[] = {{read_cosmos, "cosmos/NP1795_v0c/NP1795-n.305.v0c", Level::raw},
+                       {read_cosmos, "cosmos/AKBMR_V2c/us1000hyfh_akbmrp_AKBMR--n.1000hyfh.BNZ.--.acc.V2c", Level::corrected},
+                       {read_csmip, "csmip/CE89146/CE89146.V1", Level::raw},
+                       {read_csmip, "csmip/CE89146/CE89146.V2", Level::corrected},
+                       {read_csmip, "csmip/CE36456_V2/ce36456p_CE36456.V2", Level::corrected},
+                       {read_geonet, "geonet/WPWS/20180212_211557_WPWS_20.V2A", Level::corrected},
+                       {read_smc, "other/smc_0111/0111a.smc", Level::corrected}};
+  for (const Want& w : want) EXPECT_EQ(read_ok(w.read, kRaw / w.file).level, w.level) << w.file;
+  const std::string v2a = slurp(kRaw / "geonet/WPWS/20180212_211557_WPWS_20.V2A");
+  FileContents v1a;
+  ASSERT_TRUE(read_geonet(replaced(v2a, "Corrected accelerogram", "Uncorrected accelerogram"), "x.V1A", v1a).ok());
+  EXPECT_EQ(v1a.level, Level::raw);
+  EXPECT_EQ(v1a.format, "GeoNet Volume 1");
+  const std::string smc = slurp(kRaw / "other/smc_0111/0111a.smc");
+  FileContents raw;
+  ASSERT_TRUE(read_smc(replaced(smc, "2 CORRECTED ACCELEROGRAM", "1 uncorrected accelerogram"), "x.smc", raw).ok());
+  EXPECT_EQ(raw.level, Level::raw);
+}
+
 TEST(GeonetReader, Volume2ThreeComponentsInMillimetres) {
   const fs::path path = kRaw / "geonet/WPWS/20180212_211557_WPWS_20.V2A";
   const FileContents f = read_ok(read_geonet, path);

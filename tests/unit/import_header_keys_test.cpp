@@ -43,6 +43,24 @@ TEST(HeaderKeys, BracketKeysKeepTheWholeKey) {
   EXPECT_EQ(rate.line, 0u);
 }
 
+// Agencies write one key in either case ("NDATA", "Ndata"): every
+// convention compares letters without case, and still whole keys only.
+TEST(HeaderKeys, KeysMatchInEitherCase) {
+  Field ndata, interval, rate;
+  const HeaderKey exact[] = {{"NDATA", &ndata}};
+  take_header_line("Ndata: 7", 2, KeyMatch::exact, exact);
+  EXPECT_EQ(ndata.value, "7");
+  take_header_line("ndatas: 8", 3, KeyMatch::exact, exact);
+  EXPECT_EQ(ndata.line, 2u);
+  const HeaderKey prefix[] = {{"SAMPLING INTERVAL", &interval}};
+  take_header_line(" Sampling Interval (sec) : 0.01", 4, KeyMatch::prefix, prefix);
+  EXPECT_EQ(interval.value, "0.01");
+  const HeaderKey bracket[] = {{"SampleRate", &rate}};
+  take_header_line("SAMPLERATE(HZ): 50", 5, KeyMatch::bracket, bracket);
+  EXPECT_EQ(rate.value, "50");
+  EXPECT_EQ(rate.key, "SAMPLERATE(HZ)");
+}
+
 TEST(HeaderKeys, RequireNamesTheFirstMissingKey) {
   Field a, b, c;
   const HeaderKey keys[] = {{"EVENT_ID", &a, false}, {"STREAM", &b}, {"UNITS", &c}};

@@ -285,6 +285,66 @@ TEST(ImportVolumeOne, UscPairsSpacingFlagsAndTruncation) {
   EXPECT_NE(p.text.find("time 0.004 of pair 2"), std::string::npos) << p.text;
 }
 
+// Agencies write the same keys and words in either case (AFAD's
+// "DATA_TYPE: Acceleration" where ESM writes ACCELERATION): keys and the
+// words the readers look for compare without case; a word that is not
+// theirs stays refused, in whatever case.
+TEST(ImportTextReaders, KeysAndWordsInEitherCase) {
+  FileContents out;
+  const std::string esm =
+      "Event_Name: X\nNetwork: TK\nStation_Code: 0921\nDATE_TIME_FIRST_SAMPLE_YYYYMMDD_HHMMSS: 20170720_223058.000\n"
+      "sampling_interval_s: 0.01\nNdata: 2\nStream: HNN\nUNITS: CM/S^2\nDATA_TYPE: ";
+  EXPECT_TRUE(is_esm(esm));
+  ASSERT_TRUE(read_text(read_esm, esm + "Acceleration\n1\n2\n", out).ok());
+  EXPECT_EQ(out.channels.at(0).name, "HNN");
+  EXPECT_EQ(out.channels.at(0).unit, Unit::gal);
+  EXPECT_EQ(out.channels.at(0).values, (std::vector<double>{1, 2}));
+  Problem p = read_text(read_esm, esm + "Velocity\n1\n2\n", out);
+  EXPECT_EQ(p.status, Status::malformed);
+  EXPECT_EQ(p.text, "DATA_TYPE is \"Velocity\", not ACCELERATION");
+
+  // K-NET keys in capitals, the direction in lower case.
+  std::string knet = knet_file("0.02", "1(gal)/2", "   1   2\n");
+  knet.replace(knet.find("Dir.              N-S"), 21, "DIR.              n-s");
+  knet.replace(knet.find("Scale Factor"), 12, "SCALE FACTOR");
+  out = {};
+  ASSERT_TRUE(read_text(read_knet, knet, out).ok());
+  EXPECT_EQ(out.channels.at(0).name, "NS");
+  EXPECT_EQ(out.channels.at(0).azimuth, 0.0);
+  EXPECT_EQ(out.channels.at(0).values, (std::vector<double>{0.5, 1}));
+
+  // CWB: keys, the zone and the time column's name in other capitals.
+  const std::string cwb =
+      "#Earthquake Information\n#STATIONCODE: X\n#starttime(gmt+08): 2018/02/06-23:50:29.000\n#SampleRate(HZ): 50\n"
+      "#AmplitudeUnit:  GAL\n#DataSequence: TIME U(+); N(+); E(+)\n#Data: 4F10.3\n"
+      "     0.000     1.000     2.000     3.000\n";
+  out = {};
+  ASSERT_TRUE(read_text(read_cwb, cwb, out).ok());
+  EXPECT_EQ(out.channels.at(2).values, std::vector<double>{3});
+  EXPECT_EQ(out.channels.at(0).start_ns, std::int64_t{1517932229} * kSec);  // 23:50:29 at UTC+8
+
+  // The Turkish layout's zone in lower case.
+  const std::string turkish =
+      "STRONG GROUND MOTION RECORDS OF TURKIYE\nstation id : 1\nEARTHQUAKE DATE : x\n"
+      "RECORD TIME : 20/07/2017 22:30:58.000000 (utc)\nNUMBER OF DATA : 1\nSampling Interval (sec) : 0.01\n"
+      "  N-S  E-W  U-D\n 1 2 3\n";
+  out = {};
+  ASSERT_TRUE(read_text(read_turkish, turkish, out).ok());
+  EXPECT_EQ(out.station, "1");
+  EXPECT_EQ(out.channels.at(0).start_ns, std::int64_t{1500589858} * kSec);
+
+  // USC's "G/10" as "g/10"; "hp/10" is no unit.
+  std::string usc = usc_file();
+  const std::size_t g10 = usc.find("G/10");
+  ASSERT_NE(g10, std::string::npos);
+  usc.replace(g10, 4, "g/10");
+  out = {};
+  ASSERT_TRUE(read_text(read_usc, usc + "    .000  -.005   .004   .010   .008   .020\n", out).ok());
+  EXPECT_EQ(out.channels.at(0).values, (std::vector<double>{-.005 * 0.1, .010 * 0.1, .020 * 0.1}));
+  usc.replace(g10, 4, "hp/1");
+  EXPECT_EQ(read_text(read_usc, usc + "    .000  -.005   .004   .010   .008   .020\n", out).status, Status::malformed);
+}
+
 TEST(ImportTextFields, DatesOrientationsIntervalsAndPairs) {
   using text::DateOrder;
   EXPECT_EQ(text::parse_date_time("2014/12/31 23:50:00", DateOrder::ymd), std::int64_t{1420069800} * kSec);

@@ -28,12 +28,13 @@ TEST(UnitText, VolumesTakeEverySpellingWithoutCase) {
                 {"cm/s", std::nullopt}, {"cm / s / s", std::nullopt}, {"furlongs", std::nullopt}, {"", std::nullopt}});
 }
 
-TEST(UnitText, EsmTakesOnlyItsExactSpellings) {
+TEST(UnitText, EsmTakesItsSpellingsInEitherCase) {
   expect_units(UnitConvention::esm,
                {{"cm/s^2", Unit::gal}, {" cm/s/s ", Unit::gal}, {"gal", Unit::gal}, {"Gal", Unit::gal},
                 {"G", Unit::g}, {"g", Unit::g}, {"mm/s**2", Unit::mm_s2}, {"m/s^2", Unit::m_s2},
-                {"GAL", std::nullopt}, {"CM/S^2", std::nullopt}, {"cm/s2", std::nullopt}, {"cm/s/s.", std::nullopt},
-                {"cm/sec2", std::nullopt}, {"counts", std::nullopt}});
+                {"GAL", Unit::gal}, {"CM/S^2", Unit::gal}, {"MM/S**2", Unit::mm_s2}, {"M/S/S", Unit::m_s2},
+                {"cm/s2", std::nullopt}, {"cm/s/s.", std::nullopt}, {"cm/sec2", std::nullopt},
+                {"counts", std::nullopt}, {"cm/s", std::nullopt}});
 }
 
 TEST(UnitText, StationXmlTakesSiSpellingsWithoutCase) {

@@ -244,5 +244,76 @@ TEST(MotionPage, UnitAndMeasuresOfATinyRecordInGal) {
   EXPECT_EQ(echo_only.skipped, Cells{"The processed record has no measures: acc.csv comp2 sample 3 is nan."});
 }
 
+// The title and the y axis label of the plot with id `id`: "NS input|gal".
+std::string plot_labels(const std::string& html, const std::string& id) {
+  const std::size_t at = html.find("<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" id=\"" + id + "\"");
+  if (at == std::string::npos) return "no plot " + id;
+  const std::size_t end = html.find("</svg>", at);
+  auto text_after = [&](const std::string& key) {
+    const std::size_t k = html.find(key, at);
+    if (k == std::string::npos || k > end) return std::string("none");
+    const std::size_t open = html.find('>', k) + 1;
+    return html.substr(open, html.find("</text>", open) - open);
+  };
+  return text_after("<text class=\"title\"") + "|" + text_after(" transform=\"rotate(-90");
+}
+
+TEST(MotionPage, ChannelNamesAndUnitOnThePlots) {
+  TempDir dir;
+  // The title line names values 1, 2 and 11; "E&W" must reach the page escaped.
+  std::string file = input_layout("gal", kTinyDt, tiny_record());
+  const std::size_t titles = file.find('\n') + 1;
+  std::string line = "TIME NS E&W";
+  for (int v = 3; v <= 42; ++v) line += v == 11 ? " UD" : " V" + std::to_string(v);
+  file.replace(titles, file.find('\n', titles) - titles, line);
+  write_file(dir.path() / "tiny.txt", file);
+  RunFiles run;
+  run.dir = dir.path();
+  run.input = echo_of(kTinyDt, tiny_record());
+  run.wave_path = dir.path() / "vel.csv";
+  run.output.series = echo_of(kTinyDt, tiny_record());
+  Analysis a;
+  a.op = Operation::Integration;
+  a.dt = kTinyDt;
+  a.step = 1;
+  const auto input = find_input_record(dir.path(), run.input, {run.wave_path});
+  ASSERT_TRUE(input.has_value());
+  const Motion m = analyse_motion(run, a, std::nullopt, input, 1);
+  EXPECT_EQ(m.channels, (std::array<std::string, 3>{"NS", "E&W", "UD"}));
+
+  // The unit of the header: the input in gal, its integral in gal·s, the
+  // spectrum of that in gal·s².
+  const std::string html = render_page(run, a, "test", m);
+  EXPECT_EQ(plot_labels(html, "input-comp1"), "NS input|gal");
+  EXPECT_EQ(plot_labels(html, "output-comp2"), "E&amp;W processed|gal\u00b7s");
+  EXPECT_EQ(plot_labels(html, "spectrum-comp3"), "UD amplitude|gal\u00b7s\u00b2");
+  EXPECT_NE(html.find("<tr><th>Components</th><td>comp1 NS, comp2 E&amp;W, comp3 UD (titles in tiny.txt)</td></tr>"),
+            std::string::npos);
+  // The foot explains "u" only where an axis shows it.
+  EXPECT_EQ(html.find("u: the unit of the input record."), std::string::npos);
+  EXPECT_NE(html.find("<p class=\"foot\">Spectrum lines of amplitude zero"), std::string::npos);
+
+  // --unit wins over the header (every unit's labels: AxisUnits in report_test).
+  const std::string si = render_page(run, a, "test", analyse_motion(run, a, common::Unit::m_s2, input, 1));
+  EXPECT_EQ(plot_labels(si, "output-comp1"), "NS processed|m/s");
+
+  // No input file and no unit: the components by number, in "u".
+  const std::string bare = render_page(run, a, "test", analyse_motion(run, a, std::nullopt, std::nullopt, 1));
+  EXPECT_EQ(plot_labels(bare, "input-comp1"), "comp1 input|u");
+  EXPECT_EQ(plot_labels(bare, "output-comp2"), "comp2 processed|u\u00b7s");
+  EXPECT_EQ(plot_labels(bare, "spectrum-comp3"), "comp3 amplitude|u\u00b7s\u00b2");
+  EXPECT_EQ(bare.find("<th>Components</th>"), std::string::npos);
+  EXPECT_NE(bare.find("<p class=\"foot\">u: the unit of the input record. Spectrum lines"), std::string::npos);
+
+  // A title line of 11 words names no channel; the unit still labels the axes.
+  file.replace(titles, file.find('\n', titles) - titles, "TIME NS EW V3 V4 V5 V6 V7 V8 V9 V10");
+  write_file(dir.path() / "tiny.txt", file);
+  const auto short_titles = find_input_record(dir.path(), run.input, {run.wave_path});
+  ASSERT_TRUE(short_titles.has_value());
+  const Motion unnamed = analyse_motion(run, a, std::nullopt, short_titles, 1);
+  EXPECT_EQ(unnamed.channels, (std::array<std::string, 3>{}));
+  EXPECT_EQ(plot_labels(render_page(run, a, "test", unnamed), "input-comp1"), "comp1 input|gal");
+}
+
 }  // namespace
 }  // namespace wavefft::report

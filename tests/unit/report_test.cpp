@@ -11,9 +11,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <limits>
 #include <numbers>
+#include <optional>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <unistd.h>
@@ -629,6 +632,159 @@ TEST(Analyse, FilesFromDifferentRuns) {
   const Analysis a = analyse(run);
   EXPECT_EQ(kinds(a), Kinds{"mismatch"});
   EXPECT_EQ(a.op, Operation::Unknown);
+}
+
+// ---------------------------------------------------------------------------
+// Edge transients
+// ---------------------------------------------------------------------------
+
+// n samples of zero with the peak 1 in the middle and -0.5 at `at`.
+std::vector<double> half_peak_at(std::size_t n, std::size_t at) {
+  std::vector<double> x(n, 0.0);
+  x[n / 2] = 1.0;
+  x[at] = -0.5;
+  return x;
+}
+
+TEST(EdgeSwing, EndsAreTheFirstAndLastFiftiethRoundedUp) {
+  // n = 6000: the ends are samples 0..119 and 5880..5999.
+  EdgeSwing e = edge_swing(half_peak_at(6000, 119));
+  EXPECT_TRUE(e.start);
+  EXPECT_FALSE(e.end);
+  EXPECT_EQ(e.share, 0.5);
+  e = edge_swing(half_peak_at(6000, 120));
+  EXPECT_FALSE(e.start || e.end);
+  EXPECT_EQ(e.share, 0.0);
+  e = edge_swing(half_peak_at(6000, 5880));
+  EXPECT_TRUE(e.end && !e.start);
+  EXPECT_FALSE(edge_swing(half_peak_at(6000, 5879)).end);
+  // n = 51: 51/50 rounds up to two samples at each end.
+  EXPECT_TRUE(edge_swing(half_peak_at(51, 1)).start);
+  EXPECT_FALSE(edge_swing(half_peak_at(51, 2)).start);
+  // n = 50: one sample each; 49 samples are too few to tell.
+  EXPECT_TRUE(edge_swing(half_peak_at(50, 49)).end);
+  EXPECT_FALSE(edge_swing(half_peak_at(50, 48)).end);
+  e = edge_swing(half_peak_at(49, 0));
+  EXPECT_FALSE(e.start || e.end);
+  EXPECT_EQ(e.share, 0.0);
+}
+
+TEST(EdgeSwing, MoreThanATenthOfThePeak) {
+  std::vector<double> x(100, 0.0);
+  x[50] = -2.0;  // the peak is the largest |x|
+  x[0] = 0.2;    // exactly a tenth: not more
+  EdgeSwing e = edge_swing(x);
+  EXPECT_FALSE(e.start);
+  EXPECT_EQ(e.share, 0.1);
+  x[0] = std::nextafter(0.2, 1.0);
+  EXPECT_TRUE(edge_swing(x).start);
+  x[99] = -0.25;
+  e = edge_swing(x);
+  EXPECT_TRUE(e.start && e.end);
+  EXPECT_EQ(e.share, 0.125);
+  // A component of zeros, or with a value that is not finite, tells nothing.
+  EXPECT_FALSE(edge_swing(std::vector<double>(100, 0.0)).start);
+  const double inf = std::numeric_limits<double>::infinity();
+  for (const double bad : {std::nan(""), inf, -inf}) {
+    std::vector<double> y = x;
+    y[30] = bad;
+    e = edge_swing(y);
+    EXPECT_FALSE(e.start || e.end) << bad;
+    EXPECT_EQ(e.share, 0.0) << bad;
+  }
+}
+
+// The processed record of a run of 200 samples at 0.01 s with every
+// `step`-th sample kept in `rows` rows: zeros with the peak 1 in the
+// middle, comp1 starting at 0.5, comp2 at 0.05 (under a tenth), comp3
+// ending at -0.3.
+Waveform stepped_output(std::size_t rows, std::size_t step) {
+  Waveform w;
+  for (std::size_t i = 0; i < rows; ++i) w.series.time.push_back(static_cast<double>(i * step) * 0.01);
+  for (auto& c : w.series.comp) {
+    c.assign(rows, 0.0);
+    c[rows / 2] = 1.0;
+  }
+  w.series.comp[0].front() = 0.5;
+  w.series.comp[1].front() = 0.05;
+  w.series.comp[2].back() = -0.3;
+  return w;
+}
+
+TEST(Analyse, EdgeTransientsOfABandPassedAcceleration) {
+  const Corners band{2.0, 4.0, 30.0, 40.0};
+  RunFiles run = synthetic_run(200, 256, 0.01, Operation::None, &band);
+  run.wave_path = "/runs/x/acc.csv";
+  run.output = stepped_output(200, 1);
+  Analysis a = analyse(run);
+  ASSERT_EQ(kinds(a), Kinds{"edge-transients"});
+  EXPECT_EQ(a.warnings[0].title, "Edge transients");
+  EXPECT_EQ(a.warnings[0].text,
+            "The first or last 2% of the processed record (acc.csv) reaches more than 10% of the component's peak, "
+            "up to 50%, in comp1 (start), comp3 (end). A filter rings where the record starts or stops on a step, as "
+            "an offset of the baseline makes: remove the mean or taper before filtering.");
+  // Every 2nd sample: 100 rows cover the record, and are tested.
+  run.output = stepped_output(100, 2);
+  EXPECT_EQ(count_kind(analyse(run), "edge-transients"), 1);
+  // 99 or 101 rows of every 2nd sample, 150 of every one: a cut, whose ends
+  // lie inside the motion.
+  for (const auto& [rows, step] : {std::pair<std::size_t, std::size_t>{99, 2}, {101, 2}, {150, 1}}) {
+    run.output = stepped_output(rows, step);
+    EXPECT_EQ(count_kind(analyse(run), "edge-transients"), 0) << rows << " rows, step " << step;
+  }
+  // Not band-passed, or no longer an acceleration: not tested.
+  for (const auto& [op, filter] : {std::pair<Operation, const Corners*>{Operation::None, nullptr},
+                                   {Operation::Integration, &band}, {Operation::Differentiation, &band}}) {
+    run = synthetic_run(200, 256, 0.01, op, filter);
+    run.output = stepped_output(200, 1);
+    a = analyse(run);
+    EXPECT_EQ(a.op, op);
+    EXPECT_EQ(count_kind(a, "edge-transients"), 0)
+        << operation_name(op) << (filter ? " with" : " without") << " a filter";
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Units of the axes
+// ---------------------------------------------------------------------------
+
+TEST(AxisUnits, TheRecordsUnitTimesTheSecondsOfTheOperation) {
+  using common::Unit;
+  const std::optional<Unit> units[] = {std::nullopt, Unit::g, Unit::gal, Unit::m_s2, Unit::mm_s2};
+  EXPECT_EQ(input_unit(), "u");
+  const char* const inputs[] = {"u", "g", "gal", "m/s\u00b2", "mm/s\u00b2"};
+  struct Row {
+    Operation op;
+    const char* waveform[5];
+    const char* spectrum[5];
+  };
+  const Row rows[] = {
+      {Operation::None,
+       {"u", "g", "gal", "m/s\u00b2", "mm/s\u00b2"},
+       {"u\u00b7s", "g\u00b7s", "gal\u00b7s", "m/s", "mm/s"}},
+      {Operation::Integration,
+       {"u\u00b7s", "g\u00b7s", "gal\u00b7s", "m/s", "mm/s"},
+       {"u\u00b7s\u00b2", "g\u00b7s\u00b2", "gal\u00b7s\u00b2", "m", "mm"}},
+      {Operation::DoubleIntegration,
+       {"u\u00b7s\u00b2", "g\u00b7s\u00b2", "gal\u00b7s\u00b2", "m", "mm"},
+       {"u\u00b7s\u00b3", "g\u00b7s\u00b3", "gal\u00b7s\u00b3", "m\u00b7s", "mm\u00b7s"}},
+      {Operation::Differentiation,
+       {"u/s", "g/s", "gal/s", "m/s\u00b3", "mm/s\u00b3"},
+       {"u", "g", "gal", "m/s\u00b2", "mm/s\u00b2"}},
+      {Operation::Unknown,
+       {"u\u00b7s\u207f", "g\u00b7s\u207f", "gal\u00b7s\u207f", "m/s\u00b2\u00b7s\u207f", "mm/s\u00b2\u00b7s\u207f"},
+       {"u\u00b7s\u207f", "g\u00b7s\u207f", "gal\u00b7s\u207f", "m/s\u00b2\u00b7s\u207f", "mm/s\u00b2\u00b7s\u207f"}},
+  };
+  for (std::size_t u = 0; u < 5; ++u) {
+    EXPECT_EQ(input_unit(units[u]), inputs[u]) << u;
+    for (const Row& r : rows) {
+      EXPECT_EQ(waveform_unit(r.op, units[u]), r.waveform[u]) << operation_name(r.op) << ", unit " << u;
+      EXPECT_EQ(spectrum_unit(r.op, units[u]), r.spectrum[u]) << operation_name(r.op) << ", unit " << u;
+    }
+  }
+  // No unit, or one that is no acceleration: "u".
+  EXPECT_EQ(waveform_unit(Operation::Integration, Unit::counts), "u\u00b7s");
+  EXPECT_EQ(spectrum_unit(Operation::None, Unit::none), "u\u00b7s");
 }
 
 // ---------------------------------------------------------------------------
