@@ -2,6 +2,7 @@
 // The import step of wavefft-batch: the import options it takes and hands
 // on, and what it keeps of an import's standard error.
 #include "batch/import_step.h"
+#include "tests/unit/offer_arguments.h"
 
 #include <gtest/gtest.h>
 
@@ -12,36 +13,11 @@
 namespace wavefft::batch {
 namespace {
 
-struct Parsed {
-  cli::Take last = cli::Take::not_mine;
-  std::string error;
-  ImportOptions opts;
-  int stopped_at = 0;  // index of the argument that ended the parse
-};
-
-/// Offers the arguments to take_import_option in turn until one is not taken.
-Parsed parse(std::initializer_list<const char*> args) {
-  std::vector<const char*> argv{"wavefft-batch"};
-  argv.insert(argv.end(), args);
-  Parsed p;
-  const int argc = static_cast<int>(argv.size());
-  int i = 1;
-  for (; i < argc; ++i) {
-    p.last = take_import_option(argc, argv.data(), i, p.opts, p.error);
-    if (p.last != cli::Take::taken) break;
-  }
-  p.stopped_at = i;
-  return p;
-}
-
-void expect_refused(std::initializer_list<const char*> args, const std::string& message) {
-  const Parsed p = parse(args);
-  EXPECT_EQ(p.last, cli::Take::error) << *args.begin();
-  EXPECT_EQ(p.error, message);
-}
+// The import options as wavefft-batch's main offers them.
+const testing::OptionOffers<ImportOptions> kImport(take_import_option);
 
 TEST(BatchImportStep, BothValueFormsAndFlags) {
-  Parsed p = parse({"--zero-vertical", "--source-unit", "g", "--channels=HNE, HNN,HNZ", "--pad", "--level", "raw", "rec"});
+  auto p = kImport.parse({"--zero-vertical", "--source-unit", "g", "--channels=HNE, HNN,HNZ", "--pad", "--level", "raw", "rec"});
   EXPECT_EQ(p.last, cli::Take::not_mine);
   EXPECT_EQ(p.stopped_at, 8);  // the record, after both values taken as the next argument
   EXPECT_TRUE(p.opts.zero_vertical);
@@ -53,7 +29,7 @@ TEST(BatchImportStep, BothValueFormsAndFlags) {
             (std::vector<std::string>{"--unit", "gal", "--zero-vertical", "--source-unit", "g", "--channels",
                                       "HNE, HNN,HNZ", "--pad", "--level", "raw"}));
 
-  p = parse({"--level=corrected", "--source-unit=mm_s2"});
+  p = kImport.parse({"--level=corrected", "--source-unit=mm_s2"});
   EXPECT_EQ(p.opts.level, "corrected");
   EXPECT_EQ(p.opts.source_unit, "mm_s2");
   EXPECT_EQ(import_arguments(p.opts, ""),
@@ -65,7 +41,7 @@ TEST(BatchImportStep, BothValueFormsAndFlags) {
 TEST(BatchImportStep, OtherArgumentsAreNotTaken) {
   // The batch's own options, the processing options, near misses.
   for (const char* arg : {"--unit", "--skip", "--padding", "--zero", "-z", "--", "rec.txt", "--LEVEL"}) {
-    const Parsed p = parse({arg, "g"});
+    const auto p = kImport.parse({arg, "g"});
     EXPECT_EQ(p.last, cli::Take::not_mine) << arg;
     EXPECT_EQ(p.stopped_at, 1) << arg;
     EXPECT_EQ(p.opts.seen, 0u) << arg;
@@ -73,22 +49,22 @@ TEST(BatchImportStep, OtherArgumentsAreNotTaken) {
 }
 
 TEST(BatchImportStep, RefusedValuesWordForWord) {
-  expect_refused({"--source-unit", "counts"}, "--source-unit: 'counts' is not one of g, gal, m_s2, mm_s2");
-  expect_refused({"--source-unit=G"}, "--source-unit: 'G' is not one of g, gal, m_s2, mm_s2");
-  expect_refused({"--source-unit="}, "--source-unit: '' is not one of g, gal, m_s2, mm_s2");
-  expect_refused({"--level", "final"}, "--level: 'final' is not raw or corrected");
-  expect_refused({"--level=Raw"}, "--level: 'Raw' is not raw or corrected");
-  expect_refused({"--channels", ", ,"}, "--channels: ', ,' names no channel");
-  expect_refused({"--channels="}, "--channels: '' names no channel");
-  expect_refused({"--channels", "a\nb", "--channels", "x"}, "--channels: given twice");
-  expect_refused({"--pad=yes"}, "--pad: takes no value");
-  expect_refused({"--zero-vertical="}, "--zero-vertical: takes no value");
-  expect_refused({"--level"}, "--level: needs a value");
-  expect_refused({"--pad", "--zero-vertical", "--pad"}, "--pad: given twice");
-  expect_refused({"--level", "raw", "--level=raw"}, "--level: given twice");
-  expect_refused({"--source-unit", "bad\tunit"}, "--source-unit: 'bad\\x09unit' is not one of g, gal, m_s2, mm_s2");
+  kImport.expect_refused({"--source-unit", "counts"}, "--source-unit: 'counts' is not one of g, gal, m_s2, mm_s2");
+  kImport.expect_refused({"--source-unit=G"}, "--source-unit: 'G' is not one of g, gal, m_s2, mm_s2");
+  kImport.expect_refused({"--source-unit="}, "--source-unit: '' is not one of g, gal, m_s2, mm_s2");
+  kImport.expect_refused({"--level", "final"}, "--level: 'final' is not raw or corrected");
+  kImport.expect_refused({"--level=Raw"}, "--level: 'Raw' is not raw or corrected");
+  kImport.expect_refused({"--channels", ", ,"}, "--channels: ', ,' names no channel");
+  kImport.expect_refused({"--channels="}, "--channels: '' names no channel");
+  kImport.expect_refused({"--channels", "a\nb", "--channels", "x"}, "--channels: given twice");
+  kImport.expect_refused({"--pad=yes"}, "--pad: takes no value");
+  kImport.expect_refused({"--zero-vertical="}, "--zero-vertical: takes no value");
+  kImport.expect_refused({"--level"}, "--level: needs a value");
+  kImport.expect_refused({"--pad", "--zero-vertical", "--pad"}, "--pad: given twice");
+  kImport.expect_refused({"--level", "raw", "--level=raw"}, "--level: given twice");
+  kImport.expect_refused({"--source-unit", "bad\tunit"}, "--source-unit: 'bad\\x09unit' is not one of g, gal, m_s2, mm_s2");
   // A refusal leaves the option as it was.
-  const Parsed p = parse({"--level", "raw", "--level", "x"});
+  const auto p = kImport.parse({"--level", "raw", "--level", "x"});
   EXPECT_EQ(p.opts.level, "raw");
   EXPECT_EQ(p.stopped_at, 3);
 }

@@ -16,43 +16,24 @@
 #include <limits>
 #include <optional>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include "textio/freeform.h"
+#include "tests/unit/offer_arguments.h"
 #include "textio/instream.h"
 
 namespace wavefft::cli {
 namespace {
 
-struct Parsed {
-  Take last = Take::not_mine;
-  std::string error;
-  ProcessingOptions opts;
-  int stopped_at = 0;  // index of the argument that ended the parse
-};
-
-/// Offers the arguments to take_option in turn until one is not taken.
-Parsed parse(std::initializer_list<const char*> args) {
-  std::vector<const char*> argv{"wavefft"};
-  argv.insert(argv.end(), args);
-  Parsed p;
-  const int argc = static_cast<int>(argv.size());
-  int i = 1;
-  for (; i < argc; ++i) {
-    p.last = take_option(argc, argv.data(), i, p.opts, p.error);
-    if (p.last != Take::taken) break;
-  }
-  p.stopped_at = i;
-  return p;
-}
-
+using Parsed = testing::OfferedArguments<ProcessingOptions>;
+const testing::OptionOffers<ProcessingOptions> kOffers(take_option);
+Parsed parse(std::initializer_list<const char*> args) { return kOffers.parse(args); }
 void expect_refused(std::initializer_list<const char*> args, const std::string& message) {
-  const Parsed p = parse(args);
-  EXPECT_EQ(p.last, Take::error) << *args.begin();
-  EXPECT_EQ(p.error, message);
+  kOffers.expect_refused(args, message);
 }
 
 std::string shortest(double v) {
@@ -254,15 +235,12 @@ TEST_F(CliOnDisk, RecordAndOutputFolder) {
   fs::create_symlink("sub", "sublink");
   ASSERT_EQ(::mkfifo("pipe", 0600), 0);
 
-  EXPECT_EQ(record_problem("rec.txt"), "");
+  const std::pair<const char*, const char*> kRecords[] = {
+      {"rec.txt", ""}, {"pipe", ""},  // a pipe is not opened: that would wait for a writer
+      {"missing.txt", "does not exist"}, {"dangling.txt", "does not exist"}, {"rec.txt/x", "does not exist"},
+      {"sub", "is a folder"}, {"sublink", "is a folder"}, {".", "is a folder"}};
+  for (const auto& [name, why] : kRecords) EXPECT_EQ(record_problem(name), why) << name;
   EXPECT_EQ(record_problem((dir_ / "rec.txt").string()), "");
-  EXPECT_EQ(record_problem("pipe"), "");  // not opened: that would wait for a writer
-  EXPECT_EQ(record_problem("missing.txt"), "does not exist");
-  EXPECT_EQ(record_problem("dangling.txt"), "does not exist");
-  EXPECT_EQ(record_problem("rec.txt/x"), "does not exist");
-  EXPECT_EQ(record_problem("sub"), "is a folder");
-  EXPECT_EQ(record_problem("sublink"), "is a folder");
-  EXPECT_EQ(record_problem("."), "is a folder");
   if (::geteuid() != 0) {  // permissions do not bind the superuser
     fs::permissions("rec.txt", fs::perms::none);
     EXPECT_EQ(record_problem("rec.txt"), "cannot be read: Permission denied");
@@ -272,12 +250,16 @@ TEST_F(CliOnDisk, RecordAndOutputFolder) {
                           "sub//w.csv"}) {
     EXPECT_EQ(output_folder_problem(out), "") << out;
   }
-  EXPECT_EQ(output_folder_problem("nodir/w.csv"), "is in the folder 'nodir', which does not exist");
-  EXPECT_EQ(output_folder_problem("sub/nodir/w.csv"), "is in the folder 'sub/nodir', which does not exist");
-  EXPECT_EQ(output_folder_problem("nodir/../w.csv"), "is in the folder 'nodir/..', which does not exist");
-  EXPECT_EQ(output_folder_problem("dangling.txt/w.csv"), "is in the folder 'dangling.txt', which does not exist");
-  EXPECT_EQ(output_folder_problem("rec.txt/w.csv"), "is in 'rec.txt', which is not a folder");
-  EXPECT_EQ(output_folder_problem("pipe/w.csv"), "is in 'pipe', which is not a folder");
+  const std::pair<const char*, const char*> kOutputs[] = {
+      {"nodir/w.csv", "is in the folder 'nodir', which does not exist"},
+      {"sub/nodir/w.csv", "is in the folder 'sub/nodir', which does not exist"},
+      {"nodir/../w.csv", "is in the folder 'nodir/..', which does not exist"},
+      {"dangling.txt/w.csv", "is in the folder 'dangling.txt', which does not exist"},
+      {"rec.txt/w.csv", "is in 'rec.txt', which is not a folder"},
+      {"pipe/w.csv", "is in 'pipe', which is not a folder"},
+      {"sub", "is a folder"},
+      {"sublink", "is a folder"}};
+  for (const auto& [out, why] : kOutputs) EXPECT_EQ(output_folder_problem(out), why) << out;
   EXPECT_EQ(output_folder_problem("no\tdir/w.csv"), "is in the folder 'no\\x09dir', which does not exist");
 }
 
