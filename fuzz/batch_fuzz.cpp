@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Fuzz target: the text readers of wavefft-batch (batch/summary.h,
 // batch/record_head.h, batch/console.h, batch/measures_csv.h,
-// batch/progress.h) and the catalogue page made from what they give.
+// batch/progress.h, batch/import_step.h) and the catalogue page made from
+// what they give.
 //
-// The first byte picks the reader (modulo 7); the rest is its text:
+// The first byte picks the reader (modulo 8); the rest is its text:
 //   0 read_summary (the text as summary.tsv, through a temporary file), and
 //     join on a batch folder holding it
 //   1 read_header and free_form_items (a record's head)
@@ -11,7 +12,9 @@
 //     the count's text doubles as a --skip value)
 //   3 pick_measures (measures.csv)       4 pick_spectra (spectra.csv)
 //   5 looks_like_record, classify, is_lately_io_line, one_line, tally
-//   6 clock_text and progress_line (the text's bytes as counts and seconds)
+//   6 read_import_stderr (wavefft-import's standard error, after a success
+//     and after a failure)
+//   7 clock_text and progress_line (the text's bytes as counts and seconds)
 // Refusals of read_summary (std::runtime_error) are expected outcomes.
 //
 // Every reader's output ends up in rows of the catalogue, which
@@ -23,7 +26,9 @@
 // the same rows with their folders and pages rebased; read_header's
 // four words are free_form_items' first four; picked numbers are cells of
 // the file that read as numbers; the duration is nt * dt; classify gives a
-// known status; clock_text reads back as the count of seconds.
+// known status; clock_text reads back as the count of seconds; an import's
+// standard error gives a diagnostic only after a failure, one from its
+// lines, and every warning starts "import: ".
 #include <algorithm>
 #include <charconv>
 #include <cmath>
@@ -44,6 +49,7 @@
 
 #include "batch/catalogue.h"
 #include "batch/console.h"
+#include "batch/import_step.h"
 #include "batch/measures_csv.h"
 #include "batch/progress.h"
 #include "batch/record_head.h"
@@ -386,11 +392,32 @@ wb::Row clock_row(const std::uint8_t* data, std::size_t size) {
   return r;
 }
 
+// Both readings of an import's standard error; the warnings and the
+// diagnostic become rows.
+std::vector<wb::Row> import_stderr_rows(const std::string& text) {
+  std::vector<wb::Row> rows;
+  for (const bool succeeded : {true, false}) {
+    const wb::ImportStderr e = wb::read_import_stderr(text, succeeded);
+    check(succeeded ? e.diagnostic.empty() : e.diagnostic.empty() == (text.find_first_not_of("\r\n") == std::string::npos));
+    check(e.diagnostic.find('\n') == std::string::npos);
+    check(e.diagnostic.empty() || text.find(e.diagnostic) != std::string::npos);
+    wb::Row r;
+    r.status = succeeded ? "normal" : "import-failed";
+    r.diagnostic = e.diagnostic;
+    for (const std::string& w : e.warnings) {
+      check(w.rfind("import: ", 0) == 0);
+      r.warnings += (r.warnings.empty() ? "" : "; ") + w;
+    }
+    rows.push_back(r);
+  }
+  return rows;
+}
+
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0 || size > 65536) return 0;
-  const int pick = data[0] % 7;
+  const int pick = data[0] % 8;
   const std::string text(reinterpret_cast<const char*>(data) + 1, size - 1);
   std::vector<wb::Row> rows;
   switch (pick) {
@@ -400,6 +427,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     case 3: rows.push_back(picked_row(text, true)); break;
     case 4: rows.push_back(picked_row(text, false)); break;
     case 5: rows = console_rows(text); break;
+    case 6: rows = import_stderr_rows(text); break;
     default: rows.push_back(clock_row(data + 1, size - 1)); break;
   }
   check_page(rows, text.substr(0, std::min<std::size_t>(text.size(), 100)));

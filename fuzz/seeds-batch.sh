@@ -3,7 +3,8 @@
 # Seeds of batch_fuzz in OUT, the first byte picking the reader:
 # 0 summary.tsv, 1 a record's head, 2 wavefft.stdout (the "NT and DT="
 # line), 3 measures.csv, 4 spectra.csv, 5 console lines and record heads
-# (form detection, endings), 6 counts and seconds of the progress line.
+# (form detection, endings), 6 wavefft-import's standard error, 7 counts
+# and seconds of the progress line.
 # Sources: a batch run of build/wavefft-batch on the agency folders in
 # tests/data/import/raw/knet when that program is built (its summary.tsv,
 # record.txt heads, wavefft.stdout, measures.csv and spectra.csv), and
@@ -71,6 +72,11 @@ printf 'measure,unit,comp2,comp1\r\npga,g,nan,inf\npgv\n' | seed 03
 printf 'period_s,damping,comp1,comp2,comp3,rotd50,rotd100\n0.2,0.05,1,2,3,4,5\n1,0.05,6,5,4,3,2\n1.0,0.050,,7,,,\n' | seed 04
 printf 'period_s,damping,comp1,comp2\n0.2,0.02,1,2\n1,5e-2,x,y\n' | seed 04
 
+# --- an import's standard error -------------------------------------------------------
+printf 'wavefft-import: note: cut to 6800 samples\nwavefft-import: skipped d/README: no known layout\n' | seed 06
+printf 'wavefft-import: note: x\r\n\nwavefft-import: d/a.V2:12: not a number\nmore\n' | seed 06
+printf 'note: only a note\n' | seed 06
+
 # --- counts and seconds -----------------------------------------------------------------
-printf '\x06\x3c\x00\x00\x00\x00\x00\x00\x00\x0c\x00\x00\x00\x40\x00\x00\x00\x00\x00\x00\x00\x00\x00\x45\x40' | seed 06
-printf '\x06\xff\xff\xff\xff\xff\xff\xff\xff\x01\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\xf0\x7f' | seed 06
+printf '\x07\x3c\x00\x00\x00\x00\x00\x00\x00\x0c\x00\x00\x00\x40\x00\x00\x00\x00\x00\x00\x00\x00\x00\x45\x40' | seed 07
+printf '\x07\xff\xff\xff\xff\xff\xff\xff\xff\x01\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\xf0\x7f' | seed 07
