@@ -14,6 +14,7 @@
 #include "batch/measures_csv.h"
 #include "batch/record_head.h"
 #include "batch/run.h"
+#include "common/files.h"
 #include "common/numbers.h"
 #include "common/units.h"
 
@@ -178,13 +179,13 @@ Row process_record(const Job& job, const Settings& s) {
     return row;
   }
   const fs::path folder = s.outdir / job.name;
-  std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec || !fs::is_directory(folder)) {
+  common::FileFault fault;
+  if (!common::make_folders(folder, fault)) {
     row.status = "error";
-    row.diagnostic = "cannot create " + folder.string() + (ec ? ": " + ec.message() : "");
+    row.diagnostic = "cannot create " + folder.string() + ": " + fault.reason;
     return row;
   }
+  std::error_code ec;
   for (const char* f : kOwnFiles) fs::remove(folder / f, ec);
   row.folder = job.name;
   std::vector<std::string> notes;
@@ -286,9 +287,9 @@ Row process_record(const Job& job, const Settings& s) {
 
 void run_answers_record(const fs::path& program, const std::string& answers_text, const fs::path& folder,
                         const fs::path& record) {
+  common::FileFault fault;
+  if (!common::make_folders(folder, fault)) return;  // left without a status: "error"
   std::error_code ec;
-  fs::create_directories(folder, ec);
-  if (ec || !fs::is_directory(folder)) return;  // left without a status: "error"
   fs::remove(folder / "wavefft.status", ec);
   // The program takes a file name of at most 90 characters and drops
   // trailing blanks: a longer or odd path is typed as a link to it.

@@ -333,8 +333,8 @@ int answers_form(const Args& a) {
       return refuse("records with the same file name would share a folder: " + list);
     }
   }
-  fs::create_directories(a.outdir, ec);
-  if (ec || !fs::is_directory(a.outdir)) return refuse("cannot create " + a.outdir);
+  common::FileFault fault;
+  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
   const fs::path outdir = absolute_folder(a.outdir);
   const std::string answers_text = batch::read_all(answers);
 
@@ -393,9 +393,8 @@ int join_form(const Args& a) {
   if (a.options.any || !a.unit.empty()) return refuse("--join takes no processing option and no --unit");
   if (a.import.seen != 0) return refuse("--join takes no import option");
   std::vector<fs::path> dirs(a.positionals.begin(), a.positionals.end());
-  std::error_code ec;
-  fs::create_directories(a.outdir, ec);
-  if (ec || !fs::is_directory(a.outdir)) return refuse("cannot create " + a.outdir);
+  common::FileFault fault;
+  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
   const fs::path outdir = absolute_folder(a.outdir);
   try {
     batch::join(outdir, dirs);
@@ -433,9 +432,8 @@ int records_form(const Args& a) {
   std::string error;
   const std::vector<batch::Job> jobs = batch::expand_arguments(a.positionals, error);
   if (!error.empty()) return refuse(error);
-  std::error_code ec;
-  fs::create_directories(a.outdir, ec);
-  if (ec || !fs::is_directory(a.outdir)) return refuse("cannot create " + a.outdir);
+  common::FileFault fault;
+  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
   s.outdir = absolute_folder(a.outdir);
 
   install_signals();

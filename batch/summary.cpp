@@ -138,10 +138,9 @@ void join(const std::filesystem::path& outdir, const std::vector<std::filesystem
       rows.push_back(std::move(row));
     }
   }
-  std::error_code ec;
-  std::filesystem::create_directories(outdir, ec);
-  if (ec || !std::filesystem::is_directory(outdir)) {
-    throw std::runtime_error("cannot create the folder " + shown(outdir) + (ec ? ": " + ec.message() : ""));
+  common::FileFault fault;
+  if (!common::make_folders(outdir, fault)) {
+    throw std::runtime_error("cannot create the folder " + shown(outdir) + ": " + fault.reason);
   }
   write_summary(outdir / "summary.tsv", rows);
   const std::string title = "wavefft-batch: joined " + std::to_string(dirs.size()) +

@@ -55,17 +55,20 @@ bool read_file(const std::filesystem::path& path, std::string& text, FileFault& 
   return true;
 }
 
-bool make_parent_folders(const std::filesystem::path& file, FileFault& fault) {
-  const std::filesystem::path folder = file.parent_path();
-  if (folder.empty()) return true;
+bool make_folders(const std::filesystem::path& folder, FileFault& fault) {
   std::error_code ec;
   if (std::filesystem::is_directory(folder, ec)) return true;
   std::filesystem::create_directories(folder, ec);
-  if (ec) {
-    fault = FileFault{FileFault::Step::folder, ec.value(), ec.message()};
-    return false;
-  }
-  return true;
+  if (!ec && std::filesystem::is_directory(folder, ec)) return true;
+  // create_directories reports no error for a path that exists as a file.
+  const int error = ec ? ec.value() : ENOTDIR;
+  fault = FileFault{FileFault::Step::folder, error, ec ? ec.message() : std::string(std::strerror(ENOTDIR))};
+  return false;
+}
+
+bool make_parent_folders(const std::filesystem::path& file, FileFault& fault) {
+  const std::filesystem::path folder = file.parent_path();
+  return folder.empty() || make_folders(folder, fault);
 }
 
 ReplacingFile::ReplacingFile(std::filesystem::path path) : path_(std::move(path)) {}

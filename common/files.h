@@ -33,6 +33,12 @@ struct FileFault {
 /// The whole content of `path` in `text`; false with the fault when it cannot be opened or read (a folder cannot be read).
 bool read_file(const std::filesystem::path& path, std::string& text, FileFault& fault);
 
+/// Makes `folder` and every missing folder above it; true when it is a
+/// folder afterwards. False with the fault (step folder) when a folder
+/// cannot be made or a part of the path is not a folder:
+/// "a.txt/out" with a.txt a file -> "Not a directory".
+bool make_folders(const std::filesystem::path& folder, FileFault& fault);
+
 /// Makes every missing folder above `file` (nothing when its folder exists
 /// or it has none). False with the fault when a folder cannot be made or
 /// a part of the path is not a folder.

@@ -145,7 +145,13 @@ TEST_F(Folder, ParentFoldersAreMadeOrTheReasonGiven) {
   ASSERT_TRUE(replace_file(dir_ / "plain", "x", fault));
   EXPECT_FALSE(make_parent_folders(dir_ / "plain" / "sub" / "f.csv", fault));
   EXPECT_EQ(fault.step, Step::folder);
-  EXPECT_FALSE(fault.reason.empty());
+  EXPECT_EQ(fault.reason, "Not a directory");
+  // A folder in place already; a file where the folder should be.
+  EXPECT_TRUE(make_folders(dir_ / "a", fault));
+  fault = {};
+  EXPECT_FALSE(make_folders(dir_ / "plain", fault));
+  EXPECT_EQ(fault.step, Step::folder);
+  EXPECT_EQ(fault.error, ENOTDIR);
 }
 
 TEST(Units, WordsAndExactRatios) {
