@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Seeds of measures_fuzz in OUT: small cut records for each reader, the
 # first byte picking it (0 parse_record, 1 read_echo, 2 read_spectrum,
-# 3 read_waveform). Sources: the session cases of the measures command
+# 3 read_waveform, 4 parse_frequency_list). Sources: the session cases of the measures command
 # (tests/cases/measures_*/input) and the first rows of the PEER record in
 # tests/data/measures turned into both record layouts.
 #
@@ -10,11 +10,16 @@
 set -euo pipefail
 . "$(dirname "$0")/seed-file.sh" "$@"
 
-# Every file of the measures session cases, as a record.
+# Every file of the measures session cases, as a record, and the
+# frequencies files also as frequency lists.
 for f in "$root"/tests/cases/measures_*/input/*; do
   [ -f "$f" ] || continue
   head -c 8192 "$f" | seed 00
 done
+for f in "$root"/tests/cases/measures_*/input/freq.txt; do
+  [ -f "$f" ] && seed 04 < "$f"
+done
+printf '0.01\n0.1\n1\n10\n50\n100\n' | seed 04
 
 # The first 40 values of the PEER record as an input-layout record, a
 # waveform file, an echo file and an amplitude spectrum file.

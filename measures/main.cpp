@@ -1,9 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// wavefft-measures: ground-motion measures and response spectra of a
-// three-component acceleration record, written to measures.csv and
-// spectra.csv. The steps: read the arguments, read the record and the
-// periods, convert to m/s^2, compute, write both files (to temporary names,
-// renamed only when both are complete).
+// wavefft-measures: ground-motion measures, response spectra and smoothed
+// Fourier amplitude spectra of a three-component acceleration record,
+// written to measures.csv, spectra.csv and fas.csv. The steps: read the
+// arguments, settle the smoothing, read the record, the periods and the
+// frequencies, convert to m/s^2, compute, write the three files (to
+// temporary names, renamed only when all three are complete).
 #include <array>
 #include <cerrno>
 #include <cstring>
@@ -21,8 +22,10 @@
 #include "common/numbers.h"
 #include "common/units.h"
 #include "common/usage.h"
+#include "measures/fas.h"
 #include "measures/measures.h"
 #include "measures/step.h"
+#include "records/frequency_list.h"
 #include "records/record.h"
 
 #ifndef WAVEFFT_VERSION
@@ -41,14 +44,17 @@ constexpr const char* kTool = "wavefft-measures";
 // one: the synopsis.
 constexpr std::string_view kHelp =
     "Usage: wavefft-measures [--unit U] [--dt DT] [--damping Z[,Z...]] [--periods FILE]\n"
-    "                        [--out DIR] RECORD\n"
+    "                        [--ko-bandwidth B] [--ko-window main|full]\n"
+    "                        [--frequencies FILE] [--out DIR] RECORD\n"
     "       wavefft-measures --help | --version\n"
     "\n"
     "Computes the ground-motion measures (PGA, PGV, PGD, Arias intensity, CAV,\n"
-    "D5-75, D5-95) and the response spectra (PSA of each component, RotD50 and\n"
-    "RotD100 of the two horizontals) of a three-component acceleration record:\n"
-    "a file in the program's input layout or a waveform file written by wavefft.\n"
-    "Writes DIR/measures.csv and DIR/spectra.csv.\n"
+    "D5-75, D5-95), the response spectra (PSA of each component, RotD50 and\n"
+    "RotD100 of the two horizontals) and the Fourier amplitude spectra (FAS of\n"
+    "each component and the EAS of the horizontals, Konno-Ohmachi smoothed) of\n"
+    "a three-component acceleration record: a file in the program's input\n"
+    "layout or a waveform file written by wavefft. Writes DIR/measures.csv,\n"
+    "DIR/spectra.csv and DIR/fas.csv.\n"
     "\n"
     "  --unit U         the record's unit: g, gal, m_s2 or mm_s2 (needed for a\n"
     "                   waveform file; overrides the input layout's header word)\n"
@@ -59,7 +65,12 @@ constexpr std::string_view kHelp =
     "  --damping Z,...  damping ratios in (0, 1), default 0.05\n"
     "  --periods FILE   periods in seconds (blank-, comma- or line-separated;\n"
     "                   '#' starts a comment), default the 111 NGA-West2 periods\n"
-    "  --out DIR        folder for the two files, made when missing; default\n"
+    "  --ko-bandwidth B the smoothing's bandwidth b > 0, default 188.5\n"
+    "  --ko-window W    main (the window's main lobe, |b log10(f/fc)| <= 3; the\n"
+    "                   default) or full (every line)\n"
+    "  --frequencies FILE  the frequencies of fas.csv in Hz, one per line (blank\n"
+    "                   lines skipped), default 0.01 to 100 Hz, 100 per decade\n"
+    "  --out DIR        folder for the three files, made when missing; default\n"
     "                   the current folder\n"
     "  --help           show this text and exit\n"
     "  --version        show the version and exit\n"
@@ -76,6 +87,9 @@ enum class Fault {
   bad_damping,    // --damping holds a non-number or a value outside (0, 1) (detail: the text)
   dt_mismatch,    // --dt disagrees with the record's time step (detail: the whole message)
   periods,        // the periods file is unreadable or holds a bad period (detail: "FILE:LINE: ...")
+  bad_bandwidth,  // --ko-bandwidth is not a positive finite number (detail: the text)
+  bad_window,     // --ko-window names no window (detail: the word)
+  frequencies,    // the frequencies file is unreadable or holds a bad frequency (detail: "FILE:LINE: ...")
   out_folder,     // the --out folder is missing and cannot be made (detail: "DIR: reason")
   write,          // an output file cannot be written (detail: "FILE: reason")
   internal,       // anything else the computation threw (detail: its message)
@@ -96,6 +110,9 @@ std::string message(const Failure& f) {
     case Fault::bad_damping: return "--damping: " + f.detail;
     case Fault::dt_mismatch: return f.detail;
     case Fault::periods: return f.detail;
+    case Fault::bad_bandwidth: return "--ko-bandwidth: \"" + f.detail + "\" is not a positive number";
+    case Fault::bad_window: return "--ko-window: unknown window \"" + f.detail + "\" (use main or full)";
+    case Fault::frequencies: return f.detail;
     case Fault::out_folder: return f.detail;
     case Fault::write: return f.detail;
     case Fault::internal: return f.detail;
@@ -108,6 +125,9 @@ struct Options {
   std::optional<double> dt;  // --dt, checked finite and positive
   std::string damping = "0.05";
   std::optional<std::string> periods;
+  std::optional<std::string> ko_bandwidth;
+  std::optional<std::string> ko_window;
+  std::optional<std::string> frequencies;
   std::string out = ".";
   std::string record;
 };
@@ -148,6 +168,12 @@ Options parse_arguments(int argc, char** argv) {
       o.damping = *d;
     } else if (auto p = value("--periods")) {
       o.periods = *p;
+    } else if (auto kb = value("--ko-bandwidth")) {
+      o.ko_bandwidth = *kb;
+    } else if (auto kw = value("--ko-window")) {
+      o.ko_window = *kw;
+    } else if (auto fq = value("--frequencies")) {
+      o.frequencies = *fq;
     } else if (auto out = value("--out")) {
       o.out = *out;
     } else if (arg.size() > 1 && arg.front() == '-') {
@@ -228,6 +254,47 @@ Periods read_periods(const std::string& name) {
   return p;
 }
 
+// The smoothing of fas.csv: --ko-bandwidth and --ko-window, checked
+// before anything is read.
+wm::Smoothing settle_smoothing(const Options& o) {
+  wm::Smoothing s;
+  if (o.ko_bandwidth) {
+    const std::optional<double> b = number(*o.ko_bandwidth);
+    if (!b || !std::isfinite(*b) || !(*b > 0.0)) throw Failure{Fault::bad_bandwidth, *o.ko_bandwidth};
+    s.bandwidth = *b;
+  }
+  if (o.ko_window) {
+    if (*o.ko_window == "main") {
+      s.window = wm::KoWindow::main;
+    } else if (*o.ko_window == "full") {
+      s.window = wm::KoWindow::full;
+    } else {
+      throw Failure{Fault::bad_window, *o.ko_window};
+    }
+  }
+  return s;
+}
+
+// The output frequencies of fas.csv: --frequencies or the default set.
+std::vector<double> settle_frequencies(const Options& o) {
+  if (!o.frequencies) {
+    const auto set = wm::fas_frequencies();
+    return {set.begin(), set.end()};
+  }
+  const std::string& name = *o.frequencies;
+  std::string text;
+  common::FileFault fault;
+  if (!common::read_file(name, text, fault)) {
+    const bool folder = fault.error == EISDIR;
+    throw Failure{Fault::frequencies, name + ": cannot read the file: " + (folder ? "it is a folder" : fault.reason)};
+  }
+  try {
+    return wr::parse_frequency_list(text, name);
+  } catch (const wr::RecordError& e) {
+    throw Failure{Fault::frequencies, e.what()};
+  }
+}
+
 std::string measures_csv(const std::array<wm::Measures, 3>& m) {
   std::string s = "measure,unit,comp1,comp2,comp3\n";
   auto row = [&](const char* name, const char* unit, auto get) {
@@ -261,12 +328,29 @@ std::string spectra_csv(const std::vector<wm::SpectrumRow>& rows) {
   return s;
 }
 
-// Makes the folders of `dir` that are missing, then writes both files under
-// temporary names in `dir`, closes both, then renames them; a failure to
-// create, write or close either removes what was written and leaves the old
+// fas.csv: one row per output frequency; an empty field where the smoothed
+// value is empty (NaN).
+std::string fas_csv(const wm::FourierSpectra& f) {
+  std::string s = "frequency_hz,comp1,comp2,comp3,eas\n";
+  auto field = [&s](double v) {
+    s += ',';
+    if (!std::isnan(v)) s += num(v);
+  };
+  for (std::size_t k = 0; k < f.frequencies.size(); ++k) {
+    s += num(f.frequencies[k]);
+    for (const std::vector<double>& c : f.fas) field(c[k]);
+    field(f.eas[k]);
+    s += '\n';
+  }
+  return s;
+}
+
+// Makes the folders of `dir` that are missing, then writes every file under
+// a temporary name in `dir`, closes them all, then renames them; a failure
+// to create, write or close any removes what was written and leaves the old
 // files alone. Each failure carries the system's reason:
 // "out/measures.csv: cannot write: No space left on device".
-void write_outputs(const std::filesystem::path& dir, const std::array<std::pair<std::string, std::string>, 2>& files) {
+void write_outputs(const std::filesystem::path& dir, const std::array<std::pair<std::string, std::string>, 3>& files) {
   common::FileFault fault;
   // "a.txt/out" with a.txt a file -> "a.txt/out: cannot make the folder: Not a directory".
   if (!common::make_parent_folders(dir / files[0].first, fault)) {
@@ -351,15 +435,24 @@ Periods settle_periods(const Options& o, double dt) {
 struct Results {
   std::array<wm::Measures, 3> measures;
   std::vector<wm::SpectrumRow> rows;
+  wm::FourierSpectra fourier;
 };
 
-// The measures in a thread of their own while the spectra run (which
-// share their batches out between threads as these come free).
+// What fas.csv is computed from.
+struct FourierRequest {
+  std::vector<double> frequencies;
+  wm::Smoothing smoothing;
+};
+
+// The measures and the Fourier spectra in a thread of their own while the
+// response spectra run (which share their batches out between threads as
+// these come free).
 Results compute(const std::array<std::vector<double>, 3>& a, double dt, const Periods& periods,
-                const std::vector<double>& dampings) {
+                const std::vector<double>& dampings, const FourierRequest& fourier) {
   Results r;
-  auto ground = [&a, &r, dt] {
+  auto ground = [&a, &r, &fourier, dt] {
     for (std::size_t c = 0; c < 3; ++c) r.measures[c] = wm::ground_motion(a[c], dt);
+    r.fourier = wm::fourier_spectra({a[0], a[1], a[2]}, dt, fourier.frequencies, fourier.smoothing);
   };
   std::future<void> ground_done;
   try {
@@ -378,10 +471,12 @@ Results compute(const std::array<std::vector<double>, 3>& a, double dt, const Pe
 }
 
 int run(const Options& o) {
+  const wm::Smoothing smoothing = settle_smoothing(o);
   wm::Unit unit = wm::Unit::none;
   wr::RecordFile rec = read_record(o, unit);
   const std::vector<double> dampings = parse_dampings(o.damping);
   const Periods periods = settle_periods(o, rec.dt);
+  const FourierRequest fourier{settle_frequencies(o), smoothing};
 
   // Convert to m/s^2 and compute.
   std::array<std::vector<double>, 3> a;
@@ -389,9 +484,11 @@ int run(const Options& o) {
     a[c] = std::move(rec.comp[c]);  // scaled in place: no second copy of the record
     if (!wm::scale_to_m_s2(a[c], unit)) throw Failure{Fault::no_unit, o.record};
   }
-  const Results r = compute(a, rec.dt, periods, dampings);
+  const Results r = compute(a, rec.dt, periods, dampings, fourier);
 
-  write_outputs(o.out, {{{"measures.csv", measures_csv(r.measures)}, {"spectra.csv", spectra_csv(r.rows)}}});
+  write_outputs(o.out, {{{"measures.csv", measures_csv(r.measures)},
+                         {"spectra.csv", spectra_csv(r.rows)},
+                         {"fas.csv", fas_csv(r.fourier)}}});
   return 0;
 }
 

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "records/field.h"
+#include "records/frequency_list.h"
 #include "records/record.h"
 #include "tests/unit/test_files.h"
 
@@ -222,6 +223,27 @@ TEST(RecordsField, AsterisksRangeAndBlanks) {
   EXPECT_EQ(trim(" \t "), "");
   EXPECT_EQ(trim("\r0.5\r", " \r"), "0.5");
   EXPECT_EQ(trim("a b"), "a b");
+}
+
+TEST(RecordsFrequencyList, OneNumberPerLineInOrder) {
+  EXPECT_EQ(parse_frequency_list("5\n+0.5\r\n\t1e-3 \n\n", "f.txt"), (std::vector<double>{5.0, 0.5, 1e-3}));
+  EXPECT_EQ(parse_frequency_list("2", "f.txt"), (std::vector<double>{2.0}));  // no final line end
+  auto refusal = [](std::string_view text) {
+    try {
+      parse_frequency_list(text, "f.txt");
+    } catch (const RecordError& e) {
+      return std::string(e.what());
+    }
+    return std::string("accepted");
+  };
+  EXPECT_EQ(refusal("1\n1,\n"), "f.txt:2: frequency \"1,\" is not a number");
+  EXPECT_EQ(refusal("Hz\n"), "f.txt:1: frequency \"Hz\" is not a number");
+  EXPECT_EQ(refusal("1\n\n-0\n"), "f.txt:3: frequency \"-0\" is not a positive finite number of hertz");
+  EXPECT_EQ(refusal("nan"), "f.txt:1: frequency \"nan\" is not a positive finite number of hertz");
+  EXPECT_EQ(refusal("inf"), "f.txt:1: frequency \"inf\" is not a positive finite number of hertz");
+  EXPECT_EQ(refusal("1e-400"), "f.txt:1: frequency \"1e-400\" is not a positive finite number of hertz");
+  EXPECT_EQ(refusal(" \r\n\n"), "f.txt: no frequencies in the file");
+  EXPECT_EQ(refusal(""), "f.txt: no frequencies in the file");
 }
 
 }  // namespace
