@@ -2,12 +2,15 @@
 #include "report/analysis.h"
 
 #include <algorithm>
+#include <array>
 #include <bit>
 #include <cmath>
+#include <complex>
 #include <limits>
 #include <numbers>
 
 #include "common/numbers.h"
+#include "fourier/real_transform.h"
 
 namespace wavefft::report {
 namespace {
@@ -105,33 +108,6 @@ EdgeSwing edge_swing(std::span<const double> x) {
   return e;
 }
 
-void forward_fft(std::vector<std::complex<double>>& a) {
-  const std::size_t n = a.size();
-  if (n < 2) return;
-  for (std::size_t i = 1, j = 0; i < n; ++i) {
-    std::size_t bit = n >> 1;
-    for (; j & bit; bit >>= 1) j ^= bit;
-    j ^= bit;
-    if (i < j) std::swap(a[i], a[j]);
-  }
-  std::vector<std::complex<double>> w(n / 2);
-  for (std::size_t k = 0; k < n / 2; ++k) {
-    const double angle = -2.0 * std::numbers::pi * static_cast<double>(k) / static_cast<double>(n);
-    w[k] = {std::cos(angle), std::sin(angle)};
-  }
-  for (std::size_t len = 2; len <= n; len <<= 1) {
-    const std::size_t half = len / 2;
-    const std::size_t stride = n / len;
-    for (std::size_t start = 0; start < n; start += len) {
-      for (std::size_t k = 0; k < half; ++k) {
-        const std::complex<double> t = w[k * stride] * a[start + k + half];
-        a[start + k + half] = a[start + k] - t;
-        a[start + k] += t;
-      }
-    }
-  }
-}
-
 int omega_power(Operation op) {
   switch (op) {
     case Operation::Integration: return -1;
@@ -163,17 +139,18 @@ OperationFit detect_operation(const Series& input, const Spectrum& sp) {
   const double df = 1.0 / (static_cast<double>(nf) * dt);
   if (!(std::fabs(sp.df - df) <= 1e-3 * std::fabs(df) + 2e-4)) return fit;
 
-  // |transform| * |dt| of each input component, lines 0 .. rows-1.
+  // |transform| * |dt| of each input component zero-padded to nf samples,
+  // lines 0 .. rows-1 (rows = nf/2 + 1, all that the transform returns).
   std::array<std::vector<double>, 3> in_amp;
   std::array<double, 3> in_peak{};
-  std::vector<std::complex<double>> buf(nf);
+  std::vector<double> padded(nf);
   for (std::size_t c = 0; c < 3; ++c) {
-    std::fill(buf.begin(), buf.end(), std::complex<double>{});
-    for (std::size_t i = 0; i < nt; ++i) buf[i] = input.comp[c][i];
-    forward_fft(buf);
+    std::fill(padded.begin(), padded.end(), 0.0);
+    std::copy_n(input.comp[c].begin(), nt, padded.begin());
+    const std::vector<std::complex<double>> lines = fourier::forward_real(padded);
     in_amp[c].resize(rows);
     for (std::size_t k = 0; k < rows; ++k) {
-      in_amp[c][k] = std::abs(buf[k]) * std::fabs(dt);
+      in_amp[c][k] = std::abs(lines[k]) * std::fabs(dt);
       if (k > 0) in_peak[c] = std::max(in_peak[c], in_amp[c][k]);
     }
   }

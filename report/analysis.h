@@ -4,7 +4,6 @@
 // showing a user.
 #pragma once
 
-#include <complex>
 #include <cstddef>
 #include <span>
 #include <string>
@@ -20,10 +19,6 @@ std::string num(double v, int digits = 4);
 
 /// "1st", "2nd", "3rd", "4th", ..., "11th", "12th", "13th", "21st", ...
 std::string ordinal(std::size_t k);
-
-/// In-place forward discrete Fourier transform (exponent sign -1, no
-/// scaling). The size must be a power of two (0 and 1 are left unchanged).
-void forward_fft(std::vector<std::complex<double>>& a);
 
 /// The operation a run applied to the spectrum, found by comparing the
 /// spectrum file with the transform of the echoed input.

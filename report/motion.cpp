@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cmath>
 #include <fstream>
+#include <stdexcept>
 #include <system_error>
 
 #include "common/numbers.h"
@@ -71,8 +72,12 @@ bool to_si(const std::array<std::vector<double>, 3>& comp, Unit unit, std::array
   return true;
 }
 
+// The measures and spectra of one record in m/s^2. Fourier spectra that
+// cannot be had (an amplitude beyond the double range: values near the
+// largest allowed over a long record, or an enormous dt) leave r.fas empty
+// and the reason in `why`.
 RecordMotion measure(const std::string& label, const std::string& source, const std::array<std::vector<double>, 3>& si,
-                     double dt, unsigned threads) {
+                     double dt, unsigned threads, std::string& why) {
   RecordMotion r;
   r.label = label;
   r.source = source;
@@ -81,7 +86,24 @@ RecordMotion measure(const std::string& label, const std::string& source, const 
   const std::array<std::span<const double>, 3> spans{si[0], si[1], si[2]};
   const double damping[] = {kSpectrumDamping};
   r.spectra = measures::response_spectra(spans, dt, measures::nga_west2_periods(), damping, threads);
+  try {
+    r.fas = measures::fourier_spectra(spans, dt, measures::fas_frequencies(), measures::Smoothing{}, threads);
+  } catch (const std::invalid_argument& e) {
+    why = e.what();
+  }
   return r;
+}
+
+// Adds the measures of one record to `m`, and the line saying why it has no
+// Fourier spectra when it has none.
+void add_record(Motion& m, const std::string& label, const std::string& source,
+                const std::array<std::vector<double>, 3>& si, double dt, unsigned threads) {
+  std::string why;
+  m.records.push_back(measure(label, source, si, dt, threads, why));
+  if (!m.records.back().fas) {
+    const std::string whose = label == "input" ? "The input" : "The processed record";
+    m.skipped.push_back(whose + " has no Fourier spectra: " + why + ".");
+  }
 }
 
 // Components whose displacement drifts ("comp1, comp3"); empty when none.
@@ -273,7 +295,7 @@ void measure_records(Motion& m, const RunFiles& run, const Analysis& a, const st
   } else if (!to_si(comp, *m.unit, si, why)) {
     m.skipped.push_back("The input has no measures: " + source + " " + why + ".");
   } else {
-    m.records.push_back(measure("input", source, si, dt, threads));
+    add_record(m, "input", source, si, dt, threads);
   }
 
   const Series& out = run.output.series;
@@ -284,7 +306,7 @@ void measure_records(Motion& m, const RunFiles& run, const Analysis& a, const st
   } else if (!to_si(out.comp, *m.unit, si, why)) {
     m.skipped.push_back("The processed record has no measures: " + wave_name + " " + why + ".");
   } else {
-    m.records.push_back(measure("processed", wave_name, si, out_dt, threads));
+    add_record(m, "processed", wave_name, si, out_dt, threads);
   }
 }
 

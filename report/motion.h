@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The ground motion of a run: the input record file behind fort.99, the
 // unit of the record, the measures (peak values, Arias intensity, CAV,
-// significant durations) and the 5%-damped response spectra of the input and,
-// when the run left an acceleration, of the processed record, and the
-// warning that a displacement drifts.
+// significant durations), the 5%-damped response spectra and the Fourier
+// amplitude spectra of the input and, when the run left an acceleration, of
+// the processed record, and the warning that a displacement drifts.
 //
 // The numbers come from wavefft_measures; this file chooses the records,
 // converts them to m/s^2 and decides what the page shows.
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "measures/fas.h"
 #include "measures/measures.h"
 #include "records/record.h"
 #include "report/analysis.h"
@@ -90,6 +91,10 @@ struct RecordMotion {
   double dt = 0.0;     // s
   std::array<measures::Measures, 3> measures;
   std::vector<measures::SpectrumRow> spectra;  // one row per period, kSpectrumDamping
+  /// The Fourier amplitude spectra at measures::fas_frequencies(), smoothed
+  /// with the default Smoothing; nullopt when they could not be had (the
+  /// reason is a line in Motion::skipped).
+  std::optional<measures::FourierSpectra> fas;
 };
 
 /// Everything the page shows about the ground motion.
@@ -116,13 +121,13 @@ DriftSubject drift_subject(const Analysis& a);
 
 /// The ground motion of a run. `unit` is the --unit option (it wins over
 /// the header of the input file); `input` the input file when found or
-/// named. Measures and spectra need a unit: without one, `records` is
-/// empty. The input's numbers come from the input file when there is one
+/// named. Measures and spectra (response and Fourier) need a unit: without
+/// one, `records` is empty. The input's numbers come from the input file when there is one
 /// (full precision), otherwise from fort.99; the processed record has them
 /// only when the operation is None (it is still an acceleration) and its
 /// row step is known. A record with a non-finite value or one beyond
 /// 1e100 m/s^2 gets none (a line in `skipped`). The drift warning needs no
-/// unit. `threads` is passed to response_spectra.
+/// unit. `threads` is passed to response_spectra and fourier_spectra.
 Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<common::Unit> unit,
                       const std::optional<InputRecord>& input, unsigned threads = 0);
 

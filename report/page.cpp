@@ -8,14 +8,13 @@
 
 #include "common/html.h"
 #include "common/units.h"
+#include "report/fas_plot.h"
 #include "report/svg.h"
 
 namespace wavefft::report {
 namespace {
 
 using common::escape_html;
-
-const char* const kColours[3] = {"#1f5fa8", "#b8332b", "#2b8a3e"};
 
 const char* const kStyle =
     "body{font-family:sans-serif;font-size:14px;color:#222;margin:16px 24px;max-width:1320px}"
@@ -27,14 +26,14 @@ const char* const kStyle =
     ".head{font-weight:bold;font-size:13px;color:#444}"
     "svg.plot{font-size:10px;background:#fff}svg.plot text{fill:#333}svg.plot .title{font-weight:bold;font-size:11px}"
     "svg.plot .grid{stroke:#e4e4e4}svg.plot .frame{fill:none;stroke:#999}"
-    "svg.plot .trace{fill:none;stroke-width:1}svg.plot .band{fill:#f6d96b;fill-opacity:.35}"
+    "svg.plot .trace{fill:none;stroke-width:1}svg.plot .faint{stroke-opacity:.3}"
+    "svg.plot .band{fill:#f6d96b;fill-opacity:.35}"
     "svg.plot .marker{stroke:#b8332b;stroke-dasharray:4 3}svg.plot .note{fill:#999}"
     "p.foot{color:#777;font-size:12px;margin-top:16px}code{font-size:13px}"
     "table.measures{border-collapse:collapse;font-size:13px}table.measures th,table.measures td{padding:2px 10px;"
     "text-align:right;border-bottom:1px solid #e4e4e4}table.measures th{font-weight:normal;color:#555}"
-    "table.measures td.name{text-align:left}p.no-unit,p.skipped{color:#555}";
-
-const char* const kRotD50Colour = "#222";
+    "table.measures td.name{text-align:left}p.no-unit,p.skipped,p.fas-note{color:#555}"
+    "p.fas-note{font-size:12px;max-width:860px}";
 
 // The measures of one component as table cells, in the order of the header.
 std::string measure_cells(const measures::Measures& m) {
@@ -42,14 +41,25 @@ std::string measure_cells(const measures::Measures& m) {
   return cell(m.pga) + cell(m.pgv) + cell(m.pgd) + cell(m.arias) + cell(m.cav) + cell(m.d5_75) + cell(m.d5_95);
 }
 
-// The ground-motion section: the table of measures and the response spectra,
-// or the one line that says how to get them.
+// The FAS plots of the records that have Fourier spectra, in a row of
+// their own, and what they show; "" when none has.
+std::string fas_row(const Motion& m) {
+  const std::array<std::string, 3> names = component_names(m);
+  std::string plots;
+  for (const RecordMotion& r : m.records) plots += fas_plot(r, names);
+  if (plots.empty()) return "";
+  return "<div class=\"plots\">" + plots + "</div>\n<p class=\"fas-note\">" + escape_html(fas_caption(names)) +
+         "</p>\n";
+}
+
+// The ground-motion section: the table of measures, the response spectra
+// and the Fourier spectra, or the one line that says how to get them.
 std::string ground_motion_section(const Motion& m) {
   std::string h = "<h2>Ground motion</h2>\n";
   if (!m.unit) {
-    return h + "<p class=\"no-unit\">No measures or response spectra: the unit of the record is unknown; give it with "
-               "<code>--unit U</code> (g, gal, m_s2 or mm_s2), or keep the input file, with its unit as the fourth "
-               "header word, in the run folder (or name it with <code>--input FILE</code>).</p>\n";
+    return h + "<p class=\"no-unit\">No measures, response spectra or Fourier spectra: the unit of the record is "
+               "unknown; give it with <code>--unit U</code> (g, gal, m_s2 or mm_s2), or keep the input file, with its "
+               "unit as the fourth header word, in the run folder (or name it with <code>--input FILE</code>).</p>\n";
   }
   for (const std::string& line : m.skipped) h += "<p class=\"skipped\">" + escape_html(line) + "</p>\n";
   if (m.records.empty()) return h;
@@ -77,7 +87,7 @@ std::string ground_motion_section(const Motion& m) {
     p.height = kSpectrumPlotHeight;
     std::vector<Trace> traces(4);
     for (std::size_t c = 0; c < 4; ++c) {
-      traces[c].colour = c < 3 ? kColours[c] : kRotD50Colour;
+      traces[c].colour = c < 3 ? kComponentColours[c] : kDerivedColour;
       traces[c].label = c < 3 ? "comp" + std::to_string(c + 1) : "RotD50";
       traces[c].dashed = c == 3;
       for (const measures::SpectrumRow& row : r.spectra) {
@@ -87,7 +97,7 @@ std::string ground_motion_section(const Motion& m) {
     h += render_plot(p, traces);
   }
   h += "</div>\n";
-  return h;
+  return h + fas_row(m);
 }
 
 std::string every_kth(std::size_t k) {
@@ -240,9 +250,10 @@ std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& m
   h += "<h2>Plots</h2>\n<div class=\"plots\">";
   h += "<div class=\"head\">Input (fort.99)</div><div class=\"head\">Processed (" + escape_html(wave) +
        ")</div><div class=\"head\">Amplitude spectrum (amp3.csv)</div>";
+  const std::array<std::string, 3> names = component_names(motion);
   for (std::size_t c = 0; c < 3; ++c) {
     const std::string comp = "comp" + std::to_string(c + 1);
-    const std::string name = motion.channels[c].empty() ? comp : motion.channels[c];
+    const std::string& name = names[c];
     Plot p;
     p.width = kPlotWidth;
     p.height = kPlotHeight;
@@ -251,12 +262,12 @@ std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& m
     p.id = "input-" + comp;
     p.title = name + " input";
     p.y_label = input_unit(motion.unit);
-    h += render_plot(p, {{points(in.time, in.comp[c]), kColours[c]}});
+    h += render_plot(p, {{points(in.time, in.comp[c]), kComponentColours[c]}});
 
     p.id = "output-" + comp;
     p.title = name + " processed";
     p.y_label = waveform_unit(a.op, motion.unit);
-    h += render_plot(p, {{points(out_time, out.comp[c]), kColours[c]}});
+    h += render_plot(p, {{points(out_time, out.comp[c]), kComponentColours[c]}});
 
     Plot s;
     s.width = kPlotWidth;
@@ -276,13 +287,21 @@ std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& m
     }
     std::vector<double> f(sp.freq.size());
     for (std::size_t i = 0; i < f.size(); ++i) f[i] = std::fabs(sp.freq[i]);
-    h += render_plot(s, {{points(f, sp.amp[c]), kColours[c]}});
+    h += render_plot(s, {{points(f, sp.amp[c]), kComponentColours[c]}});
   }
   h += "</div>\n";
   return h;
 }
 
 }  // namespace
+
+std::array<std::string, 3> component_names(const Motion& motion) {
+  std::array<std::string, 3> names;
+  for (std::size_t c = 0; c < 3; ++c) {
+    names[c] = motion.channels[c].empty() ? "comp" + std::to_string(c + 1) : motion.channels[c];
+  }
+  return names;
+}
 
 std::string input_unit(std::optional<common::Unit> unit) { return times_seconds(unit, 0); }
 

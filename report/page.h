@@ -1,10 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The report page: one self-contained HTML document with a summary of the
 // run, its warnings, nine inline SVG plots of the records and spectra, and
-// the ground motion: a table of measures and the response spectra of the
-// input and, when it is still an acceleration, of the processed record.
+// the ground motion: a table of measures, the response spectra and the
+// Fourier amplitude spectra of the input and, when it is still an
+// acceleration, of the processed record.
 #pragma once
 
+#include <array>
 #include <optional>
 #include <string>
 
@@ -31,7 +33,16 @@ std::string input_unit(std::optional<common::Unit> unit = std::nullopt);
 std::string waveform_unit(Operation op, std::optional<common::Unit> unit = std::nullopt);
 std::string spectrum_unit(Operation op, std::optional<common::Unit> unit = std::nullopt);
 
-/// Width and height of a response-spectrum plot, pixels.
+/// Colours of comp1 to comp3 in every plot, and of a curve derived from
+/// them (RotD50, EAS).
+inline constexpr const char* kComponentColours[3] = {"#1f5fa8", "#b8332b", "#2b8a3e"};
+inline constexpr const char* kDerivedColour = "#222";
+
+/// The names of the components on the page: the channel names of `motion`
+/// when it has them, else "comp1" to "comp3".
+std::array<std::string, 3> component_names(const Motion& motion);
+
+/// Width and height of a response-spectrum or FAS plot, pixels.
 inline constexpr int kSpectrumPlotWidth = 420;
 inline constexpr int kSpectrumPlotHeight = 260;
 
@@ -42,7 +53,9 @@ inline constexpr int kSpectrumPlotHeight = 260;
 /// them, else "comp1 input". Without a unit in `motion`, the ground-motion
 /// section is one line saying how to give one. Response-spectrum plots have
 /// the ids "psa-input" and "psa-processed", four traces each (comp1 to
-/// comp3 and the dashed RotD50).
+/// comp3 and the dashed RotD50); below them, in a row of their own, the
+/// FAS plots "fas-input" and "fas-processed" (report/fas_plot.h) of the
+/// records that have Fourier spectra, and a sentence on what they show.
 std::string render_page(const RunFiles& run, const Analysis& analysis, const std::string& generator,
                         const Motion& motion = Motion{});
 

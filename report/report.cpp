@@ -1,8 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // wavefft-report: turns the files of one wavefft run into a single HTML page
 // with plots of the input, the processed waveform and the spectra, and the
-// warnings that the files give reason for, and the ground motion: measures
-// and response spectra of the input and processed records.
+// warnings that the files give reason for, and the ground motion: measures,
+// response spectra and Fourier amplitude spectra of the input and processed
+// records.
 //
 //   wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]
 //                  [--warnings FILE] [DIR]
@@ -42,9 +43,12 @@ constexpr std::string_view kHelp =
     "HTML page with plots of the input and processed components, the\n"
     "amplitude spectra (pass band shaded) and warnings about the processing.\n"
     "With the unit of the record, the page also shows the ground-motion\n"
-    "measures (PGA, PGV, PGD, Arias intensity, CAV, D5-75, D5-95) and the 5%\n"
-    "damped response spectra (PSA of each component and RotD50) of the input\n"
-    "and, when the run left an acceleration, of the processed record.\n"
+    "measures (PGA, PGV, PGD, Arias intensity, CAV, D5-75, D5-95), the 5%\n"
+    "damped response spectra (PSA of each component and RotD50) and the\n"
+    "Fourier amplitude spectra (each component and the EAS of the two\n"
+    "horizontals, Konno-Ohmachi smoothed, b = 188.5, over the unsmoothed\n"
+    "lines) of the input and, when the run left an acceleration, of the\n"
+    "processed record.\n"
     "\n"
     "  --out FILE   page to write (default: DIR/report.html); missing folders\n"
     "               are made\n"

@@ -41,6 +41,66 @@ void widen(double& lo, double& hi, bool log) {
   }
 }
 
+// The pieces of a trace in pixels, each thinned to `columns` (a faint one
+// to half as many): one piece holding every drawable point, or with
+// tr.gaps one per run of points between non-finite y values. Points that
+// cannot be drawn (a non-finite coordinate, x <= 0 on a logarithmic axis)
+// are passed over; on a logarithmic y axis values are kept inside the
+// range (zero on the lower edge).
+std::vector<std::vector<Point>> pixel_pieces(const Trace& tr, const Axis& ax, const Axis& ay, std::size_t columns) {
+  std::vector<std::vector<Point>> pieces(1);
+  for (const Point& p : tr.points) {
+    if (tr.gaps && !std::isfinite(p.y)) {
+      if (!pieces.back().empty()) pieces.emplace_back();
+      continue;
+    }
+    if (!std::isfinite(p.x) || !std::isfinite(p.y) || (ax.log && p.x <= 0.0)) continue;
+    const double y = ay.log ? std::clamp(p.y, ay.lo, ay.hi) : p.y;
+    pieces.back().push_back({ax.map(p.x), ay.map(y)});
+  }
+  // A faint trace is background texture: columns of two pixels are enough,
+  // and halve what it adds to the page.
+  const std::size_t budget = tr.faint ? std::max<std::size_t>(columns / 2, 1) : columns;
+  std::vector<std::vector<Point>> thin;
+  for (const auto& piece : pieces) {
+    if (!piece.empty()) thin.push_back(decimate(piece, ax.p0, ax.p1, budget));
+  }
+  return thin;
+}
+
+// "x,y x,y ...": the points of one piece.
+std::string coordinates(const std::vector<Point>& piece) {
+  std::string s;
+  for (std::size_t i = 0; i < piece.size(); ++i) {
+    if (i) s += ' ';
+    s += pixels(piece[i].x) + "," + pixels(piece[i].y);
+  }
+  return s;
+}
+
+// One trace as a <polyline> (or with gaps a <path>, "M" starting each piece
+// and "h0" making a piece of one point a dot), clipped to the plotting area
+// of the plot with id `id`; "" when nothing of it can be drawn. Adds the
+// points written to `total_points`.
+std::string trace_element(const Trace& tr, const Axis& ax, const Axis& ay, std::size_t columns, const std::string& id,
+                          std::size_t& total_points) {
+  const std::vector<std::vector<Point>> pieces = pixel_pieces(tr, ax, ay, columns);
+  if (pieces.empty()) return "";
+  std::string e = std::string(tr.gaps ? "<path" : "<polyline") + " class=\"trace" + (tr.faint ? " faint" : "") +
+                  "\" clip-path=\"url(#" + id + "-clip)\" stroke=\"" + escape_html(tr.colour) + "\"";
+  if (tr.dashed) e += " stroke-dasharray=\"5 3\"";
+  if (!tr.gaps) {
+    total_points += pieces.front().size();
+    return e + " points=\"" + coordinates(pieces.front()) + "\"/>";
+  }
+  e += " stroke-linecap=\"round\" d=\"";
+  for (std::size_t k = 0; k < pieces.size(); ++k) {
+    total_points += pieces[k].size();
+    e += "M" + coordinates(pieces[k]) + (pieces[k].size() == 1 ? "h0" : "");
+  }
+  return e + "\"/>";
+}
+
 }  // namespace
 
 std::vector<Point> decimate(const std::vector<Point>& points, double x_lo, double x_hi, std::size_t columns) {
@@ -218,25 +278,7 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
 
   // Traces.
   const auto columns = static_cast<std::size_t>(std::max(1.0, ax.p1 - ax.p0));
-  for (const Trace& tr : traces) {
-    std::vector<Point> px;
-    px.reserve(tr.points.size());
-    for (const Point& p : tr.points) {
-      if (!std::isfinite(p.x) || !std::isfinite(p.y) || (ax.log && p.x <= 0.0)) continue;
-      const double y = ay.log ? std::clamp(p.y, ay.lo, ay.hi) : p.y;
-      px.push_back({ax.map(p.x), ay.map(y)});
-    }
-    const auto thin = decimate(px, ax.p0, ax.p1, columns);
-    if (thin.empty()) continue;
-    total_points += thin.size();
-    body += "<polyline class=\"trace\" clip-path=\"url(#" + id + "-clip)\" stroke=\"" + escape_html(tr.colour) +
-            (tr.dashed ? "\" stroke-dasharray=\"5 3" : "") + "\" points=\"";
-    for (std::size_t i = 0; i < thin.size(); ++i) {
-      if (i) body += ' ';
-      body += pixels(thin[i].x) + "," + pixels(thin[i].y);
-    }
-    body += "\"/>";
-  }
+  for (const Trace& tr : traces) body += trace_element(tr, ax, ay, columns, id, total_points);
   if (!note.empty()) {
     body += "<text class=\"note\" x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels((ay.p0 + ay.p1) / 2) +
             "\" text-anchor=\"middle\">" + note + "</text>";

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Plots as inline SVG: axes with ticks, traces thinned to a few points per
-// pixel column, a shaded band and marker lines.
+// pixel column (faint ones behind the others, broken ones with gaps), a
+// shaded band and marker lines.
 #pragma once
 
 #include <cstddef>
@@ -41,6 +42,11 @@ struct Trace {
   std::string colour;
   std::string label;    // shown in the legend at the top right; none when empty
   bool dashed = false;  // drawn with dashes (a derived curve beside measured ones)
+  bool faint = false;   // class "trace faint": drawn pale by the page, as a background; thinned to columns of 2 pixels
+  /// A point with a non-finite y breaks the line there (the trace is one
+  /// <path> of several pieces; a piece of one point is a dot) instead of
+  /// being passed over.
+  bool gaps = false;
 };
 
 struct Plot {
@@ -64,9 +70,11 @@ struct Plot {
 };
 
 /// Renders one plot as a complete <svg> element. Traces are thinned to at
-/// most two points per pixel column of the plotting area. The labels of the
-/// traces that have one are written right-aligned on the title line, each
-/// in its trace's colour.
+/// most two points per pixel column of the plotting area (faint ones per
+/// two pixel columns; each piece of a trace with gaps on its own), and drawn in their order, the first at the
+/// back. The labels of the traces that have one are written right-aligned
+/// on the title line, each in its trace's colour. The data-points attribute
+/// of the <svg> counts the points written.
 std::string render_plot(const Plot& plot, const std::vector<Trace>& traces);
 
 }  // namespace wavefft::report

@@ -3,10 +3,11 @@
 # The report page in a real browser: runs wavefft on the generated sample
 # record (band-pass, no integration, so the result is still an acceleration),
 # makes the page with wavefft-report, opens it in headless Chromium and
-# checks that all eleven plots were laid out at full size with their traces
-# drawn (one in each of the nine plots of the records and spectra, four in
-# each of the two response-spectrum plots), that their titles name the
-# record's channels and their axes its unit, and that a screenshot of the
+# checks that all thirteen plots were laid out at full size with their
+# traces drawn (one in each of the nine plots of the records and spectra,
+# four in each of the two response-spectrum plots, seven in each of the two
+# FAS plots: three faint, three smoothed and the EAS), that their titles
+# name the record's channels and their axes its unit, and that a screenshot of the
 # page holds a picture. Then the same record on an offset, band-passed:
 # its page shows the warning of edge transients.
 #
@@ -41,7 +42,7 @@ awk 'NR <= 2 { print; next } { $2 += 0.1; $3 -= 0.06; print }' sample.txt >offse
 probe='<script>
 document.querySelectorAll("svg.plot").forEach(function (s) {
   var r = s.getBoundingClientRect(), drawn = 0;
-  s.querySelectorAll("polyline.trace").forEach(function (p) {
+  s.querySelectorAll("polyline.trace, path.trace").forEach(function (p) {
     var b = p.getBBox();
     if (b.width > 50 \&\& b.height > 5) drawn++;
   });
@@ -79,19 +80,21 @@ fail() {
 grep -q 'data-probe="done"' dom.html || fail "the probe script did not run"
 boxes=$(grep -o 'data-box="[0-9]*x[0-9]*"' dom.html | sed 's/data-box="\(.*\)"/\1/')
 count=$(printf '%s\n' "$boxes" | grep -c x || true)
-[ "$count" -eq 11 ] || fail "expected 11 plots laid out, found $count"
+[ "$count" -eq 13 ] || fail "expected 13 plots laid out, found $count"
 for box in $boxes; do
   w=${box%x*} h=${box#*x}
   [ "$w" -gt 100 ] && [ "$h" -gt 100 ] || fail "a plot was laid out at ${w}x${h} pixels"
 done
 drawn=$(grep -o 'data-drawn="[0-9]*"' dom.html | grep -c 'data-drawn="1"' || true)
 [ "$drawn" -eq 9 ] || fail "expected a drawn trace in each of 9 plots, found $drawn"
-# The response spectra: comp1 to comp3 and RotD50 in each.
-for id in psa-input psa-processed; do
+# The response spectra: comp1 to comp3 and RotD50 in each; the FAS: the
+# unsmoothed comp1 to comp3, the smoothed ones and the EAS.
+for plot in psa-input/4 psa-processed/4 fas-input/7 fas-processed/7; do
+  id=${plot%/*} traces=${plot#*/}
   tag=$(grep -o "<svg [^>]*id=\"$id\"[^>]*>" dom.html || true)
   case $tag in
-  *'data-drawn="4"'*) ;;
-  *) fail "$id: expected 4 drawn traces: ${tag:-no such plot}" ;;
+  *"data-drawn=\"$traces\""*) ;;
+  *) fail "$id: expected $traces drawn traces: ${tag:-no such plot}" ;;
   esac
 done
 # The sample's column titles are N00E, N90E and UP, its unit g (header):
@@ -110,6 +113,7 @@ svg() {
 svg input-comp1 "N00E input" g
 svg output-comp2 "N90E processed" g
 svg spectrum-comp3 "UP amplitude" "g·s"
+svg fas-processed "processed FAS" "g·s"
 grep -q 'data-warnings=""' dom.html || fail "sample.txt: warnings on the page: $(grep -o 'data-warnings="[^"]*"' dom.html)"
 # The offset record: the one warning, shown with its title.
 grep -q 'data-probe="done"' offset.html || fail "the probe script did not run on the page of offset.txt"
@@ -128,4 +132,4 @@ if [ "$fails" -ne 0 ]; then
   echo "$fails checks failed; plot boxes: $(echo $boxes)"
   exit 1
 fi
-echo "11 plots rendered ($(echo $boxes)), screenshot $size bytes"
+echo "13 plots rendered ($(echo $boxes)), screenshot $size bytes"

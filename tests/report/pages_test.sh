@@ -2,7 +2,8 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # wavefft-report on real runs of wavefft: generated records processed with
 # different answers, and the warnings each page must (and must not) give;
-# the unit, the measures and the response spectra; then the failures of
+# the unit, the measures, the response spectra and the Fourier amplitude
+# spectra; then the failures of
 # wavefft-report itself (missing files, two waveform files, a page in new
 # folders and one that cannot be written, an --input file that is not the
 # run's input).
@@ -71,22 +72,25 @@ grep -q '<p class="no-unit">' sound/report.html || fail "sound: no line about th
 grep -q '<td>none found in the folder (name it with --input FILE)</td>' sound/report.html ||
   fail "sound: the input record row"
 if grep -q 'class="measures"' sound/report.html; then fail "sound: a table of measures without a unit"; fi
-# With --unit g: the input's measures (from fort.99) and its response
-# spectra; none for the processed record, a velocity.
+if grep -q 'id="fas-' sound/report.html; then fail "sound: a FAS plot without a unit"; fi
+# With --unit g: the input's measures (from fort.99), its response spectra
+# and its FAS; none for the processed record, a velocity.
 "$report" --unit g --out unit.html sound >/dev/null || fail "--unit g failed"
 grep -q '<td>g (from --unit)</td>' unit.html || fail "--unit g: the unit row"
 grep -q '<td class="name">input (fort.99)</td>' unit.html || fail "--unit g: no input measures from fort.99"
 grep -q 'id="psa-input"' unit.html || fail "--unit g: no response spectra of the input"
-if grep -q 'psa-processed\|data-record="processed"' unit.html; then fail "--unit g: measures of a velocity"; fi
+grep -q 'id="fas-input"' unit.html || fail "--unit g: no FAS of the input"
+if grep -q 'psa-processed\|fas-processed\|data-record="processed"' unit.html; then fail "--unit g: measures of a velocity"; fi
 # A record that is not the run's input: exit 1, and what disagrees.
 if "$report" --input ../pow2.txt --out no.html sound >out.txt 2>err.txt; then rc=0; else rc=$?; fi
 [ "$rc" -eq 1 ] || fail "--input of another record: exit status $rc"
 grep -q 'pow2.txt line 4099: the file holds 4096 samples but fort.99 6000 records: not the input of this run' err.txt ||
   fail "--input of another record: message '$(cat err.txt)'"
 
-# The record in the run folder, no operation: measures and spectra of the
-# input and of the processed acceleration, the unit from the header. The
-# PGA of comp1 is the largest |value| of the record's second column (g).
+# The record in the run folder, no operation: measures, response spectra and
+# FAS of the input and of the processed acceleration, the unit from the
+# header. The PGA of comp1 is the largest |value| of the record's second
+# column (g).
 mkdir here
 cp sample.txt here/
 (cd here && { printf 'sample.txt\n0\n1\n0.1 0.2 20 25\n0\n0\n0\nacc.csv\n\n'; } | "$wavefft" >console.txt &&
@@ -98,9 +102,14 @@ pga=$(awk 'NR > 2 { v = $2 < 0 ? -$2 : $2; if (v > m) m = v } END { printf "%.4g
 grep -q "<tr data-record=\"input\" data-comp=\"1\"><td class=\"name\">input (sample.txt)</td><td class=\"name\">comp1</td><td>$pga</td>" here/report.html ||
   fail "here: the PGA of comp1 is not $pga g"
 grep -q 'data-record="processed" data-comp="3"' here/report.html || fail "here: no measures of the processed record"
-for id in psa-input psa-processed; do
+for id in psa-input psa-processed fas-input fas-processed; do
   grep -q "id=\"$id\"" here/report.html || fail "here: no plot $id"
 done
+# Thirteen plots, two of them FAS plots of 3 x 3000 lines: thinned, the
+# page stays near 140 kB (the 18000 unsmoothed lines alone, unthinned,
+# would take some 200 kB).
+size=$(wc -c <here/report.html)
+[ "$size" -lt 180000 ] || fail "here: the page is $size bytes"
 
 # No filter, no operation, every 4th sample: the spectrum above 12.5 Hz
 # aliases, and the double integral of the raw input drifts.

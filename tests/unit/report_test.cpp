@@ -314,23 +314,6 @@ struct Lcg {
   }
 };
 
-TEST(ForwardFft, AgreesWithTheDefinition) {
-  for (const std::size_t n : {2u, 8u, 64u, 512u}) {
-    Lcg rng{n};
-    std::vector<std::complex<double>> x(n);
-    for (auto& v : x) v = {rng.next(), rng.next()};
-    const auto expected = naive_dft(x);
-    forward_fft(x);
-    for (std::size_t k = 0; k < n; ++k) {
-      EXPECT_NEAR(x[k].real(), expected[k].real(), 1e-9 * static_cast<double>(n)) << "n=" << n << " k=" << k;
-      EXPECT_NEAR(x[k].imag(), expected[k].imag(), 1e-9 * static_cast<double>(n)) << "n=" << n << " k=" << k;
-    }
-  }
-  std::vector<std::complex<double>> one{{3.0, -1.0}};
-  forward_fft(one);
-  EXPECT_EQ(one[0], std::complex<double>(3.0, -1.0));
-}
-
 // A run made here: an input record of nt samples and the spectrum file the
 // program would write for it (transform length nf, trapezoid filter with
 // corners in Hz when `filter` is set, then the operation), amplitudes kept to
@@ -884,6 +867,33 @@ TEST(RenderPlot, NothingToDraw) {
   const std::string none = render_plot(p, {});
   EXPECT_TRUE(holds(none, "no data to plot"));
   EXPECT_EQ(none.find("<polyline"), std::string::npos);
+}
+
+TEST(RenderPlot, FaintTracesAndTracesWithGaps) {
+  Plot p;
+  p.id = "g";
+  const double nan = std::nan("");
+  Trace broken{{{0, 1}, {1, nan}, {2, 2}, {3, 3}, {4, nan}, {5, nan}, {6, 1}}, "#111"};
+  broken.gaps = true;
+  Trace joined = broken;
+  joined.gaps = false;
+  joined.faint = true;
+  const std::string svg = render_plot(p, {joined, broken});
+  // Drawn in order: the faint polyline of the 4 finite points behind the path.
+  const auto poly = svg.find("<polyline class=\"trace faint\"");
+  const auto path = svg.find("<path class=\"trace\"");
+  ASSERT_NE(poly, std::string::npos);
+  ASSERT_NE(path, std::string::npos);
+  EXPECT_LT(poly, path);
+  // Pieces {0}, {2, 3} and {6}: each starts with M, a piece of one point
+  // is a dot.
+  const auto d = svg.find(" d=\"", path) + 4;
+  const std::string pieces = svg.substr(d, svg.find('"', d) - d);
+  EXPECT_EQ(std::count(pieces.begin(), pieces.end(), 'M'), 3) << pieces;
+  EXPECT_EQ(pieces.rfind("M", 0), 0u) << pieces;
+  EXPECT_TRUE(holds(pieces, "h0M")) << pieces;
+  EXPECT_EQ(pieces.substr(pieces.size() - 2), "h0") << pieces;
+  EXPECT_TRUE(holds(svg, "data-points=\"8\""));
 }
 
 TEST(RenderPage, NinePlotsAndTheWarnings) {
