@@ -11,6 +11,7 @@
 #include <thread>
 
 #include "batch/console.h"
+#include "batch/eas_columns.h"
 #include "batch/measures_csv.h"
 #include "batch/record_head.h"
 #include "batch/run.h"
@@ -38,7 +39,8 @@ std::string strip_slashes(std::string s) {
 const char* const kOwnFiles[] = {
     "record.txt",     "import.stdout",   "import.stderr",   "import.status", "wavefft.stdout",   "wavefft.stderr",
     "wavefft.status", "measures.stdout", "measures.stderr", "measures.status", "measures.csv",   "spectra.csv",
-    "report.stdout",  "report.stderr",   "report.status",   "report.html",   "warnings.tsv",     ".wavefft-record"};
+    "fas.csv",        "report.stdout",   "report.stderr",   "report.status", "report.html",     "warnings.tsv",
+    ".wavefft-record"};
 
 // Runs one step with the record's folder as working directory; the streams
 // and the exit status go to STEM.stdout, STEM.stderr, STEM.status.
@@ -81,6 +83,70 @@ std::string joined(const std::vector<std::string>& parts) {
     out += p;
   }
   return out;
+}
+
+// The diagnostic of a step whose program is nowhere to be found.
+std::string no_tool(const char* tool) {
+  return std::string("no ") + tool + " program found (next to wavefft-batch or on the PATH)";
+}
+
+// What ended a record before its last step: its status, exit and diagnostic.
+struct Stop {
+  std::string status, exit, diagnostic;
+};
+
+// The EAS cells of the record wavefft-measures measured (`record`, in
+// `unit`, at the step `dt_text` when not empty) into `row`; a record that
+// gives none gets a note saying why.
+void fill_eas(const fs::path& record, const std::string& unit, const std::string& dt_text, Row& row,
+              std::vector<std::string>& notes) {
+  std::optional<double> dt;
+  if (!dt_text.empty()) dt = common::to_number(dt_text, common::kPrintedNumber);  // as wavefft-measures reads --dt
+  try {
+    const EasCells cells = record_eas_cells(record, unit, dt);
+    row.eas_1hz = cells.eas_1hz;
+    row.eas_5hz = cells.eas_5hz;
+  } catch (const std::exception& e) {
+    notes.push_back(std::string("EAS not computed: ") + e.what());
+  }
+}
+
+// 3. The measures of the processed record (`output`) while it is still an
+// acceleration, else of the input, in `unit`: wavefft-measures, then its
+// numbers and the EAS cells of the same record into `row`. Nothing when the
+// record may go on to its report.
+std::optional<Stop> measure(const fs::path& folder, const Settings& s, const fs::path& input, const fs::path& output,
+                            const std::optional<NtDt>& nt_dt, const std::string& unit, Row& row,
+                            std::vector<std::string>& notes) {
+  if (s.measures.empty()) return Stop{"measures-failed", "", no_tool("wavefft-measures")};
+  std::vector<std::string> margs{s.measures.string(), "--unit", unit};
+  std::string step_text;  // --dt, the processed record's step
+  fs::path measured = input;
+  if (s.options.nit == 0) {
+    step_text = nt_dt ? thinned_step(nt_dt->dt, s.options.skip) : std::string();
+    if (step_text.empty()) return Stop{"measures-failed", "", "no sampling interval in wavefft's output"};
+    measured = output;
+    margs.insert(margs.end(), {"--dt", step_text});
+    row.measured = "processed";
+  } else {
+    row.measured = "input";
+  }
+  margs.insert(margs.end(), {"--out", folder.string(), measured.string()});
+  const int mcode = step(folder, "measures", std::move(margs));
+  if (mcode != 0) {
+    row.measured.clear();
+    return Stop{"measures-failed", std::to_string(mcode), first_line(folder / "measures.stderr")};
+  }
+  Picked picked;
+  pick_measures(read_all(folder / "measures.csv"), picked);
+  pick_spectra(read_all(folder / "spectra.csv"), picked);
+  row.pga = picked.pga;
+  row.pgv = picked.pgv;
+  row.psa_02 = picked.psa_02;
+  row.psa_10 = picked.psa_10;
+  row.rotd50_10 = picked.rotd50_10;
+  fill_eas(measured, unit, step_text, row, notes);
+  return std::nullopt;
 }
 
 // The exit status a status file holds ("134\n" -> 134), -1 when it holds none.
@@ -196,9 +262,7 @@ Row process_record(const Job& job, const Settings& s) {
     row.warnings = joined(notes);
     return row;
   };
-  auto missing_tool = [&](const char* tool, const char* status) {
-    return finish(status, "", std::string("no ") + tool + " program found (next to wavefft-batch or on the PATH)");
-  };
+  auto missing_tool = [&](const char* tool, const char* status) { return finish(status, "", no_tool(tool)); };
 
   // 1. Agency files become record.txt; what the import notes is a warning.
   fs::path input = job.path;
@@ -243,31 +307,8 @@ Row process_record(const Job& job, const Settings& s) {
   const std::string unit = measures_unit(s.unit, header.unit);
   if (unit.empty()) {
     notes.push_back("no unit: measures not computed (give --unit)");
-  } else {
-    if (s.measures.empty()) return missing_tool("wavefft-measures", "measures-failed");
-    std::vector<std::string> margs{s.measures.string(), "--unit", unit};
-    if (s.options.nit == 0) {
-      const std::string step_text = nt_dt ? thinned_step(nt_dt->dt, s.options.skip) : std::string();
-      if (step_text.empty()) return finish("measures-failed", "", "no sampling interval in wavefft's output");
-      margs.insert(margs.end(), {"--dt", step_text, "--out", folder.string(), output.string()});
-      row.measured = "processed";
-    } else {
-      margs.insert(margs.end(), {"--out", folder.string(), input.string()});
-      row.measured = "input";
-    }
-    const int mcode = step(folder, "measures", std::move(margs));
-    if (mcode != 0) {
-      row.measured.clear();
-      return finish("measures-failed", std::to_string(mcode), first_line(folder / "measures.stderr"));
-    }
-    Picked picked;
-    pick_measures(read_all(folder / "measures.csv"), picked);
-    pick_spectra(read_all(folder / "spectra.csv"), picked);
-    row.pga = picked.pga;
-    row.pgv = picked.pgv;
-    row.psa_02 = picked.psa_02;
-    row.psa_10 = picked.psa_10;
-    row.rotd50_10 = picked.rotd50_10;
+  } else if (std::optional<Stop> stop = measure(folder, s, input, output, nt_dt, unit, row, notes)) {
+    return finish(std::move(stop->status), std::move(stop->exit), std::move(stop->diagnostic));
   }
 
   // 4. The report page, and its warnings for the summary.

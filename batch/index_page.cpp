@@ -105,14 +105,15 @@ static_assert(page_position("warnings") != 0, "the page shows the warnings");
 
 // The table fits the window where the cells' words allow: record names,
 // diagnostics and warnings wrap anywhere when a word alone is too wide, the
-// other texts between words, numbers never. A window too narrow for it scrolls sideways, and the record
-// column stays at its left edge, over an opaque background; the headings
-// stay at the top.
+// other texts between words, numbers never. Its sixteen columns fit 1400
+// pixels through a slightly smaller type and narrow side padding. A window
+// too narrow for it scrolls sideways, and the record column stays at its
+// left edge, over an opaque background; the headings stay at the top.
 std::string style() {
   return "body{font-family:system-ui,sans-serif;margin:1.5em;color:#222}"
          "h1{font-size:1.4em}"
-         "table{border-collapse:collapse;font-size:0.9em}"
-         "th,td{border-bottom:1px solid #ddd;padding:0.25em 0.5em;text-align:left;vertical-align:top}"
+         "table{border-collapse:collapse;font-size:0.85em}"
+         "th,td{border-bottom:1px solid #ddd;padding:0.25em 0.3em;text-align:left;vertical-align:top}"
          "th{background:#f2f2f2;position:sticky;top:0;z-index:2}"
          "td:first-child{position:sticky;left:0;z-index:1;background:#fff;min-width:8em;overflow-wrap:anywhere}"
          "th:first-child{left:0;z-index:3}"
@@ -221,7 +222,10 @@ std::string render_index(const std::vector<Row>& rows, const std::string& title)
 
   h += "<p class=\"note\">PGA, PGV and the PSA columns are the larger of the two horizontal components; the "
        "response spectra are for 5% damping, and RotD50 is the median over all rotation angles of the two "
-       "horizontals. They are measured on the processed record when the processing left an acceleration, "
+       "horizontals. EAS is the effective amplitude spectrum of the two horizontals (the root mean square of "
+       "their Fourier amplitudes), smoothed with the Konno-Ohmachi window of bandwidth 188.5, at 1 Hz and 5 Hz; "
+       "blank where the record has no line near that frequency or samples too coarsely for it. "
+       "All are measured on the processed record when the processing left an acceleration, "
        "else on the input record: the column Measured says which (blank: not measured). Numbers are shown "
        "to 4 significant digits and sort by their full value. A click on a heading sorts by that column; a "
        "second click reverses the order.</p>\n";

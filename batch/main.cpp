@@ -412,7 +412,8 @@ int records_form(const Args& a) {
   if (output.find('/') != std::string::npos) return refuse("--output: '" + output + "' must be a plain file name here");
   for (const char* own : {"record.txt", "wavefft.stdout", "wavefft.stderr", "wavefft.status", "import.stdout",
                           "import.stderr", "import.status", "measures.stdout", "measures.stderr", "measures.status",
-                          "measures.csv", "spectra.csv", "report.html", "warnings.tsv", "report.stdout", "report.stderr",
+                          "measures.csv", "spectra.csv", "fas.csv", "report.html", "warnings.tsv", "report.stdout",
+                          "report.stderr",
                           "report.status", "amp3.csv", "fort.99", ".wavefft-record"}) {
     if (output == own) return refuse("--output: '" + output + "' is a file the batch writes in each record's folder");
   }

@@ -17,6 +17,23 @@ namespace {
 // four columns are ours.
 constexpr std::string_view kOlderHeader = "record\tstatus\texit\tdiagnostic";
 
+// The header of the table the batch wrote before the EAS columns: today's
+// columns but eas_1hz and eas_5hz. Its rows still read, those cells empty.
+constexpr std::string_view kBeforeEasHeader =
+    "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
+    "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage";
+
+// Every column name of `header` is one of today's columns.
+constexpr bool names_are_columns(std::string_view header) {
+  while (!header.empty()) {
+    const std::size_t tab = header.find('\t');
+    if (common::catalogue_column(header.substr(0, tab)) == common::kCatalogueColumns.size()) return false;
+    header.remove_prefix(tab == std::string_view::npos ? header.size() : tab + 1);
+  }
+  return true;
+}
+static_assert(names_are_columns(kBeforeEasHeader), "an earlier table's column is not read into any of today's");
+
 std::string shown(const std::filesystem::path& path) { return path.string(); }
 
 // `text` as the whole of `path`, replaced atomically so that a reader never
@@ -28,9 +45,15 @@ void write_replacing(const std::filesystem::path& path, std::string_view text) {
   }
 }
 
-// Throws unless `line` is the header of our table.
-void check_header(std::string_view line, const std::filesystem::path& path) {
-  if (line == common::catalogue_header()) return;
+// The columns (positions in common::kCatalogueColumns) of the fields of
+// the lines under the header `line`, in order: today's table or one the
+// batch wrote before. Throws for any other line.
+std::vector<std::size_t> table_layout(std::string_view line, const std::filesystem::path& path) {
+  std::vector<std::size_t> layout;
+  if (line == common::catalogue_header() || line == kBeforeEasHeader) {
+    for (const std::string_view name : common::split_at(line, '\t')) layout.push_back(common::catalogue_column(name));
+    return layout;
+  }
   if (line == kOlderHeader) {
     throw std::runtime_error(shown(path) +
                              ": a summary of the older four-column form (record, status, exit, "
@@ -89,22 +112,23 @@ std::vector<Row> read_summary(const std::filesystem::path& path) {
   const std::vector<std::string_view> lines = split_lines(text);
   if (lines.empty()) throw std::runtime_error(shown(path) + ": empty file, not a wavefft-batch summary");
   std::vector<Row> rows;
+  std::vector<std::size_t> layout;
   for (std::size_t k = 0; k < lines.size(); ++k) {
     std::string_view line = lines[k];
     // A table that went through a CRLF editor still reads: no field holds a CR.
     if (!line.empty() && line.back() == '\r') line.remove_suffix(1);
     if (k == 0) {
-      check_header(line, path);
+      layout = table_layout(line, path);
       continue;
     }
     const std::vector<std::string_view> fields = common::split_at(line, '\t');
-    if (fields.size() != kRowFields.size()) {
+    if (fields.size() != layout.size()) {
       throw std::runtime_error(shown(path) + " line " + std::to_string(k + 1) + ": " +
                                std::to_string(fields.size()) + " fields, expected " +
-                               std::to_string(kRowFields.size()));
+                               std::to_string(layout.size()));
     }
     Row row;
-    for (std::size_t c = 0; c < kRowFields.size(); ++c) row.*kRowFields[c] = std::string(fields[c]);
+    for (std::size_t f = 0; f < fields.size(); ++f) row.*kRowFields[layout[f]] = std::string(fields[f]);
     rows.push_back(std::move(row));
   }
   return rows;

@@ -37,6 +37,8 @@ struct Row {
   std::string psa_02;       // g, 5% damped PSA at 0.2 s, the larger horizontal
   std::string psa_10;       // g, the same at 1 s
   std::string rotd50_10;    // g, RotD50 at 1 s
+  std::string eas_1hz;      // g s, the smoothed EAS of the two horizontals at 1 Hz
+  std::string eas_5hz;      // g s, the same at 5 Hz
   std::string warnings;     // "; "-separated titles: the report's warnings and the batch's notes
   std::string page;         // the record's report page, relative to OUTDIR ("" when none)
 };
@@ -46,7 +48,8 @@ struct Row {
 inline constexpr std::array<std::string Row::*, common::kCatalogueColumns.size()> kRowFields = {
     &Row::record,   &Row::status,   &Row::exit,     &Row::diagnostic, &Row::folder,    &Row::event,
     &Row::station,  &Row::components, &Row::dt,     &Row::duration,   &Row::measured,  &Row::pga,
-    &Row::pgv,      &Row::psa_02,   &Row::psa_10,   &Row::rotd50_10,  &Row::warnings,  &Row::page};
+    &Row::pgv,      &Row::psa_02,   &Row::psa_10,   &Row::rotd50_10,  &Row::eas_1hz,   &Row::eas_5hz,
+    &Row::warnings, &Row::page};
 static_assert(std::find(kRowFields.begin(), kRowFields.end(), nullptr) == kRowFields.end(),
               "every column of the catalogue needs its member of Row");
 
@@ -60,8 +63,10 @@ std::string one_line(std::string_view text);
 /// "cannot write PATH: REASON" on failure, `path` then untouched.
 void write_summary(const std::filesystem::path& path, const std::vector<Row>& rows);
 
-/// Reads a summary.tsv written by write_summary. Throws std::runtime_error
-/// naming the file (and line) when it is missing or not such a table.
+/// Reads a summary.tsv written by write_summary, or by an earlier batch
+/// without the EAS columns (those cells are then empty). Throws
+/// std::runtime_error naming the file (and line) when it is missing or not
+/// such a table.
 std::vector<Row> read_summary(const std::filesystem::path& path);
 
 /// The self-contained catalogue page: one table row per Row, linking the

@@ -22,7 +22,7 @@ struct CatalogueColumn {
 
 /// summary.tsv's columns, in the order of its fields. The first four are
 /// those of the answer-file form's table (record, status, exit, diagnostic).
-inline constexpr std::array<CatalogueColumn, 18> kCatalogueColumns = {{
+inline constexpr std::array<CatalogueColumn, 20> kCatalogueColumns = {{
     {"record", "Record", false},          {"status", "Status", false},
     {"exit", "", false},                  {"diagnostic", "", false},
     {"folder", "", false},                {"event", "Event", false},
@@ -31,6 +31,7 @@ inline constexpr std::array<CatalogueColumn, 18> kCatalogueColumns = {{
     {"measured", "Measured", false},      {"pga", "PGA (g)", true},
     {"pgv", "PGV (cm/s)", true},          {"psa_02", "PSA 0.2 s (g)", true},
     {"psa_10", "PSA 1 s (g)", true},      {"rotd50_10", "RotD50 1 s (g)", true},
+    {"eas_1hz", "EAS 1 Hz (g·s)", true},  {"eas_5hz", "EAS 5 Hz (g·s)", true},
     {"warnings", "Warnings", false},      {"page", "", false},
 }};
 
@@ -44,12 +45,13 @@ constexpr std::size_t catalogue_column(std::string_view name) {
 
 /// index.html's columns, left to right, as positions in kCatalogueColumns:
 /// every column with a heading, once.
-inline constexpr std::array<std::size_t, 14> kPageColumns = {
+inline constexpr std::array<std::size_t, 16> kPageColumns = {
     catalogue_column("record"),    catalogue_column("station"),  catalogue_column("event"),
     catalogue_column("components"), catalogue_column("dt"),      catalogue_column("duration"),
     catalogue_column("status"),    catalogue_column("measured"), catalogue_column("pga"),
     catalogue_column("pgv"),       catalogue_column("psa_02"),   catalogue_column("psa_10"),
-    catalogue_column("rotd50_10"), catalogue_column("warnings")};
+    catalogue_column("rotd50_10"), catalogue_column("eas_1hz"),  catalogue_column("eas_5hz"),
+    catalogue_column("warnings")};
 
 /// summary.tsv's header line without its line end: the names joined by tabs,
 /// "record\tstatus\texit\t...\tpage".

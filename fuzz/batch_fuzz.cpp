@@ -19,7 +19,8 @@
 //
 // Every reader's output ends up in rows of the catalogue, which
 // render_index turns into a page. Checks, besides the sanitizers: the page
-// has one "<tr" per row plus the heading's, 14 cells per row, and exactly
+// has one "<tr" per row plus the heading's, a cell per page column in each
+// row, and exactly
 // as many '<' as the page of the same rows with '<', '>', '&' and quotes
 // taken out of every field (so no byte of the input became markup); a
 // summary read back after write_summary gives the same rows, and joined
@@ -55,6 +56,7 @@
 #include "batch/record_head.h"
 #include "batch/summary.h"
 #include "cli/options.h"
+#include "common/catalogue_columns.h"
 
 namespace {
 
@@ -112,7 +114,7 @@ constexpr const auto& kFields = wb::kRowFields;
 void check_page(const std::vector<wb::Row>& rows, const std::string& title) {
   const std::string page = wb::render_index(rows, title);
   check(count(page, "<tr") == rows.size() + 1);
-  check(count(page, "</td>") == 14 * rows.size());
+  check(count(page, "</td>") == wavefft::common::kPageColumns.size() * rows.size());
   check(count(page, "<table") == 1 && count(page, "<script") == 1 && count(page, "</html>") == 1);
   std::vector<wb::Row> plain = rows;
   for (wb::Row& r : plain) {

@@ -14,7 +14,9 @@
 set -euo pipefail
 . "$(dirname "$0")/seed-file.sh" "$@"
 
-header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'
+header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage'
+# The table of the batches before the EAS columns, which still reads.
+earlier=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'
 
 # --- a real batch ---------------------------------------------------------------
 batch=$root/build/wavefft-batch
@@ -38,15 +40,19 @@ if [ -x "$batch" ]; then
 fi
 
 # --- hand-written summaries -------------------------------------------------------
-row=$'sample.txt\tnormal\t0\t\tsample\tev1\tST01\tNS EW UD\t0.01\t68\tprocessed\t0.0071\t5.1\t0.0081\t0.0060\t0.0057\t\tsample/report.html'
-bad=$'<b>x</b>.txt\tdiagnostic\t2\tlately reading "x" & <y>\tA B#?%\'\t<e>\t&amp;\t<script>\t1e-5\tinf\tinput\tnan\t-0\t+1\t1e400\t0x1\tclipped; <i>\t../a b/report.html'
+earlier_row=$'sample.txt\tnormal\t0\t\tsample\tev1\tST01\tNS EW UD\t0.01\t68\tprocessed\t0.0071\t5.1\t0.0081\t0.0060\t0.0057\t\tsample/report.html'
+row=$'sample.txt\tnormal\t0\t\tsample\tev1\tST01\tNS EW UD\t0.01\t68\tprocessed\t0.0071\t5.1\t0.0081\t0.0060\t0.0057\t0.00019260195918762994\t\t\tsample/report.html'
+bad=$'<b>x</b>.txt\tdiagnostic\t2\tlately reading "x" & <y>\tA B#?%\'\t<e>\t&amp;\t<script>\t1e-5\tinf\tinput\tnan\t-0\t+1\t1e400\t0x1\t<u>\t-inf\tclipped; <i>\t../a b/report.html'
 printf '%s\n' "$header" "$row" | seed 00
 printf '%s\n' "$header" "$row" "$bad" | seed 00
+printf '%s\n' "$earlier" "$earlier_row" | seed 00
+printf '%s\n' "$earlier" "$row" | seed 00
 printf '%s\n' "$header" | seed 00
 printf '%s' "$header" | seed 00
 printf '%s\n' $'record\tstatus\texit\tdiagnostic' $'a.txt\tnormal\t0\t' | seed 00
 printf '%s\n' "$header" $'short\tnormal\t0' | seed 00
-printf '%s\n' "$header" $'missing.txt\tmissing\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t' | seed 00
+printf '%s\n' "$header" $'missing.txt\tmissing\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t' | seed 00
+printf '%s\n' "$earlier" $'missing.txt\tmissing\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t\t' | seed 00
 
 # --- record heads -------------------------------------------------------------------
 titles='TIME NS EW V03 V04 V05 V06 V07 V08 V09 V10 UD V12 V13'

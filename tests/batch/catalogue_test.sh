@@ -4,9 +4,10 @@
 # without a vertical, which the import refuses), a generated record, one
 # with a bad number, one without a known unit, a missing path and a folder
 # of downloads. Checks summary.tsv row by row against the files in each
-# record's folder, the processed waveform against a direct wavefft run, the
-# exit statuses, the progress line on a terminal, the refusal of a bad
-# processing option and that -j 1 and -j 2 agree. Then the import options:
+# record's folder (the EAS cells against its fas.csv and a run of
+# wavefft-measures at 5 Hz), the processed waveform against a direct
+# wavefft run, the exit statuses, the progress line on a terminal, the
+# refusal of a bad processing option and that -j 1 and -j 2 agree. Then the import options:
 # the folder without a vertical and a SAC folder that states no unit go
 # through with --zero-vertical and --source-unit, and --unit is the unit
 # the import writes; every note of an import is among the warnings.
@@ -53,7 +54,7 @@ expect() {  # REC COLUMN VALUE
   [ "$got" = "$3" ] || fail "$1: $2 is '$got', expected '$3'"
 }
 
-[ "$(sed -n 1p "$sum")" = "$(printf 'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage')" ] ||
+[ "$(sed -n 1p "$sum")" = "$(printf 'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage')" ] ||
   fail "header '$(sed -n 1p "$sum")'"
 # One row per record, in the order given; the downloads folder is two.
 [ "$(cut -f 1 "$sum" | tail -n +2 | tr '\n' ' ')" = "in/CHB002 in/RSN763_GIL in/sample.txt in/broken.txt in/missing.txt in/volts.txt downloads/NGNH31_kik downloads/WPWS in/NSMN_0921 " ] ||
@@ -104,9 +105,11 @@ done
 # The numbers: the larger horizontal from each folder's measures.csv and
 # spectra.csv, text for text.
 larger() { awk -v a="$1" -v b="$2" 'BEGIN { if (b + 0 > a + 0) print b; else print a }'; }
+# The eas field of the row of frequency F (as written) of a fas.csv.
+eas_at() { awk -F, -v f="$1" '$1 == f { print $5 }' "$2"; }
 for r in in/CHB002 in/sample.txt downloads/NGNH31_kik downloads/WPWS in/NSMN_0921; do
   d=out/${r##*/}
-  for f in measures.csv spectra.csv report.html wave.csv amp3.csv fort.99 wavefft.stdout wavefft.stderr wavefft.status \
+  for f in measures.csv spectra.csv fas.csv report.html wave.csv amp3.csv fort.99 wavefft.stdout wavefft.stderr wavefft.status \
     measures.status report.status warnings.tsv; do
     [ -e "$d/$f" ] || fail "$r: no $f"
   done
@@ -125,11 +128,23 @@ for r in in/CHB002 in/sample.txt downloads/NGNH31_kik downloads/WPWS in/NSMN_092
   expect "$r" psa_10 "$(larger "$1" "$2")"
   expect "$r" rotd50_10 "$3"
   [ -n "$3" ] || fail "$r: no RotD50 at 1 s in spectra.csv"
+  # EAS at 1 Hz: the 1 Hz row of fas.csv, text for text; at 5 Hz (no row
+  # there) a positive number.
+  expect "$r" eas_1hz "$(eas_at 1 "$d/fas.csv")"
+  [ -n "$(col "$r" eas_1hz "$sum")" ] || fail "$r: no EAS at 1 Hz"
+  awk -v v="$(col "$r" eas_5hz "$sum")" 'BEGIN { exit !(v + 0 > 0) }' || fail "$r: EAS at 5 Hz '$(col "$r" eas_5hz "$sum")'"
   # The warnings column: the report's titles, joined.
   expect "$r" warnings "$(cut -f 2 "$d/warnings.tsv" | awk 'NR > 1 { printf "; " } { printf "%s", $0 }')"
 done
 expect in/volts.txt measured ""
 expect in/volts.txt pga ""
+expect in/volts.txt eas_1hz ""
+expect in/volts.txt eas_5hz ""
+# The 5 Hz cell is what wavefft-measures gives for an output frequency of 5 Hz.
+measures=$(dirname "$batch")/wavefft-measures
+printf '5\n' >five.txt
+"$measures" --unit g --dt 0.01 --frequencies five.txt --out hand-five out/sample.txt/wave.csv >/dev/null
+expect in/sample.txt eas_5hz "$(eas_at 5 hand-five/fas.csv)"
 expect in/volts.txt warnings "no unit: measures not computed (give --unit)"
 [ ! -e out/volts.txt/measures.csv ] || fail "volts.txt: measures without a unit"
 [ -f out/volts.txt/report.html ] || fail "volts.txt: no report page"
@@ -168,7 +183,6 @@ cmp -s out/summary.tsv out1/summary.tsv || fail "-j 1 and -j 2 give different su
 
 # An integrated run is measured on its input; --skip K measures the
 # processed record at (K+1)*dt. Compared with wavefft-measures run by hand.
-measures=$(dirname "$batch")/wavefft-measures
 mkdir hand-input hand-thin
 "$measures" --unit g --out hand-input in/sample.txt >/dev/null
 if "$batch" -o integ --integrate --skip 1 --output vel.csv --unit g in/sample.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
@@ -176,11 +190,15 @@ if "$batch" -o integ --integrate --skip 1 --output vel.csv --unit g in/sample.tx
 [ "$(col in/sample.txt measured integ/summary.tsv)" = input ] || fail "integrated run: measured '$(col in/sample.txt measured integ/summary.tsv)'"
 [ -f integ/sample.txt/vel.csv ] || fail "integrated run: no vel.csv"
 cmp -s hand-input/measures.csv integ/sample.txt/measures.csv || fail "integrated run: not the input's measures"
+[ "$(col in/sample.txt eas_1hz integ/summary.tsv)" = "$(eas_at 1 hand-input/fas.csv)" ] ||
+  fail "integrated run: EAS at 1 Hz '$(col in/sample.txt eas_1hz integ/summary.tsv)' is not the input's"
 if "$batch" -o thin --skip 1 in/sample.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
 [ "$rc" -eq 0 ] || fail "thinned run: exit status $rc"
 [ "$(col in/sample.txt measured thin/summary.tsv)" = processed ] || fail "thinned run: measured"
 "$measures" --unit g --dt 0.02 --out hand-thin thin/sample.txt/wave.csv >/dev/null
 cmp -s hand-thin/spectra.csv thin/sample.txt/spectra.csv || fail "thinned run: spectra not at a step of 0.02 s"
+[ "$(col in/sample.txt eas_1hz thin/summary.tsv)" = "$(eas_at 1 hand-thin/fas.csv)" ] ||
+  fail "thinned run: EAS at 1 Hz '$(col in/sample.txt eas_1hz thin/summary.tsv)' is not that at a step of 0.02 s"
 
 # The import options, handed to every import: PEER files of two
 # horizontals (with --zero-vertical; a copy has its first horizontal scaled

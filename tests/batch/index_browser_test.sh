@@ -1,9 +1,9 @@
 #!/bin/sh
 # SPDX-License-Identifier: GPL-3.0-or-later
 # The catalogue page of wavefft-batch in a real browser: two batch output
-# folders made by hand (normal and failed records, numbers of different
-# magnitudes, empty cells, names with blanks and '#'), joined with
-# `wavefft-batch --join`, and the joined index.html opened in headless
+# folders made by hand in the form written before the EAS columns (normal
+# and failed records, numbers of different magnitudes, empty cells, names
+# with blanks and '#'), joined with `wavefft-batch --join`, and the joined index.html opened in headless
 # Chromium with a probe that records the rows as rendered, clicks headings
 # and records the order after each click. Then a catalogue of 5000 records:
 # it must render and sort right (empty cells last both ways); the times it
@@ -34,6 +34,8 @@ row() {
 }
 header="record${tab}status${tab}exit${tab}diagnostic${tab}folder${tab}event${tab}station${tab}components${tab}dt"
 header="$header${tab}duration${tab}measured${tab}pga${tab}pgv${tab}psa_02${tab}psa_10${tab}rotd50_10${tab}warnings${tab}page"
+# Today's header: the EAS columns before the warnings.
+eas_header=$(printf '%s' "$header" | sed "s/${tab}warnings${tab}/${tab}eas_1hz${tab}eas_5hz${tab}warnings${tab}/")
 mkdir b1 b2
 {
   echo "$header"
@@ -161,16 +163,17 @@ awk 'BEGIN {
 status=0
 "$batch" -o real --bandpass 0.1,0.2,20,25 offset.txt >real.log 2>&1 || status=$?
 [ "$status" -eq 0 ] || { echo "FAIL: wavefft-batch on offset.txt ended with status $status"; cat real.log; exit 1; }
-[ "$(awk -F "$tab" 'NR == 2 { print $17 }' real/summary.tsv)" = "Edge transients" ] ||
-  fail "offset.txt: the warnings column of summary.tsv is '$(awk -F "$tab" 'NR == 2 { print $17 }' real/summary.tsv)'"
+[ "$(awk -F "$tab" 'NR == 2 { print $19 }' real/summary.tsv)" = "Edge transients" ] ||
+  fail "offset.txt: the warnings column of summary.tsv is '$(awk -F "$tab" 'NR == 2 { print $19 }' real/summary.tsv)'"
 mkdir b4
 long_name=catalogue-of-the-2011-sequence-station-CHB0021103111446-east-west-component-corrected.txt
 long_warnings='Edge transients; Displacement drifts; Integration with energy at the lowest lines; no unit: measures not computed (give --unit)'
+# EAS values in their widest form on the page ("1.926e-05").
 {
-  echo "$header"
-  printf '%s\tnormal\t0\t\t%s\tTohoku2011-03-11T14:46:18\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t%s\t%s/report.html\n' \
+  echo "$eas_header"
+  printf '%s\tnormal\t0\t\t%s\tTohoku2011-03-11T14:46:18\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t1.9260195918762994e-05\t0.0005691698555547587\t%s\t%s/report.html\n' \
     "$long_name" "$long_name" "$long_warnings" "$long_name"
-  printf 'failed.txt\treport-failed\t1\twavefft-report: /very/long/path/to/some/folder/of/records/failed.txt/amp3.csv line 5: field 2 is not a number: "garbage"\tfailed.txt\tEv\tST\tNS EW UD\t0.005\t120\tinput\t0.5\t50\t1.2\t0.3\t0.25\tAliasing; Edge transients\t\n'
+  printf 'failed.txt\treport-failed\t1\twavefft-report: /very/long/path/to/some/folder/of/records/failed.txt/amp3.csv line 5: field 2 is not a number: "garbage"\tfailed.txt\tEv\tST\tNS EW UD\t0.005\t120\tinput\t0.5\t50\t1.2\t0.3\t0.25\t\t\tAliasing; Edge transients\t\n'
 } >b4/summary.tsv
 join layout real b4
 
@@ -188,6 +191,7 @@ layout_probe='<script>
   b.setAttribute("data-table-right", String(Math.ceil(t.getBoundingClientRect().right)));
   b.setAttribute("data-page-width", String(page.scrollWidth));
   b.setAttribute("data-warning-cell", w.textContent);
+  b.setAttribute("data-eas-cell", warned.cells[heads.indexOf("EAS 1 Hz (g·s)")].textContent);
   b.setAttribute("data-warning-right", String(Math.ceil(w.getBoundingClientRect().right)));
   var first = t.tBodies[0].rows[0].cells[0];
   b.setAttribute("data-record-right-before", String(Math.ceil(first.getBoundingClientRect().right)));
@@ -230,7 +234,7 @@ expect() {
 grep -q 'data-probe="done"' dom.html || fail "the probe script did not run on the joined page"
 expect data-rows dom.html 9
 expect data-failed-rows dom.html 2
-expect data-buttons dom.html 14
+expect data-buttons dom.html 16
 expect data-order0 dom.html 'rec a.txt|zeta.txt|beta #2.txt|gamma.txt|alpha.txt|delta.txt|eta.txt|mu.txt|nu.txt'
 # Numbers compare as numbers (9.5 before 12, 3.2e-05 first); empty cells
 # last in both directions, keeping their order.
@@ -265,6 +269,10 @@ for width in 1400 800; do
   expect data-window "layout-$width.html" "$width"
 done
 expect data-warning-cell layout-1400.html "Edge transients"
+# The EAS at 1 Hz of the real record, to 4 digits, under its heading.
+eas=$(awk -F "$tab" 'NR == 2 { print $17 }' real/summary.tsv)
+[ -n "$eas" ] || fail "offset.txt: no EAS at 1 Hz in summary.tsv"
+expect data-eas-cell layout-1400.html "$(awk -v v="$eas" 'BEGIN { printf "%.4g", v }')"
 [ "$(attr data-table-right layout-1400.html)" -le 1400 ] && [ "$(attr data-page-width layout-1400.html)" -le 1400 ] ||
   fail "1400 pixels: the table ends at $(attr data-table-right layout-1400.html), the page is $(attr data-page-width layout-1400.html) wide"
 [ "$(attr data-warning-right layout-1400.html)" -le 1400 ] ||

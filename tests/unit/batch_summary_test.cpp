@@ -66,7 +66,8 @@ Row distinct_row(const std::string& t) {
              .station = t + "-station", .components = t + "-components", .dt = t + "-dt",
              .duration = t + "-duration", .measured = t + "-measured", .pga = t + "-pga", .pgv = t + "-pgv",
              .psa_02 = t + "-psa_02", .psa_10 = t + "-psa_10", .rotd50_10 = t + "-rotd50_10",
-             .warnings = t + "-warnings", .page = t + "-page"};
+             .eas_1hz = t + "-eas_1hz", .eas_5hz = t + "-eas_5hz", .warnings = t + "-warnings",
+             .page = t + "-page"};
 }
 
 // A row with the fields named (by their summary.tsv names) set, the others
@@ -124,7 +125,7 @@ std::vector<std::string> elements(const std::string& html, const std::string& op
 TEST(BatchSummary, HeaderIsTheTableOfColumns) {
   EXPECT_EQ(wavefft::common::catalogue_header(),
             "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
-            "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage");
+            "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage");
   EXPECT_EQ(wavefft::batch::one_line("a\tb\nc\rd"), "a b c d");
 }
 
@@ -139,17 +140,17 @@ TEST(BatchSummary, WritesEveryColumnUnderItsNameAndReadsItBack) {
   std::vector<Row> rows = {distinct_row("a"), awkward, Row{}};
   wavefft::batch::write_summary(file, rows);
 
-  // Every line has 18 fields; each value sits under its own name.
+  // Every line has 20 fields; each value sits under its own name.
   const std::vector<std::string> lines = split(slurp(file), '\n');
   ASSERT_EQ(lines.size(), 5U);  // header, 3 rows, the empty rest after the last line end
   EXPECT_EQ(lines[0], wavefft::common::catalogue_header());
   EXPECT_EQ(lines[4], "");
   const std::vector<std::string> names = split(lines[0], '\t');
-  ASSERT_EQ(names.size(), 18U);
+  ASSERT_EQ(names.size(), 20U);
   const std::vector<std::string> first = split(lines[1], '\t');
-  ASSERT_EQ(first.size(), 18U);
+  ASSERT_EQ(first.size(), 20U);
   for (std::size_t c = 0; c < names.size(); ++c) EXPECT_EQ(first[c], "a-" + names[c]);
-  EXPECT_EQ(split(lines[3], '\t'), std::vector<std::string>(18, ""));
+  EXPECT_EQ(split(lines[3], '\t'), std::vector<std::string>(20, ""));
   // Nothing else is left in the folder: the temporary file was renamed.
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
 
@@ -171,13 +172,13 @@ TEST(BatchSummary, RefusesWhatIsNotSuchATableNamingFileAndLine) {
   TempDir tmp;
   const fs::path file = tmp.path() / "summary.tsv";
   const std::string header = wavefft::common::catalogue_header();
-  const std::string good = "r\tnormal\t0" + std::string(15, '\t');
+  const std::string good = "r\tnormal\t0" + std::string(17, '\t');
   // (text of summary.tsv, what the message must say)
   const std::pair<std::string, std::string> refused[] = {
       {"", "summary.tsv: empty file"},
       {"record\tstatus\texit\tdiagnostic\nr.txt\tnormal\t0\t\n", "older four-column form"},
       {"record\tstatus\n" + good + "\n", "summary.tsv line 1: not the header"},
-      {header + "\n" + good + "\n" + good + "\textra\n", "summary.tsv line 3: 19 fields, expected 18"},
+      {header + "\n" + good + "\n" + good + "\textra\n", "summary.tsv line 3: 21 fields, expected 20"},
       {header + "\n" + good + "\n\n", "line 3: 1 fields"},
       {"\n", "line 1: not the header"},
   };
@@ -217,7 +218,8 @@ TEST(BatchIndexPage, HeadingsAndCellsFollowThePageOrder) {
             "<button type=\"button\">Status</button>|<button type=\"button\">Measured</button>|"
             "<button type=\"button\">PGA (g)</button>|<button type=\"button\">PGV (cm/s)</button>|"
             "<button type=\"button\">PSA 0.2 s (g)</button>|<button type=\"button\">PSA 1 s (g)</button>|"
-            "<button type=\"button\">RotD50 1 s (g)</button>|<button type=\"button\">Warnings</button>|");
+            "<button type=\"button\">RotD50 1 s (g)</button>|<button type=\"button\">EAS 1 Hz (g·s)</button>|"
+            "<button type=\"button\">EAS 5 Hz (g·s)</button>|<button type=\"button\">Warnings</button>|");
   expect_contains(page, {"<th data-type=\"number\" aria-sort=\"none\"><button type=\"button\">dt (s)",
                          "<th data-type=\"text\" aria-sort=\"none\"><button type=\"button\">Measured"});
   const std::vector<std::string> cells = elements(row_with(page, ">a-record<"), "td", "td");
@@ -362,4 +364,50 @@ TEST(BatchJoin, RefusesFoldersWithoutASummaryOrGivenTwiceAndWritesNothing) {
   e = error_of([&] { wavefft::batch::join(out, {tmp.path() / "a", tmp.path() / "old"}); });
   EXPECT_NE(e.find("older four-column form"), std::string::npos) << e;
   EXPECT_FALSE(fs::exists(out));
+}
+
+// A batch of an earlier version wrote no EAS columns: its table still reads,
+// every cell under its own name and the EAS cells empty, and joins with
+// today's tables into one of today's form.
+TEST(BatchJoin, ReadsAndJoinsATableWrittenBeforeTheEasColumns) {
+  TempDir tmp;
+  const std::string earlier_header =
+      "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
+      "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage";
+  std::string earlier_row;
+  for (const std::string& name : split(earlier_header, '\t')) earlier_row += (earlier_row.empty() ? "" : "\t") + ("old-" + name);
+  fs::create_directories(tmp.path() / "old");
+  fs::create_directories(tmp.path() / "new");
+  spit(tmp.path() / "old" / "summary.tsv", earlier_header + "\r\n" + earlier_row + "\r\n");
+  wavefft::batch::write_summary(tmp.path() / "new" / "summary.tsv", {distinct_row("n")});
+
+  const std::vector<Row> old_rows = wavefft::batch::read_summary(tmp.path() / "old" / "summary.tsv");
+  ASSERT_EQ(old_rows.size(), 1U);
+  Row expected = distinct_row("old");
+  expected.eas_1hz.clear();
+  expected.eas_5hz.clear();
+  EXPECT_EQ(fields(old_rows[0]), fields(expected));
+
+  // Its lines are counted against its own header.
+  spit(tmp.path() / "bad.tsv", earlier_header + "\n" + earlier_row + "\tx\tx\n");
+  const std::string e = error_of([&] { wavefft::batch::read_summary(tmp.path() / "bad.tsv"); });
+  EXPECT_NE(e.find("bad.tsv line 2: 20 fields, expected 18"), std::string::npos) << e;
+
+  wavefft::batch::join(tmp.path() / "all", {tmp.path() / "old", tmp.path() / "new"});
+  EXPECT_EQ(split(slurp(tmp.path() / "all" / "summary.tsv"), '\n')[0], wavefft::common::catalogue_header());
+  const std::vector<Row> rows = wavefft::batch::read_summary(tmp.path() / "all" / "summary.tsv");
+  ASSERT_EQ(rows.size(), 2U);
+  EXPECT_EQ(rows[0].pga, "old-pga");
+  EXPECT_EQ(rows[0].warnings, "old-warnings");
+  EXPECT_EQ(rows[0].eas_1hz, "");
+  EXPECT_EQ(rows[0].eas_5hz, "");
+  EXPECT_EQ(rows[1].eas_1hz, "n-eas_1hz");
+  EXPECT_EQ(rows[1].eas_5hz, "n-eas_5hz");
+  // On the page the earlier row's EAS cells are empty numbers, sorted last.
+  const std::vector<std::string> cells =
+      elements(row_with(slurp(tmp.path() / "all" / "index.html"), ">old-record<"), "td", "td");
+  ASSERT_EQ(cells.size(), wavefft::common::kPageColumns.size());
+  EXPECT_EQ(cells[cells.size() - 3], "");
+  EXPECT_EQ(cells[cells.size() - 2], "");
+  EXPECT_EQ(cells.back(), "old-warnings");
 }
