@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The catalogue's EAS cells: what they hold for small records whose
-// spectra are known, where they are empty, and that a record file gives
-// the cells of its values in the unit and at the step wavefft-measures
-// would read them with.
+// The catalogue's EAS cells: where they are empty, and that a record file
+// gives the cells of its values in the unit and at the step
+// wavefft-measures would read them with. The numbers themselves are the
+// measures library's (measures_fas_test.cpp).
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -47,26 +47,6 @@ EasCells cells_of(const std::vector<double>& c1, const std::vector<double>& c2, 
 }
 
 }  // namespace
-
-// A 20 s sine of 1 g at 1 Hz falls on one line (every 0.05 Hz), the only
-// one in the window at 1 Hz: F = dt * n / 2 = 10 g s there, nothing at 5 Hz.
-// The EAS is of the horizontals alone: one of them silent halves its
-// square, the vertical counts for nothing.
-TEST(BatchEasColumns, SineAtOneHertzGivesItsAmplitudeThereAndNothingAtFive) {
-  const std::size_t n = 2000;
-  const double dt = 0.01;
-  const std::vector<double> s = sine(n, dt, 1.0, kG), zero(n, 0.0), loud = sine(n, dt, 5.0, 100 * kG);
-  const EasCells both = cells_of(s, s, zero, dt);
-  EXPECT_NEAR(value(both.eas_1hz), 10.0, 1e-9);
-  EXPECT_LT(value(both.eas_5hz), 1e-9 * value(both.eas_1hz));
-  const EasCells one = cells_of(s, zero, loud, dt);
-  EXPECT_NEAR(value(one.eas_1hz), 10.0 / std::sqrt(2.0), 1e-9);
-  EXPECT_LT(value(one.eas_5hz), 1e-9);
-  // A record of zeros: zero at both frequencies, written "0".
-  const EasCells quiet = cells_of(zero, zero, zero, dt);
-  EXPECT_EQ(quiet.eas_1hz, "0");
-  EXPECT_EQ(quiet.eas_5hz, "0");
-}
 
 // Empty cells: a 1.4 s record has lines every 1/1.4 Hz, none within the
 // window at 1 Hz but one at 5 Hz; a step of 0.125 s puts 5 Hz above the
