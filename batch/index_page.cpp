@@ -102,10 +102,11 @@ constexpr std::size_t page_position(std::string_view name) {
 // and gives the warnings column room.
 static_assert(page_position("record") == 1, "the record is the page's first column");
 static_assert(page_position("warnings") != 0, "the page shows the warnings");
+static_assert(page_position("event") != 0, "the page shows the event");
 
 // The table fits the window where the cells' words allow: record names,
-// diagnostics and warnings wrap anywhere when a word alone is too wide, the
-// other texts between words, numbers never. Its sixteen columns fit 1400
+// event codes, diagnostics and warnings wrap anywhere when a word alone is
+// too wide, the other texts between words, numbers never. Its sixteen columns fit 1400
 // pixels through a slightly smaller type and narrow side padding. A window
 // too narrow for it scrolls sideways, and the record column stays at its
 // left edge, over an opaque background; the headings stay at the top.
@@ -121,6 +122,10 @@ std::string style() {
          "td:nth-child(" +
          std::to_string(page_position("warnings")) +
          "){min-width:12em;overflow-wrap:anywhere}"
+         // An agency's event code ("20141231234900M4.2") is one long word:
+         // it wraps too rather than push the table wider.
+         "td:nth-child(" +
+         std::to_string(page_position("event")) + "){overflow-wrap:anywhere}"
          "th button{font:inherit;font-weight:bold;background:none;border:0;padding:0;cursor:pointer;color:inherit}"
          "th[aria-sort=ascending] button::after{content:\" \\25B2\"}"
          "th[aria-sort=descending] button::after{content:\" \\25BC\"}"

@@ -171,7 +171,7 @@ long_warnings='Edge transients; Displacement drifts; Integration with energy at 
 # EAS values in their widest form on the page ("1.926e-05").
 {
   echo "$eas_header"
-  printf '%s\tnormal\t0\t\t%s\tTohoku2011-03-11T14:46:18\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t1.9260195918762994e-05\t0.0005691698555547587\t%s\t%s/report.html\n' \
+  printf '%s\tnormal\t0\t\t%s\t20110311144618M9.0\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t1.9260195918762994e-05\t0.0005691698555547587\t%s\t%s/report.html\n' \
     "$long_name" "$long_name" "$long_warnings" "$long_name"
   printf 'failed.txt\treport-failed\t1\twavefft-report: /very/long/path/to/some/folder/of/records/failed.txt/amp3.csv line 5: field 2 is not a number: "garbage"\tfailed.txt\tEv\tST\tNS EW UD\t0.005\t120\tinput\t0.5\t50\t1.2\t0.3\t0.25\t\t\tAliasing; Edge transients\t\n'
 } >b4/summary.tsv
