@@ -128,26 +128,33 @@ void blocks_base(const Arrays& in, std::size_t first, std::size_t count, const F
   blocks(in, first, count, f, acc);
 }
 
-// Asked once: the processor does not change under a running program.
-int widest() {
-  static const int level = __builtin_cpu_supports("avx512f") ? 2 : __builtin_cpu_supports("avx2") ? 1 : 0;
-  return level;
-}
 #endif
 
-void blocks_any(const Arrays& in, std::size_t first, std::size_t count, const Frequency& f,
-                V8 (&acc)[1 + kTailSpectra]) {
+// The kernel of `isa`, which the processor must be able to run.
+void blocks_on(TailIsa isa, const Arrays& in, std::size_t first, std::size_t count, const Frequency& f,
+               V8 (&acc)[1 + kTailSpectra]) {
 #if defined(__x86_64__) && defined(__GNUC__)
-  switch (widest()) {
-    case 2: blocks_avx512(in, first, count, f, acc); return;
-    case 1: blocks_avx2(in, first, count, f, acc); return;
-    default: break;
+  switch (isa) {
+    case TailIsa::avx512: blocks_avx512(in, first, count, f, acc); return;
+    case TailIsa::avx2: blocks_avx2(in, first, count, f, acc); return;
+    case TailIsa::base: break;
   }
+#else
+  (void)isa;
 #endif
   blocks_base(in, first, count, f, acc);
 }
 
 }  // namespace
+
+std::vector<TailIsa> runnable_tail_isas() {
+  std::vector<TailIsa> isas{TailIsa::base};
+#if defined(__x86_64__) && defined(__GNUC__)
+  if (__builtin_cpu_supports("avx2")) isas.push_back(TailIsa::avx2);
+  if (__builtin_cpu_supports("avx512f")) isas.push_back(TailIsa::avx512);
+#endif
+  return isas;
+}
 
 TailLines::TailLines(const LineGrid& grid, double b, std::span<const std::span<const double>> spectra) : b_(b) {
   const std::size_t count = grid.lines() - 1;
@@ -194,6 +201,12 @@ std::size_t round_down(std::size_t p) { return p / kBlock * kBlock; }
 }  // namespace
 
 void TailLines::add(std::span<TailRequest> requests) const {
+  // Asked once: the processor does not change under a running program.
+  static const TailIsa widest = runnable_tail_isas().back();
+  add(requests, widest);
+}
+
+void TailLines::add(std::span<TailRequest> requests, TailIsa isa) const {
   if (requests.size() > kTailRequests) throw std::invalid_argument("too many tail requests in one call");
   const std::size_t count = a_.size();
   const Arrays in{a_.data(), sin_a_.data(), cos_a_.data(), {x_[0].data(), x_[1].data(), x_[2].data(), x_[3].data()}};
@@ -228,7 +241,7 @@ void TailLines::add(std::span<TailRequest> requests) const {
           continue;
         }
         loose(q, u, b0);
-        blocks_any(in, b0, (b1 - b0) / kBlock, q.f, q.acc);
+        blocks_on(isa, in, b0, (b1 - b0) / kBlock, q.f, q.acc);
         loose(q, b1, v);
       }
     }

@@ -36,6 +36,12 @@ struct TailRequest {
 /// Requests one call of TailLines::add takes.
 inline constexpr std::size_t kTailRequests = 32;
 
+/// The instruction sets the tail sums are built for.
+enum class TailIsa { base, avx2, avx512 };
+
+/// Those this processor runs, base first and the widest last.
+std::vector<TailIsa> runnable_tail_isas();
+
 /// What the tail sums need of the lines j = 1 .. lines - 1, kept once for
 /// every output frequency: A_j = b log10(f_j), sin A_j, cos A_j and the
 /// amplitudes of up to kTailSpectra spectra (the missing ones zero).
@@ -54,6 +60,10 @@ class TailLines {
   /// same inputs give the same bits whatever the processor, and each
   /// request the same bits whatever the others.
   void add(std::span<TailRequest> requests) const;
+
+  /// The same with the kernel built for `isa` (one of runnable_tail_isas()),
+  /// for the tests that check that every kernel gives the same bits.
+  void add(std::span<TailRequest> requests, TailIsa isa) const;
 
  private:
   double b_ = 0.0;

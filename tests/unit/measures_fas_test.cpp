@@ -16,6 +16,7 @@
 #include "common/units.h"
 #include "fourier/real_transform.h"
 #include "measures/fas.h"
+#include "measures/ko_tails.h"
 
 namespace wavefft::measures {
 namespace {
@@ -197,6 +198,32 @@ TEST(KoSmooth, SameBitsOnAnyThreadCountAndMainCloseToFull) {
     if (std::isnan(main[0][k])) continue;
     EXPECT_NEAR(main[0][k], one[0][k], 5e-3 * one[0][k]) << fc[k];
   }
+}
+
+TEST(KoSmooth, EveryKernelOfTheTailsGivesTheSameBits) {
+  // Main lobes (the lines left out) that start and end inside blocks of 32
+  // lines; the tails span chunks.
+  const LineGrid grid{20011, 0.01};
+  const std::vector<double> x = fourier_amplitudes(noise(grid.n, 9), grid.dt);
+  const std::vector<std::span<const double>> spectra{x, x, x};
+  const TailLines tails(grid, 188.5, spectra);
+  ASSERT_TRUE(tails.usable());
+  std::vector<TailRequest> want{{0.37, 72, 77}, {12.5, 2410, 2594}, {49.0, 9452, 10006}};
+  tails.add(want, TailIsa::base);
+  for (const TailIsa isa : runnable_tail_isas()) {
+    std::vector<TailRequest> got{{0.37, 72, 77}, {12.5, 2410, 2594}, {49.0, 9452, 10006}};
+    tails.add(got, isa);
+    for (std::size_t r = 0; r < got.size(); ++r) {
+      for (std::size_t k = 0; k < 4; ++k) {
+        EXPECT_EQ(std::bit_cast<std::uint64_t>(got[r].sums[k]), std::bit_cast<std::uint64_t>(want[r].sums[k]))
+            << "instruction set " << static_cast<int>(isa) << ", request " << r << ", sum " << k;
+      }
+    }
+  }
+  // Each request's sums do not depend on the others in the call.
+  std::vector<TailRequest> alone{{12.5, 2410, 2594}};
+  tails.add(alone);
+  EXPECT_EQ(alone[0].sums, want[1].sums);
 }
 
 TEST(KoSmooth, RefusesBadArguments) {
