@@ -360,8 +360,10 @@ int answers_form(const Args& a) {
     table += lines[k] + "\n";
   }
   const fs::path summary = outdir / "summary.tsv";
-  if (!batch::write_text(summary, table)) {
-    std::cerr << "wavefft-batch: cannot write " << summary.string() << "\n";
+  // Replaced whole, like the catalogue form's tables: a failed write leaves
+  // an earlier table as it was.
+  if (!common::replace_file(summary, table, fault)) {
+    std::cerr << "wavefft-batch: cannot write " << summary.string() << ": " << fault.reason << "\n";
     return 1;
   }
   std::cout << batch::tally(statuses) << "summary: " << summary.string() << "\n";

@@ -78,6 +78,17 @@ if "$batch" -o sig -p ./dies answers.txt records/short.txt >/dev/null 2>&1; then
 if "$batch" -o good -p "$wavefft" answers.txt records/short.txt >/dev/null 2>&1; then rc=0; else rc=$?; fi
 [ "$rc" -eq 0 ] || fail "one sound record: exit status $rc"
 
+# A table that cannot replace summary.tsv (a folder of that name): status 1,
+# the reason named, the folder and what it holds left alone.
+mkdir -p blocked/summary.tsv
+echo kept >blocked/summary.tsv/inside
+if "$batch" -o blocked -p "$wavefft" answers.txt records/short.txt >/dev/null 2>err.txt; then rc=0; else rc=$?; fi
+[ "$rc" -eq 1 ] || fail "summary.tsv a folder: exit status $rc"
+grep -q "^wavefft-batch: cannot write .*blocked/summary.tsv: Is a directory$" err.txt ||
+  fail "summary.tsv a folder: '$(cat err.txt)'"
+[ "$(cat blocked/summary.tsv/inside)" = kept ] || fail "summary.tsv a folder: its file changed"
+[ -z "$(find blocked -maxdepth 1 -name '.*' ! -name . )" ] || fail "summary.tsv a folder: a temporary file was left"
+
 # Refused before anything runs: same file name twice, a bad -j, no record.
 mkdir other
 cp records/short.txt other/short.txt
