@@ -86,7 +86,7 @@ ImportStderr read_import_stderr(std::string_view text, bool succeeded) {
   ImportStderr said;
   std::string_view first;
   for (std::string_view line : split_lines(text)) {
-    if (line.ends_with('\r')) line.remove_suffix(1);
+    while (line.ends_with('\r')) line.remove_suffix(1);  // CRLF, or stray CRs: a line of them says nothing
     if (line.empty()) continue;
     if (first.empty()) first = line;
     const std::string_view note = note_of(line);

@@ -86,6 +86,9 @@ TEST(BatchImportStep, WarningsOfASuccessfulImport) {
   EXPECT_EQ(said.diagnostic, "");
   EXPECT_TRUE(read_import_stderr("", true).warnings.empty());
   EXPECT_TRUE(read_import_stderr("\n\r\n", true).warnings.empty());
+  // Lines of carriage returns alone say nothing, after a failure either.
+  EXPECT_TRUE(read_import_stderr("\r\r\n\r\r", true).warnings.empty());
+  EXPECT_EQ(read_import_stderr("\r\r\n\r\r", false).diagnostic, "");
 }
 
 TEST(BatchImportStep, DiagnosticOfAFailedImport) {
