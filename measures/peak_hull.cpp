@@ -36,35 +36,38 @@ const AngleTable& angles() {
 const std::array<double, kAngles>& angle_cos() { return angles().c; }
 const std::array<double, kAngles>& angle_sin() { return angles().s; }
 
-void PeakHull::rebuild() {
-  auto less = [](const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); };
-  auto same = [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; };
-  // The new points and their mirror images, sorted; the hull's vertices are
-  // sorted already (the lower chain ascends, the upper chain descends), so
-  // three sorted runs are merged instead of sorting everything again.
-  // Mirroring reverses the order, so the mirror images of the sorted new
-  // points, taken backwards, are sorted too: one sort of half the points.
+bool PeakHull::less(const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); }
+
+// The new points and their mirror images, sorted, into sorted_. Mirroring
+// reverses the order, so the mirror images of the sorted new points, taken
+// backwards, are sorted too: one sort of half the points, then a merge.
+void PeakHull::sort_pending() {
   std::sort(pending_.begin(), pending_.end(), less);
   sorted_.clear();
   sorted_.reserve(2 * pending_.size());
   auto mirrored = [](const Point& q) { return Point{-q.x, -q.y}; };
-  {
-    auto a = pending_.begin();
-    auto b = pending_.rbegin();
-    while (a != pending_.end() && b != pending_.rend()) {
-      const Point m = mirrored(*b);
-      if (less(m, *a)) {
-        sorted_.push_back(m);
-        ++b;
-      } else {
-        sorted_.push_back(*a);
-        ++a;
-      }
+  auto a = pending_.begin();
+  auto b = pending_.rbegin();
+  while (a != pending_.end() && b != pending_.rend()) {
+    const Point m = mirrored(*b);
+    if (less(m, *a)) {
+      sorted_.push_back(m);
+      ++b;
+    } else {
+      sorted_.push_back(*a);
+      ++a;
     }
-    sorted_.insert(sorted_.end(), a, pending_.end());
-    for (; b != pending_.rend(); ++b) sorted_.push_back(mirrored(*b));
   }
+  sorted_.insert(sorted_.end(), a, pending_.end());
+  for (; b != pending_.rend(); ++b) sorted_.push_back(mirrored(*b));
   pending_.clear();
+}
+
+// The hull's vertices and sorted_ merged into merged_, in order, without
+// repeats. The vertices are sorted already (the lower chain ascends, the
+// upper chain descends), so three sorted runs are merged instead of sorting
+// everything again.
+void PeakHull::merge_with_hull() {
   work_.clear();
   if (!hull_.empty()) {
     const auto split = hull_.begin() + static_cast<std::ptrdiff_t>(rightmost_ + 1);
@@ -74,18 +77,15 @@ void PeakHull::rebuild() {
   }
   merged_.clear();
   std::merge(work_.begin(), work_.end(), sorted_.begin(), sorted_.end(), std::back_inserter(merged_), less);
+  auto same = [](const Point& a, const Point& b) { return a.x == b.x && a.y == b.y; };
   merged_.erase(std::unique(merged_.begin(), merged_.end(), same), merged_.end());
-  const std::vector<Point>& pts = merged_;
-  hull_.clear();
-  rightmost_ = 0;
-  inner_radius2_ = 0.0;
-  if (pts.size() < 3) {
-    hull_ = pts;
-    rightmost_ = hull_.empty() ? 0 : hull_.size() - 1;
-    return;
-  }
-  // Monotone chain: lower hull left to right, then upper hull right to left;
-  // a turn that is not strictly counter-clockwise drops the middle point.
+}
+
+// The convex hull of `pts` (sorted, at least 3) into hull_ and rightmost_,
+// by the monotone chain: lower hull left to right, then upper hull right
+// to left; a turn that is not strictly counter-clockwise drops the middle
+// point.
+void PeakHull::build_chain(const std::vector<Point>& pts) {
   auto cross = [](const Point& o, const Point& a, const Point& b) {
     return (a.x - o.x) * (b.y - o.y) - (a.y - o.y) * (b.x - o.x);
   };
@@ -104,12 +104,13 @@ void PeakHull::rebuild() {
   }
   hull_.assign(h.begin(), h.begin() + static_cast<std::ptrdiff_t>(k - 1));  // the last point repeats the first
   rightmost_ = lower - 2;
-  sector_radius2_.fill(0.0);
-  if (hull_.size() < 3) return;
-  // The hull is symmetric about the origin, so the origin is inside it and
-  // the circle through the nearest edge line lies inside the hull. Shrink
-  // it by a hair so that rounding of the edge distances never drops a
-  // point that lies just outside.
+}
+
+// The hull is symmetric about the origin, so the origin is inside it and
+// the circle through the nearest edge line lies inside the hull: its
+// squared radius, shrunk by a hair so that rounding of the edge distances
+// never drops a point that lies just outside (0 when it cannot be told).
+double PeakHull::inner_radius2() const {
   double r2 = HUGE_VAL;
   for (std::size_t i = 0; i < hull_.size(); ++i) {
     const Point& a = hull_[i];
@@ -119,7 +120,25 @@ void PeakHull::rebuild() {
     const double len2 = dx * dx + dy * dy;
     if (len2 > 0.0) r2 = std::min(r2, cr * cr / len2);
   }
-  if (std::isfinite(r2)) inner_radius2_ = r2 * (1.0 - 1e-9);
+  return std::isfinite(r2) ? r2 * (1.0 - 1e-9) : 0.0;
+}
+
+void PeakHull::rebuild() {
+  sort_pending();
+  merge_with_hull();
+  const std::vector<Point>& pts = merged_;
+  hull_.clear();
+  rightmost_ = 0;
+  inner_radius2_ = 0.0;
+  if (pts.size() < 3) {
+    hull_ = pts;
+    rightmost_ = hull_.empty() ? 0 : hull_.size() - 1;
+    return;
+  }
+  build_chain(pts);
+  sector_radius2_.fill(0.0);
+  if (hull_.size() < 3) return;
+  inner_radius2_ = inner_radius2();
   fill_sectors();
 }
 

@@ -72,6 +72,11 @@ class PeakHull {
   }
   void fill_sectors();
   void rebuild();
+  static bool less(const Point& a, const Point& b);  // by x, then by y
+  void sort_pending();
+  void merge_with_hull();
+  void build_chain(const std::vector<Point>& pts);
+  double inner_radius2() const;
   // True when q lies inside hull_ or on its boundary (binary search over
   // the fan of triangles from the first vertex).
   bool inside(const Point& q) const;
