@@ -5,6 +5,7 @@
 #include <cmath>
 #include <filesystem>
 #include <system_error>
+#include <utility>
 
 #include "common/html.h"
 #include "common/units.h"
@@ -231,66 +232,76 @@ std::string warnings_section(const Analysis& a, const Motion& motion) {
   return h;
 }
 
+// The times to plot the processed rows at. The time column repeats the
+// input times of the rows kept (from the start again after a cut, 0 past
+// the end of the record); with a known step k the rows are plotted on
+// their regular axis instead: first time + j k dt.
+std::vector<double> row_times(const Series& out, const Analysis& a) {
+  std::vector<double> t = out.time;
+  if (a.step >= 1 && !t.empty()) {
+    for (std::size_t j = 0; j < t.size(); ++j) t[j] = out.time[0] + static_cast<double>(j * a.step) * a.dt;
+  }
+  return t;
+}
+
+// A plot of one component against time, in the component's colour:
+// ("input-comp1", "NS input", "g", ...) for the first input plot.
+std::string time_plot(const std::string& id, const std::string& title, const std::string& y_label,
+                      std::vector<Point> trace, std::size_t c) {
+  Plot p;
+  p.width = kPlotWidth;
+  p.height = kPlotHeight;
+  p.x_label = "time (s)";
+  p.id = id;
+  p.title = title;
+  p.y_label = y_label;
+  return render_plot(p, {{std::move(trace), kComponentColours[c]}});
+}
+
+// The amplitude spectrum of component c on logarithmic axes, the pass band
+// shaded and the highest frequency of the waveform file marked when the
+// analysis found them.
+std::string spectrum_plot(const Spectrum& sp, const Analysis& a, const Motion& motion, std::size_t c,
+                          const std::string& name) {
+  Plot s;
+  s.width = kPlotWidth;
+  s.height = kPlotHeight;
+  s.id = "spectrum-comp" + std::to_string(c + 1);
+  s.title = name + " amplitude";
+  s.x_label = "frequency (Hz)";
+  s.y_label = spectrum_unit(a.op, motion.unit);
+  s.log_x = s.log_y = true;
+  if (a.band.found) {
+    s.band = std::make_pair(a.band.f_lo, a.band.f_hi);
+    s.band_label = "pass band: lines from " + num(a.band.f_lo) + " to " + num(a.band.f_hi) + " Hz kept";
+  }
+  if (a.alias_freq > 0.0) {
+    s.marker = a.alias_freq;
+    s.marker_label = "1/(2\u00b7k\u00b7dt) = " + num(a.alias_freq) + " Hz: the highest frequency the waveform file holds";
+  }
+  std::vector<double> f(sp.freq.size());
+  for (std::size_t i = 0; i < f.size(); ++i) f[i] = std::fabs(sp.freq[i]);
+  return render_plot(s, {{points(f, sp.amp[c]), kComponentColours[c]}});
+}
+
 // The nine plots, one row per component: input, processed waveform, spectrum.
 std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& motion) {
   const std::string wave = run.wave_path.filename().string();
   const Series& in = run.input;
   const Series& out = run.output.series;
-  const Spectrum& sp = run.spectrum;
-  std::string h;
-  std::vector<double> out_time = out.time;
-  if (a.step >= 1 && !out_time.empty()) {
-    // The time column repeats the input times of the rows kept (from the
-    // start again after a cut, 0 past the end of the record); plot on the
-    // regular axis of the rows instead.
-    for (std::size_t j = 0; j < out_time.size(); ++j) {
-      out_time[j] = out.time[0] + static_cast<double>(j * a.step) * a.dt;
-    }
-  }
-  h += "<h2>Plots</h2>\n<div class=\"plots\">";
+  const std::vector<double> out_time = row_times(out, a);
+  std::string h = "<h2>Plots</h2>\n<div class=\"plots\">";
   h += "<div class=\"head\">Input (fort.99)</div><div class=\"head\">Processed (" + escape_html(wave) +
        ")</div><div class=\"head\">Amplitude spectrum (amp3.csv)</div>";
   const std::array<std::string, 3> names = component_names(motion);
   for (std::size_t c = 0; c < 3; ++c) {
     const std::string comp = "comp" + std::to_string(c + 1);
-    const std::string& name = names[c];
-    Plot p;
-    p.width = kPlotWidth;
-    p.height = kPlotHeight;
-    p.x_label = "time (s)";
-
-    p.id = "input-" + comp;
-    p.title = name + " input";
-    p.y_label = input_unit(motion.unit);
-    h += render_plot(p, {{points(in.time, in.comp[c]), kComponentColours[c]}});
-
-    p.id = "output-" + comp;
-    p.title = name + " processed";
-    p.y_label = waveform_unit(a.op, motion.unit);
-    h += render_plot(p, {{points(out_time, out.comp[c]), kComponentColours[c]}});
-
-    Plot s;
-    s.width = kPlotWidth;
-    s.height = kPlotHeight;
-    s.id = "spectrum-" + comp;
-    s.title = name + " amplitude";
-    s.x_label = "frequency (Hz)";
-    s.y_label = spectrum_unit(a.op, motion.unit);
-    s.log_x = s.log_y = true;
-    if (a.band.found) {
-      s.band = std::make_pair(a.band.f_lo, a.band.f_hi);
-      s.band_label = "pass band: lines from " + num(a.band.f_lo) + " to " + num(a.band.f_hi) + " Hz kept";
-    }
-    if (a.alias_freq > 0.0) {
-      s.marker = a.alias_freq;
-      s.marker_label = "1/(2\u00b7k\u00b7dt) = " + num(a.alias_freq) + " Hz: the highest frequency the waveform file holds";
-    }
-    std::vector<double> f(sp.freq.size());
-    for (std::size_t i = 0; i < f.size(); ++i) f[i] = std::fabs(sp.freq[i]);
-    h += render_plot(s, {{points(f, sp.amp[c]), kComponentColours[c]}});
+    h += time_plot("input-" + comp, names[c] + " input", input_unit(motion.unit), points(in.time, in.comp[c]), c);
+    h += time_plot("output-" + comp, names[c] + " processed", waveform_unit(a.op, motion.unit),
+                   points(out_time, out.comp[c]), c);
+    h += spectrum_plot(run.spectrum, a, motion, c, names[c]);
   }
-  h += "</div>\n";
-  return h;
+  return h + "</div>\n";
 }
 
 }  // namespace

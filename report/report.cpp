@@ -120,26 +120,37 @@ std::string write_outputs(const std::vector<Output>& outputs) {
 
 int usage_error(const std::string& reason) { return wavefft::common::usage_error(kTool, reason, kSynopsis); }
 
-}  // namespace
+// What the command line asks for.
+struct Options {
+  std::string out, wave, dir, input, warnings_file;
+  std::optional<wavefft::common::Unit> unit;
+};
 
-int main(int argc, char** argv) {
-  std::string out, wave, dir, unit_word, input, warnings_file;
+// The value of `option` when argv[i] is "--out FILE" or "--out=FILE": 1 when
+// it was taken into `into` (i moved past FILE in the first form), -1 when
+// FILE is missing, 0 when argv[i] is another argument.
+int option_value(std::string_view option, int& i, int argc, char** argv, std::string& into) {
+  const std::string_view arg = argv[i];
+  if (arg == option) {
+    if (i + 1 >= argc) return -1;
+    into = argv[++i];
+    return 1;
+  }
+  if (arg.size() > option.size() && arg.substr(0, option.size()) == option && arg[option.size()] == '=') {
+    into = std::string(arg.substr(option.size() + 1));
+    return 1;
+  }
+  return 0;
+}
+
+// Reads the command line into `o`, with the defaults: the current folder,
+// DIR/report.html. An exit status when the program ends here (--help,
+// --version, a usage error), nothing when the report is to be made.
+std::optional<int> parse_arguments(int argc, char** argv, Options& o) {
+  std::string unit_word;
   bool have_dir = false;
   for (int i = 1; i < argc; ++i) {
     const std::string_view arg = argv[i];
-    auto value = [&](std::string_view option, std::string& into) -> int {
-      // "--out FILE" or "--out=FILE"; 1 when consumed, -1 when missing.
-      if (arg == option) {
-        if (i + 1 >= argc) return -1;
-        into = argv[++i];
-        return 1;
-      }
-      if (arg.size() > option.size() && arg.substr(0, option.size()) == option && arg[option.size()] == '=') {
-        into = std::string(arg.substr(option.size() + 1));
-        return 1;
-      }
-      return 0;
-    };
     if (arg == "--help" || arg == "-h") {
       std::cout << kHelp;
       return 0;
@@ -148,45 +159,51 @@ int main(int argc, char** argv) {
       std::cout << "wavefft-report " << WAVEFFT_VERSION << "\n";
       return 0;
     }
-    int r = value("--out", out);
-    if (r == 0) r = value("--wave", wave);
-    if (r == 0) r = value("--unit", unit_word);
-    if (r == 0) r = value("--input", input);
-    if (r == 0) r = value("--warnings", warnings_file);
+    int r = option_value("--out", i, argc, argv, o.out);
+    if (r == 0) r = option_value("--wave", i, argc, argv, o.wave);
+    if (r == 0) r = option_value("--unit", i, argc, argv, unit_word);
+    if (r == 0) r = option_value("--input", i, argc, argv, o.input);
+    if (r == 0) r = option_value("--warnings", i, argc, argv, o.warnings_file);
     if (r < 0) return usage_error(std::string(arg) + " needs a value");
     if (r > 0) continue;
     if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option " + std::string(arg));
     if (have_dir) return usage_error("more than one folder given");
-    dir = arg;
+    o.dir = arg;
     have_dir = true;
   }
-  if (!have_dir) dir = ".";
-  std::optional<wavefft::common::Unit> unit;
+  if (!have_dir) o.dir = ".";
   if (!unit_word.empty()) {
-    unit = wavefft::common::parse_acceleration_unit(unit_word);
-    if (!unit) return usage_error("--unit " + unit_word + ": not one of g, gal, m_s2, mm_s2");
+    o.unit = wavefft::common::parse_acceleration_unit(unit_word);
+    if (!o.unit) return usage_error("--unit " + unit_word + ": not one of g, gal, m_s2, mm_s2");
   }
-  if (out.empty()) out = (std::filesystem::path(dir) / "report.html").string();
+  if (o.out.empty()) o.out = (std::filesystem::path(o.dir) / "report.html").string();
+  return std::nullopt;
+}
 
+// Reads the run, writes the page (and the warnings file when asked for)
+// and says so: the exit status, 0 when written, 1 when a file is missing,
+// unreadable or cannot be written.
+int write_report(const Options& o) {
   try {
     namespace wr = wavefft::report;
-    const auto run = wr::read_run(dir, wave);
+    const auto run = wr::read_run(o.dir, o.wave);
     const auto analysis = wr::analyse(run);
     const std::optional<wr::InputRecord> record =
-        input.empty() ? wr::find_input_record(dir, run.input, {run.wave_path, out})
-                      : std::optional<wr::InputRecord>(wr::read_input_record(dir, input, run.input));
-    const auto motion = wr::analyse_motion(run, analysis, unit, record);
+        o.input.empty() ? wr::find_input_record(o.dir, run.input, {run.wave_path, o.out})
+                        : std::optional<wr::InputRecord>(wr::read_input_record(o.dir, o.input, run.input));
+    const auto motion = wr::analyse_motion(run, analysis, o.unit, record);
     const std::string page = wr::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION, motion);
     // The warnings as the page shows them: the processing's, then the ground motion's.
     std::vector<wr::Warning> warnings = analysis.warnings;
     warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
-    std::vector<Output> outputs{{out, page}};
-    if (!warnings_file.empty()) outputs.push_back({warnings_file, warning_lines(warnings)});
+    std::vector<Output> outputs{{o.out, page}};
+    if (!o.warnings_file.empty()) outputs.push_back({o.warnings_file, warning_lines(warnings)});
     if (const std::string why = write_outputs(outputs); !why.empty()) {
       std::cerr << "wavefft-report: " << why << "\n";
       return 1;
     }
-    std::cout << "wrote " << out << " (" << warnings.size() << (warnings.size() == 1 ? " warning)\n" : " warnings)\n");
+    std::cout << "wrote " << o.out << " (" << warnings.size()
+              << (warnings.size() == 1 ? " warning)\n" : " warnings)\n");
   } catch (const wavefft::report::FileError& e) {
     std::cerr << "wavefft-report: " << e.what() << "\n";
     return 1;
@@ -195,4 +212,12 @@ int main(int argc, char** argv) {
     return 1;
   }
   return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  Options options;
+  if (const std::optional<int> status = parse_arguments(argc, argv, options)) return *status;
+  return write_report(options);
 }

@@ -101,6 +101,202 @@ std::string trace_element(const Trace& tr, const Axis& ax, const Axis& ay, std::
   return e + "\"/>";
 }
 
+// Data ranges of the two axes; lo > hi on an axis without data.
+struct Extent {
+  static constexpr double inf = std::numeric_limits<double>::infinity();
+  double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf;
+};
+
+// The data ranges of the drawable points of all traces. On a logarithmic
+// x axis points at or below zero are left out; on a logarithmic y axis
+// they count for x only (they are drawn on the lower edge).
+Extent data_extent(const std::vector<Trace>& traces, bool log_x, bool log_y) {
+  Extent e;
+  for (const Trace& tr : traces) {
+    for (const Point& p : tr.points) {
+      if (!std::isfinite(p.x) || !std::isfinite(p.y) || (log_x && p.x <= 0.0)) continue;
+      e.x_lo = std::min(e.x_lo, p.x);
+      e.x_hi = std::max(e.x_hi, p.x);
+      if (log_y && p.y <= 0.0) continue;
+      e.y_lo = std::min(e.y_lo, p.y);
+      e.y_hi = std::max(e.y_hi, p.y);
+    }
+  }
+  return e;
+}
+
+// Rounds a range out to whole decades: [0.03, 45] -> [0.01, 100].
+void to_decades(double& lo, double& hi) {
+  lo = std::pow(10.0, std::floor(std::log10(lo) + 1e-9));
+  hi = std::pow(10.0, std::ceil(std::log10(hi) - 1e-9));
+}
+
+// The two axes of a plot, and the note shown in place of traces that
+// cannot be drawn ("no data to plot", "all values are zero"; "" when they
+// can).
+struct Axes {
+  Axis x, y;
+  std::string note;
+};
+
+// The axes of `plot` with their pixel ranges: the plotting area inside the
+// margins, y growing upwards. The data ranges are still to be set.
+Axes plot_area(const Plot& plot) {
+  const double w = plot.width, h = plot.height;
+  Axes a;
+  a.x.log = plot.log_x;
+  a.y.log = plot.log_y;
+  a.x.p0 = kLeft;
+  a.x.p1 = w - kRight;
+  a.y.p0 = h - kBottom;
+  a.y.p1 = kTop;
+  return a;
+}
+
+// Gives an axis of `e` without data the range 0 to 1 (1 to 10 when
+// logarithmic); the note to show for it, "" when both have data.
+std::string fill_empty(Extent& e, bool log_x, bool log_y) {
+  std::string note;
+  const bool have_x = e.x_lo <= e.x_hi, have_y = e.y_lo <= e.y_hi;
+  if (!have_x) {
+    note = "no data to plot";
+    e.x_lo = log_x ? 1.0 : 0.0;
+    e.x_hi = log_x ? 10.0 : 1.0;
+  }
+  if (!have_y) {
+    if (have_x && log_y) note = "all values are zero";
+    e.y_lo = log_y ? 1.0 : 0.0;
+    e.y_hi = log_y ? 10.0 : 1.0;
+  }
+  return note;
+}
+
+// Puts room around the data ranges of `e`: a logarithmic axis runs over
+// whole decades, a logarithmic y axis at most plot.log_y_decades of them; a
+// linear y axis with data (`have_y`) gets 5 % of its range added at either
+// end. plot.x_range, when it can be drawn, replaces the x range.
+void room_around(Extent& e, const Plot& plot, bool have_y) {
+  if (plot.log_x) to_decades(e.x_lo, e.x_hi);
+  if (plot.log_y) {
+    e.y_lo = std::max(e.y_lo, e.y_hi * std::pow(10.0, -plot.log_y_decades));
+    to_decades(e.y_lo, e.y_hi);
+  } else if (have_y) {
+    const double pad = (e.y_hi - e.y_lo) * 0.05;
+    if (std::isfinite(pad)) {
+      e.y_lo -= pad;
+      e.y_hi += pad;
+    }
+  }
+  if (plot.x_range && plot.x_range->second > plot.x_range->first && (!plot.log_x || plot.x_range->first > 0.0)) {
+    e.x_lo = plot.x_range->first;
+    e.x_hi = plot.x_range->second;
+  }
+}
+
+// The axes of `plot` for `traces`: the plotting area, and the data ranges
+// with room around them (an empty range widened so that it maps).
+Axes plot_axes(const Plot& plot, const std::vector<Trace>& traces) {
+  Axes a = plot_area(plot);
+  Extent e = data_extent(traces, plot.log_x, plot.log_y);
+  const bool have_y = e.y_lo <= e.y_hi;
+  a.note = fill_empty(e, plot.log_x, plot.log_y);
+  room_around(e, plot, have_y);
+  widen(e.x_lo, e.x_hi, plot.log_x);
+  widen(e.y_lo, e.y_hi, plot.log_y);
+  a.x.lo = e.x_lo;
+  a.x.hi = e.x_hi;
+  a.y.lo = e.y_lo;
+  a.y.hi = e.y_hi;
+  return a;
+}
+
+// The grid lines across the plotting area at the ticks of both axes, each
+// with its label: below the x axis, left of the y axis.
+std::string grid(const Axis& ax, const Axis& ay) {
+  std::string s;
+  const auto xt = ax.log ? log_ticks(ax.lo, ax.hi, 8) : linear_ticks(ax.lo, ax.hi, 6);
+  const auto yt = ay.log ? log_ticks(ay.lo, ay.hi, 6) : linear_ticks(ay.lo, ay.hi, 5);
+  for (const double v : xt) {
+    const std::string px = pixels(ax.map(v));
+    s += "<line class=\"grid\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
+         pixels(ay.p0) + "\"/>";
+    s += "<text x=\"" + px + "\" y=\"" + pixels(ay.p0 + 13) + "\" text-anchor=\"middle\">" + tick_label(v) +
+         "</text>";
+  }
+  for (const double v : yt) {
+    const std::string py = pixels(ay.map(v));
+    s += "<line class=\"grid\" x1=\"" + pixels(ax.p0) + "\" x2=\"" + pixels(ax.p1) + "\" y1=\"" + py + "\" y2=\"" +
+         py + "\"/>";
+    s += "<text x=\"" + pixels(ax.p0 - 4) + "\" y=\"" + pixels(ay.map(v) + 3.5) + "\" text-anchor=\"end\">" +
+         tick_label(v) + "</text>";
+  }
+  return s;
+}
+
+// The shaded band and the marker line of `plot`, each with its tooltip,
+// where they fall inside the x range (a band is cut to it); "" for none.
+std::string band_and_marker(const Plot& plot, const Axis& ax, const Axis& ay) {
+  std::string s;
+  if (plot.band) {
+    double b0 = plot.band->first, b1 = plot.band->second;
+    if (ax.log && b0 <= 0.0) b0 = ax.lo;
+    b0 = std::clamp(b0, ax.lo, ax.hi);
+    b1 = std::clamp(b1, ax.lo, ax.hi);
+    if (b1 > b0 && (!ax.log || b1 > 0.0)) {
+      const double px0 = ax.map(b0), px1 = ax.map(b1);
+      s += "<rect class=\"band\" x=\"" + pixels(px0) + "\" y=\"" + pixels(ay.p1) + "\" width=\"" +
+           pixels(std::max(px1 - px0, 1.0)) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"><title>" +
+           escape_html(plot.band_label) + "</title></rect>";
+    }
+  }
+  if (plot.marker && *plot.marker > ax.lo && *plot.marker < ax.hi) {
+    const std::string px = pixels(ax.map(*plot.marker));
+    s += "<line class=\"marker\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
+         pixels(ay.p0) + "\"><title>" + escape_html(plot.marker_label) + "</title></line>";
+  }
+  return s;
+}
+
+// The opening <svg> tag with the plot's size, title for screen readers and
+// count of points, the clip path of the plotting area, and the title.
+std::string svg_head(const Plot& plot, const Axis& ax, const Axis& ay, const std::string& id,
+                     std::size_t total_points) {
+  std::string s = "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" id=\"" + id + "\" width=\"" +
+                  std::to_string(plot.width) + "\" height=\"" + std::to_string(plot.height) + "\" viewBox=\"0 0 " +
+                  std::to_string(plot.width) + " " + std::to_string(plot.height) + "\" role=\"img\" aria-label=\"" +
+                  escape_html(plot.title) + "\" data-points=\"" + std::to_string(total_points) + "\">";
+  s += "<defs><clipPath id=\"" + id + "-clip\"><rect x=\"" + pixels(ax.p0) + "\" y=\"" + pixels(ay.p1) +
+       "\" width=\"" + pixels(ax.p1 - ax.p0) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"/></clipPath></defs>";
+  return s + "<text class=\"title\" x=\"" + pixels(ax.p0) + "\" y=\"14\">" + escape_html(plot.title) + "</text>";
+}
+
+// The legend on the title line, right to left from `right`; about 6 pixels
+// per letter. Labels "comp3", "RotD50" -> "RotD50" ends at `right`,
+// "comp3" 46 pixels left of it (6 letters of 6 pixels, and a gap of 10).
+std::string legend(const std::vector<Trace>& traces, double right) {
+  std::string s;
+  for (auto tr = traces.rbegin(); tr != traces.rend(); ++tr) {
+    if (tr->label.empty()) continue;
+    s += "<text class=\"legend\" x=\"" + pixels(right) + "\" y=\"14\" text-anchor=\"end\" style=\"fill:" +
+         escape_html(tr->colour) + "\">" + escape_html(tr->label) + "</text>";
+    right -= 6.0 * static_cast<double>(tr->label.size()) + 10.0;
+  }
+  return s;
+}
+
+// The frame around the plotting area, the x label below it and the y label
+// turned up along the left edge.
+std::string frame_and_labels(const Plot& plot, const Axis& ax, const Axis& ay) {
+  const double h = plot.height;
+  std::string s = "<rect class=\"frame\" x=\"" + pixels(ax.p0) + "\" y=\"" + pixels(ay.p1) + "\" width=\"" +
+                  pixels(ax.p1 - ax.p0) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"/>";
+  s += "<text x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels(h - 4) + "\" text-anchor=\"middle\">" +
+       escape_html(plot.x_label) + "</text>";
+  s += "<text x=\"12\" y=\"" + pixels((ay.p0 + ay.p1) / 2) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
+       pixels((ay.p0 + ay.p1) / 2) + ")\">" + escape_html(plot.y_label) + "</text>";
+  return s;
+}
+
 }  // namespace
 
 std::vector<Point> decimate(const std::vector<Point>& points, double x_lo, double x_hi, std::size_t columns) {
@@ -173,145 +369,19 @@ std::string tick_label(double v) {
 }
 
 std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
-  const double w = plot.width, h = plot.height;
-  Axis ax, ay;
-  ax.log = plot.log_x;
-  ay.log = plot.log_y;
-  ax.p0 = kLeft;
-  ax.p1 = w - kRight;
-  ay.p0 = h - kBottom;
-  ay.p1 = kTop;
-
-  // Data ranges. On a logarithmic x axis points at or below zero are left
-  // out; on a logarithmic y axis they are drawn on the lower edge.
-  constexpr double inf = std::numeric_limits<double>::infinity();
-  double x_lo = inf, x_hi = -inf, y_lo = inf, y_hi = -inf;
-  for (const Trace& tr : traces) {
-    for (const Point& p : tr.points) {
-      if (!std::isfinite(p.x) || !std::isfinite(p.y) || (ax.log && p.x <= 0.0)) continue;
-      x_lo = std::min(x_lo, p.x);
-      x_hi = std::max(x_hi, p.x);
-      if (ay.log && p.y <= 0.0) continue;
-      y_lo = std::min(y_lo, p.y);
-      y_hi = std::max(y_hi, p.y);
-    }
-  }
-  std::string note;
-  const bool have_x = x_lo <= x_hi, have_y = y_lo <= y_hi;
-  if (!have_x) {
-    note = "no data to plot";
-    x_lo = ax.log ? 1.0 : 0.0;
-    x_hi = ax.log ? 10.0 : 1.0;
-  }
-  if (!have_y) {
-    if (have_x && ay.log) note = "all values are zero";
-    y_lo = ay.log ? 1.0 : 0.0;
-    y_hi = ay.log ? 10.0 : 1.0;
-  }
-  if (ax.log) {
-    x_lo = std::pow(10.0, std::floor(std::log10(x_lo) + 1e-9));
-    x_hi = std::pow(10.0, std::ceil(std::log10(x_hi) - 1e-9));
-  }
-  if (ay.log) {
-    y_lo = std::max(y_lo, y_hi * std::pow(10.0, -plot.log_y_decades));
-    y_lo = std::pow(10.0, std::floor(std::log10(y_lo) + 1e-9));
-    y_hi = std::pow(10.0, std::ceil(std::log10(y_hi) - 1e-9));
-  } else if (have_y) {
-    const double pad = (y_hi - y_lo) * 0.05;
-    if (std::isfinite(pad)) {
-      y_lo -= pad;
-      y_hi += pad;
-    }
-  }
-  if (plot.x_range && plot.x_range->second > plot.x_range->first && (!ax.log || plot.x_range->first > 0.0)) {
-    x_lo = plot.x_range->first;
-    x_hi = plot.x_range->second;
-  }
-  widen(x_lo, x_hi, ax.log);
-  widen(y_lo, y_hi, ay.log);
-  ax.lo = x_lo;
-  ax.hi = x_hi;
-  ay.lo = y_lo;
-  ay.hi = y_hi;
-
-  std::string s;
+  const Axes axes = plot_axes(plot, traces);
+  const Axis &ax = axes.x, &ay = axes.y;
   const std::string id = escape_html(plot.id);
   std::size_t total_points = 0;
-  std::string body;
-
-  // Grid, ticks and labels.
-  const auto xt = ax.log ? log_ticks(ax.lo, ax.hi, 8) : linear_ticks(ax.lo, ax.hi, 6);
-  const auto yt = ay.log ? log_ticks(ay.lo, ay.hi, 6) : linear_ticks(ay.lo, ay.hi, 5);
-  for (const double v : xt) {
-    const std::string px = pixels(ax.map(v));
-    body += "<line class=\"grid\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
-            pixels(ay.p0) + "\"/>";
-    body += "<text x=\"" + px + "\" y=\"" + pixels(ay.p0 + 13) + "\" text-anchor=\"middle\">" + tick_label(v) +
-            "</text>";
-  }
-  for (const double v : yt) {
-    const std::string py = pixels(ay.map(v));
-    body += "<line class=\"grid\" x1=\"" + pixels(ax.p0) + "\" x2=\"" + pixels(ax.p1) + "\" y1=\"" + py +
-            "\" y2=\"" + py + "\"/>";
-    body += "<text x=\"" + pixels(ax.p0 - 4) + "\" y=\"" + pixels(ay.map(v) + 3.5) +
-            "\" text-anchor=\"end\">" + tick_label(v) + "</text>";
-  }
-
-  // Shaded band and marker, clipped to the plotting area.
-  if (plot.band) {
-    double b0 = plot.band->first, b1 = plot.band->second;
-    if (ax.log && b0 <= 0.0) b0 = ax.lo;
-    b0 = std::clamp(b0, ax.lo, ax.hi);
-    b1 = std::clamp(b1, ax.lo, ax.hi);
-    if (b1 > b0 && (!ax.log || b1 > 0.0)) {
-      const double px0 = ax.map(b0), px1 = ax.map(b1);
-      body += "<rect class=\"band\" x=\"" + pixels(px0) + "\" y=\"" + pixels(ay.p1) + "\" width=\"" +
-              pixels(std::max(px1 - px0, 1.0)) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"><title>" +
-              escape_html(plot.band_label) + "</title></rect>";
-    }
-  }
-  if (plot.marker && *plot.marker > ax.lo && *plot.marker < ax.hi) {
-    const std::string px = pixels(ax.map(*plot.marker));
-    body += "<line class=\"marker\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
-            pixels(ay.p0) + "\"><title>" + escape_html(plot.marker_label) + "</title></line>";
-  }
-
-  // Traces.
+  std::string body = grid(ax, ay) + band_and_marker(plot, ax, ay);
   const auto columns = static_cast<std::size_t>(std::max(1.0, ax.p1 - ax.p0));
   for (const Trace& tr : traces) body += trace_element(tr, ax, ay, columns, id, total_points);
-  if (!note.empty()) {
+  if (!axes.note.empty()) {
     body += "<text class=\"note\" x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels((ay.p0 + ay.p1) / 2) +
-            "\" text-anchor=\"middle\">" + note + "</text>";
+            "\" text-anchor=\"middle\">" + axes.note + "</text>";
   }
-
-  s += "<svg xmlns=\"http://www.w3.org/2000/svg\" class=\"plot\" id=\"" + id + "\" width=\"" + std::to_string(plot.width) +
-       "\" height=\"" + std::to_string(plot.height) + "\" viewBox=\"0 0 " + std::to_string(plot.width) + " " +
-       std::to_string(plot.height) + "\" role=\"img\" aria-label=\"" + escape_html(plot.title) + "\" data-points=\"" +
-       std::to_string(total_points) + "\">";
-  s += "<defs><clipPath id=\"" + id + "-clip\"><rect x=\"" + pixels(ax.p0) + "\" y=\"" + pixels(ay.p1) +
-       "\" width=\"" + pixels(ax.p1 - ax.p0) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"/></clipPath></defs>";
-  s += "<text class=\"title\" x=\"" + pixels(ax.p0) + "\" y=\"14\">" + escape_html(plot.title) + "</text>";
-  // Legend, right to left from the right edge; about 6 pixels per letter.
-  // labels "comp3", "RotD50" -> "RotD50" ends at the right edge, "comp3"
-  // 46 pixels left of it (6 letters of 6 pixels, and a gap of 10).
-  {
-    double right = w - kRight;
-    for (auto tr = traces.rbegin(); tr != traces.rend(); ++tr) {
-      if (tr->label.empty()) continue;
-      s += "<text class=\"legend\" x=\"" + pixels(right) + "\" y=\"14\" text-anchor=\"end\" style=\"fill:" +
-           escape_html(tr->colour) + "\">" + escape_html(tr->label) + "</text>";
-      right -= 6.0 * static_cast<double>(tr->label.size()) + 10.0;
-    }
-  }
-  s += body;
-  s += "<rect class=\"frame\" x=\"" + pixels(ax.p0) + "\" y=\"" + pixels(ay.p1) + "\" width=\"" +
-       pixels(ax.p1 - ax.p0) + "\" height=\"" + pixels(ay.p0 - ay.p1) + "\"/>";
-  s += "<text x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels(h - 4) + "\" text-anchor=\"middle\">" +
-       escape_html(plot.x_label) + "</text>";
-  s += "<text x=\"12\" y=\"" + pixels((ay.p0 + ay.p1) / 2) + "\" text-anchor=\"middle\" transform=\"rotate(-90 12 " +
-       pixels((ay.p0 + ay.p1) / 2) + ")\">" + escape_html(plot.y_label) + "</text>";
-  s += "</svg>";
-  return s;
+  return svg_head(plot, ax, ay, id, total_points) + legend(traces, ax.p1) + body + frame_and_labels(plot, ax, ay) +
+         "</svg>";
 }
 
 }  // namespace wavefft::report
