@@ -95,6 +95,44 @@ struct Stop {
   std::string status, exit, diagnostic;
 };
 
+// 1. A folder of agency files through wavefft-import into record.txt in
+// `folder`; every note the import writes goes to `notes`. Nothing when
+// record.txt was written.
+std::optional<Stop> import_record(const Job& job, const Settings& s, const fs::path& folder,
+                                  std::vector<std::string>& notes) {
+  if (s.import.empty()) return Stop{"import-failed", "", no_tool("wavefft-import")};
+  std::vector<std::string> iargs{s.import.string()};
+  const std::vector<std::string> options = import_arguments(s.import_options, s.unit);
+  iargs.insert(iargs.end(), options.begin(), options.end());
+  iargs.insert(iargs.end(), {"-o", (folder / "record.txt").string(), job.path.string()});
+  const int code = step(folder, "import", std::move(iargs));
+  const ImportStderr said = read_import_stderr(read_all(folder / "import.stderr"), code == 0);
+  notes.insert(notes.end(), said.warnings.begin(), said.warnings.end());
+  if (code != 0) return Stop{"import-failed", std::to_string(code), said.diagnostic};
+  return std::nullopt;
+}
+
+// 2. wavefft with the processing options on the record typed as `typed`:
+// the count and step it printed into `nt_dt`, the step and duration into
+// `row`. Nothing when it ended normally.
+std::optional<Stop> transform(const fs::path& folder, const Settings& s, const std::string& typed, Row& row,
+                              std::optional<NtDt>& nt_dt) {
+  std::vector<std::string> argv{s.wavefft.string()};
+  argv.insert(argv.end(), s.option_args.begin(), s.option_args.end());
+  argv.push_back(typed);
+  const int code = step(folder, "wavefft", std::move(argv));
+  const ConsoleScan console = scan_console(folder / "wavefft.stdout");
+  const Ending ending = classify(code, console.last_line, first_line(folder / "wavefft.stderr"),
+                                 code != 0 && has_lately_io_line(folder / "wavefft.stderr"));
+  nt_dt = parse_nt_dt(console.nt_dt_line);
+  if (nt_dt) {
+    row.dt = nt_dt->dt;
+    row.duration = duration_text(*nt_dt);
+  }
+  if (ending.status != "normal") return Stop{ending.status, std::to_string(code), ending.diagnostic};
+  return std::nullopt;
+}
+
 // The EAS cells of the record wavefft-measures measured (`record`, in
 // `unit`, at the step `dt_text` when not empty) into `row`; a record that
 // gives none gets a note saying why.
@@ -147,6 +185,57 @@ std::optional<Stop> measure(const fs::path& folder, const Settings& s, const fs:
   row.rotd50_10 = picked.rotd50_10;
   fill_eas(measured, unit, step_text, row, notes);
   return std::nullopt;
+}
+
+// 4. The report page of the record `input` (measured in `unit`, "" when
+// not), its warnings' titles put before `notes`; the page goes into `row`.
+// Nothing when the page was written.
+std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& folder, const fs::path& input,
+                           const std::string& unit, Row& row, std::vector<std::string>& notes) {
+  if (s.report.empty()) return Stop{"report-failed", "", no_tool("wavefft-report")};
+  std::vector<std::string> rargs{s.report.string(), "--out", (folder / "report.html").string(), "--wave", s.options.output,
+                                 "--warnings", (folder / "warnings.tsv").string()};
+  if (!unit.empty()) rargs.insert(rargs.end(), {"--unit", unit});
+  rargs.insert(rargs.end(), {"--input", input.string(), folder.string()});
+  const int rcode = step(folder, "report", std::move(rargs));
+  std::vector<std::string> titles = warning_titles(folder / "warnings.tsv");
+  titles.insert(titles.end(), notes.begin(), notes.end());
+  notes = std::move(titles);
+  if (rcode != 0) return Stop{"report-failed", std::to_string(rcode), first_line(folder / "report.stderr")};
+  row.page = job.name + "/report.html";
+  return std::nullopt;
+}
+
+// Steps 1 to 4 of a record in its folder, each step's findings into `row`
+// and `notes`: what stopped it, or nothing when it went through to its page.
+std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path& folder, Row& row,
+                              std::vector<std::string>& notes) {
+  fs::path input = job.path;
+  std::string typed;
+  if (job.kind == Job::Kind::folder) {
+    if (std::optional<Stop> stop = import_record(job, s, folder, notes)) return stop;
+    input = folder / "record.txt";
+    typed = "record.txt";
+  } else {
+    typed = typed_record(folder, input);
+  }
+  const Header header = read_header(read_head(input, kHeadBytes));
+  row.event = header.event;
+  row.station = header.station;
+  row.components = header.components;
+
+  std::optional<NtDt> nt_dt;
+  if (std::optional<Stop> stop = transform(folder, s, typed, row, nt_dt)) return stop;
+  const fs::path output = folder / s.options.output;
+
+  // 3. The measures, of the processed record while it is an acceleration.
+  const std::string unit = measures_unit(s.unit, header.unit);
+  if (unit.empty()) {
+    notes.push_back("no unit: measures not computed (give --unit)");
+  } else if (std::optional<Stop> stop = measure(folder, s, input, output, nt_dt, unit, row, notes)) {
+    return stop;
+  }
+  return report(job, s, folder, input, unit, row, notes);
 }
 
 // The exit status a status file holds ("134\n" -> 134), -1 when it holds none.
@@ -255,75 +344,12 @@ Row process_record(const Job& job, const Settings& s) {
   for (const char* f : kOwnFiles) fs::remove(folder / f, ec);
   row.folder = job.name;
   std::vector<std::string> notes;
-  auto finish = [&](std::string status, std::string exit, std::string diagnostic) {
-    row.status = std::move(status);
-    row.exit = std::move(exit);
-    row.diagnostic = std::move(diagnostic);
-    row.warnings = joined(notes);
-    return row;
-  };
-  auto missing_tool = [&](const char* tool, const char* status) { return finish(status, "", no_tool(tool)); };
-
-  // 1. Agency files become record.txt; what the import notes is a warning.
-  fs::path input = job.path;
-  std::string typed;
-  if (job.kind == Job::Kind::folder) {
-    if (s.import.empty()) return missing_tool("wavefft-import", "import-failed");
-    std::vector<std::string> iargs{s.import.string()};
-    const std::vector<std::string> options = import_arguments(s.import_options, s.unit);
-    iargs.insert(iargs.end(), options.begin(), options.end());
-    iargs.insert(iargs.end(), {"-o", (folder / "record.txt").string(), job.path.string()});
-    const int code = step(folder, "import", std::move(iargs));
-    const ImportStderr said = read_import_stderr(read_all(folder / "import.stderr"), code == 0);
-    notes.insert(notes.end(), said.warnings.begin(), said.warnings.end());
-    if (code != 0) return finish("import-failed", std::to_string(code), said.diagnostic);
-    input = folder / "record.txt";
-    typed = "record.txt";
-  } else {
-    typed = typed_record(folder, input);
-  }
-  const Header header = read_header(read_head(input, kHeadBytes));
-  row.event = header.event;
-  row.station = header.station;
-  row.components = header.components;
-
-  // 2. wavefft with the processing options.
-  std::vector<std::string> argv{s.wavefft.string()};
-  argv.insert(argv.end(), s.option_args.begin(), s.option_args.end());
-  argv.push_back(typed);
-  const int code = step(folder, "wavefft", std::move(argv));
-  const ConsoleScan console = scan_console(folder / "wavefft.stdout");
-  const Ending ending = classify(code, console.last_line, first_line(folder / "wavefft.stderr"),
-                                 code != 0 && has_lately_io_line(folder / "wavefft.stderr"));
-  const auto nt_dt = parse_nt_dt(console.nt_dt_line);
-  if (nt_dt) {
-    row.dt = nt_dt->dt;
-    row.duration = duration_text(*nt_dt);
-  }
-  if (ending.status != "normal") return finish(ending.status, std::to_string(code), ending.diagnostic);
-  const fs::path output = folder / s.options.output;
-
-  // 3. The measures, of the processed record while it is an acceleration.
-  const std::string unit = measures_unit(s.unit, header.unit);
-  if (unit.empty()) {
-    notes.push_back("no unit: measures not computed (give --unit)");
-  } else if (std::optional<Stop> stop = measure(folder, s, input, output, nt_dt, unit, row, notes)) {
-    return finish(std::move(stop->status), std::move(stop->exit), std::move(stop->diagnostic));
-  }
-
-  // 4. The report page, and its warnings for the summary.
-  if (s.report.empty()) return missing_tool("wavefft-report", "report-failed");
-  std::vector<std::string> rargs{s.report.string(), "--out", (folder / "report.html").string(), "--wave", s.options.output,
-                                 "--warnings", (folder / "warnings.tsv").string()};
-  if (!unit.empty()) rargs.insert(rargs.end(), {"--unit", unit});
-  rargs.insert(rargs.end(), {"--input", input.string(), folder.string()});
-  const int rcode = step(folder, "report", std::move(rargs));
-  std::vector<std::string> titles = warning_titles(folder / "warnings.tsv");
-  titles.insert(titles.end(), notes.begin(), notes.end());
-  notes = std::move(titles);
-  if (rcode != 0) return finish("report-failed", std::to_string(rcode), first_line(folder / "report.stderr"));
-  row.page = job.name + "/report.html";
-  return finish("normal", "0", "");
+  Stop end = run_chain(job, s, folder, row, notes).value_or(Stop{"normal", "0", ""});
+  row.status = std::move(end.status);
+  row.exit = std::move(end.exit);
+  row.diagnostic = std::move(end.diagnostic);
+  row.warnings = joined(notes);
+  return row;
 }
 
 void run_answers_record(const fs::path& program, const std::string& answers_text, const fs::path& folder,

@@ -173,9 +173,20 @@ constexpr const char* kScript =
     "  });\n"
     "})();\n";
 
-}  // namespace
+// The page up to its heading: the document's head with the title and the
+// style, then <body> and <h1>TITLE</h1>.
+void page_head(std::string& h, const std::string& title) {
+  h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
+       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">";
+  h += "<title>" + escape_html(title) + "</title><style>";
+  h += style();
+  h += "</style></head>\n<body>\n<h1>" + escape_html(title) + "</h1>\n";
+}
 
-std::string render_index(const std::vector<Row>& rows, const std::string& title) {
+// The line of counts over the table, the counts also as attributes:
+// "3 records: 1 normal, 2 failed (1 diagnostic, 1 missing)." A row without
+// a status counts as failed, under "no status".
+void counts_paragraph(std::string& h, const std::vector<Row>& rows) {
   std::size_t normal = 0;
   std::map<std::string, std::size_t> failures;  // status -> records
   for (const Row& row : rows) {
@@ -186,15 +197,6 @@ std::string render_index(const std::vector<Row>& rows, const std::string& title)
     }
   }
   const std::size_t failed = rows.size() - normal;
-
-  std::string h;
-  h.reserve(1024 + rows.size() * 700);
-  h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
-       "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">";
-  h += "<title>" + escape_html(title) + "</title><style>";
-  h += style();
-  h += "</style></head>\n<body>\n<h1>" + escape_html(title) + "</h1>\n";
-
   h += "<p class=\"counts\" data-records=\"" + std::to_string(rows.size()) + "\" data-normal=\"" +
        std::to_string(normal) + "\" data-failed=\"" + std::to_string(failed) + "\">" +
        std::to_string(rows.size()) + (rows.size() == 1 ? " record: " : " records: ") + std::to_string(normal) +
@@ -210,7 +212,12 @@ std::string render_index(const std::vector<Row>& rows, const std::string& title)
     h += ")";
   }
   h += ".</p>\n";
+}
 
+// The table: a heading button per page column (data-type "number" or
+// "text" for the script), then one row per Row, a failed one of class
+// "failed".
+void catalogue_table(std::string& h, const std::vector<Row>& rows) {
   h += "<table id=\"catalogue\"><thead><tr>";
   for (const std::size_t c : common::kPageColumns) {
     const common::CatalogueColumn& column = common::kCatalogueColumns[c];
@@ -224,16 +231,30 @@ std::string render_index(const std::vector<Row>& rows, const std::string& title)
     h += "</tr>\n";
   }
   h += "</tbody></table>\n";
+}
 
-  h += "<p class=\"note\">PGA, PGV and the PSA columns are the larger of the two horizontal components; the "
-       "response spectra are for 5% damping, and RotD50 is the median over all rotation angles of the two "
-       "horizontals. EAS is the effective amplitude spectrum of the two horizontals (the root mean square of "
-       "their Fourier amplitudes), smoothed with the Konno-Ohmachi window of bandwidth 188.5, at 1 Hz and 5 Hz; "
-       "blank where the record has no line near that frequency or samples too coarsely for it. "
-       "All are measured on the processed record when the processing left an acceleration, "
-       "else on the input record: the column Measured says which (blank: not measured). Numbers are shown "
-       "to 4 significant digits and sort by their full value. A click on a heading sorts by that column; a "
-       "second click reverses the order.</p>\n";
+// The note under the table: what the columns measure, and how they show
+// and sort.
+constexpr const char* kNote =
+    "<p class=\"note\">PGA, PGV and the PSA columns are the larger of the two horizontal components; the "
+    "response spectra are for 5% damping, and RotD50 is the median over all rotation angles of the two "
+    "horizontals. EAS is the effective amplitude spectrum of the two horizontals (the root mean square of "
+    "their Fourier amplitudes), smoothed with the Konno-Ohmachi window of bandwidth 188.5, at 1 Hz and 5 Hz; "
+    "blank where the record has no line near that frequency or samples too coarsely for it. "
+    "All are measured on the processed record when the processing left an acceleration, "
+    "else on the input record: the column Measured says which (blank: not measured). Numbers are shown "
+    "to 4 significant digits and sort by their full value. A click on a heading sorts by that column; a "
+    "second click reverses the order.</p>\n";
+
+}  // namespace
+
+std::string render_index(const std::vector<Row>& rows, const std::string& title) {
+  std::string h;
+  h.reserve(1024 + rows.size() * 700);
+  page_head(h, title);
+  counts_paragraph(h, rows);
+  catalogue_table(h, rows);
+  h += kNote;
   h += "<script>\n";
   h += kScript;
   h += "</script>\n</body></html>\n";

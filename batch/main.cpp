@@ -105,6 +105,8 @@ int refuse(const std::string& why) { return common::usage_error("wavefft-batch",
 
 struct Args {
   std::size_t jobs = 0;
+  std::string jobs_text;  // -j as typed
+  bool jobs_given = false;
   std::string outdir = "wavefft-batch-out";
   bool outdir_given = false;
   std::string program;
@@ -116,10 +118,111 @@ struct Args {
   std::vector<std::string> positionals;
 };
 
+// When argv[i] is the option `flag`, its value into `out`: "-j 4" or
+// "-j4", "--unit gal" or "--unit=gal" (i moved past a value of its own).
+// On Take::error (no value after the flag) `error` says so.
+cli::Take take_value(int argc, char** argv, int& i, const std::string& flag, std::string& out, std::string& error) {
+  const std::string arg = argv[i];
+  if (arg == flag) {
+    if (i + 1 >= argc) {
+      error = flag + " needs a value";
+      return cli::Take::error;
+    }
+    out = argv[++i];
+    return cli::Take::taken;
+  }
+  const std::string joined = flag.size() == 2 ? flag : flag + "=";
+  if (arg.compare(0, joined.size(), joined) == 0) {
+    out = arg.substr(joined.size());
+    return cli::Take::taken;
+  }
+  return cli::Take::not_mine;
+}
+
+// The batch's own options with a value: -j (checked once all are read),
+// -o, -p and --unit (one of the acceleration units).
+cli::Take take_batch_option(int argc, char** argv, int& i, Args& a, std::string& error) {
+  cli::Take t = take_value(argc, argv, i, "-j", a.jobs_text, error);
+  if (t != cli::Take::not_mine) {
+    a.jobs_given = true;
+    return t;
+  }
+  if ((t = take_value(argc, argv, i, "-o", a.outdir, error)) != cli::Take::not_mine) {
+    a.outdir_given = true;
+    return t;
+  }
+  if ((t = take_value(argc, argv, i, "-p", a.program, error)) != cli::Take::not_mine) return t;
+  t = take_value(argc, argv, i, "--unit", a.unit, error);
+  if (t == cli::Take::taken && !common::parse_acceleration_unit(a.unit)) {
+    error = "--unit: '" + a.unit + "' is not one of g, gal, m_s2, mm_s2";
+    return cli::Take::error;
+  }
+  return t;
+}
+
+// A processing option of wavefft; its arguments are kept as typed, to be
+// handed to every run ("--skip 1" -> {"--skip", "1"}).
+cli::Take take_processing_option(int argc, char** argv, int& i, Args& a, std::string& error) {
+  const int start = i;
+  const cli::Take t = cli::take_option(argc, argv, i, a.options, error);
+  if (t == cli::Take::taken) {
+    for (int k = start; k <= i; ++k) a.option_args.emplace_back(argv[k]);
+  }
+  return t;
+}
+
+// The option argv[i] (and its value; i is moved to the last argument
+// used). Returns -1 to go on, else the exit status: 0 after --help or
+// --version, 2 after a refusal.
+int take_option_argument(int argc, char** argv, int& i, Args& a) {
+  const std::string arg = argv[i];
+  if (arg == "-h" || arg == "--help") {
+    usage(std::cout);
+    return 0;
+  }
+  if (arg == "--version") {
+    std::cout << "wavefft-batch " << WAVEFFT_VERSION << "\n";
+    return 0;
+  }
+  if (arg == "--join") {
+    a.join = true;
+    return -1;
+  }
+  std::string error;
+  cli::Take t = take_batch_option(argc, argv, i, a, error);
+  if (t == cli::Take::not_mine) t = batch::take_import_option(argc, argv, i, a.import, error);
+  if (t == cli::Take::not_mine) t = take_processing_option(argc, argv, i, a, error);
+  switch (t) {
+    case cli::Take::taken:
+      return -1;
+    case cli::Take::error:
+      return refuse(error);
+    case cli::Take::not_mine:
+      break;
+  }
+  return refuse("unknown option " + arg);
+}
+
+// The records at a time: -j as given, digits only from 1 to 4096, else
+// the number of processors (2 when that is not known). Returns -1 to go
+// on, else the exit status of the refusal.
+int settle_jobs(Args& a) {
+  if (a.jobs_given) {
+    // Digits only: "+4" and "-0" are refused as well as "0" and "4097".
+    const std::string& text = a.jobs_text;
+    const bool digits = !text.empty() && text.find_first_not_of("0123456789") == std::string::npos;
+    const std::optional<long long> n = digits ? common::to_integer(text, false) : std::nullopt;
+    if (!n || *n < 1 || *n > 4096) return refuse("-j needs a whole number from 1 to 4096, not '" + text + "'");
+    a.jobs = static_cast<std::size_t>(*n);
+  } else {
+    const long cpus = ::sysconf(_SC_NPROCESSORS_ONLN);
+    a.jobs = cpus > 0 && cpus <= 4096 ? static_cast<std::size_t>(cpus) : 2;
+  }
+  return -1;
+}
+
 // Parses the command line; returns -1 to go on, else the exit status.
 int parse(int argc, char** argv, Args& a) {
-  std::string jobs_text;
-  bool jobs_given = false;
   bool only_positionals = false;
   for (int i = 1; i < argc; ++i) {
     const std::string arg = argv[i];
@@ -131,92 +234,35 @@ int parse(int argc, char** argv, Args& a) {
       only_positionals = true;
       continue;
     }
-    if (arg == "-h" || arg == "--help") {
-      usage(std::cout);
-      return 0;
-    }
-    if (arg == "--version") {
-      std::cout << "wavefft-batch " << WAVEFFT_VERSION << "\n";
-      return 0;
-    }
-    if (arg == "--join") {
-      a.join = true;
-      continue;
-    }
-    // -j N, -jN; -o and -p alike; --unit U, --unit=U.
-    auto value = [&](const std::string& flag, std::string& out) -> int {
-      if (arg == flag) {
-        if (i + 1 >= argc) return refuse(flag + " needs a value");
-        out = argv[++i];
-        return 1;
-      }
-      const std::string joined = flag.size() == 2 ? flag : flag + "=";
-      if (arg.compare(0, joined.size(), joined) == 0) {
-        out = arg.substr(joined.size());
-        return 1;
-      }
-      return 0;
-    };
-    int r = 0;
-    if ((r = value("-j", jobs_text)) != 0) {
-      if (r == 2) return 2;
-      jobs_given = true;
-      continue;
-    }
-    if ((r = value("-o", a.outdir)) != 0) {
-      if (r == 2) return 2;
-      a.outdir_given = true;
-      continue;
-    }
-    if ((r = value("-p", a.program)) != 0) {
-      if (r == 2) return 2;
-      continue;
-    }
-    if ((r = value("--unit", a.unit)) != 0) {
-      if (r == 2) return 2;
-      if (!common::parse_acceleration_unit(a.unit)) {
-        return refuse("--unit: '" + a.unit + "' is not one of g, gal, m_s2, mm_s2");
-      }
-      continue;
-    }
-    std::string error;
-    switch (batch::take_import_option(argc, argv, i, a.import, error)) {
-      case cli::Take::taken:
-        continue;
-      case cli::Take::error:
-        return refuse(error);
-      case cli::Take::not_mine:
-        break;
-    }
-    const int start = i;
-    switch (cli::take_option(argc, argv, i, a.options, error)) {
-      case cli::Take::taken:
-        for (int k = start; k <= i; ++k) a.option_args.emplace_back(argv[k]);
-        continue;
-      case cli::Take::error:
-        return refuse(error);
-      case cli::Take::not_mine:
-        break;
-    }
-    return refuse("unknown option " + arg);
+    if (const int done = take_option_argument(argc, argv, i, a); done >= 0) return done;
   }
-  if (jobs_given) {
-    // Digits only: "+4" and "-0" are refused as well as "0" and "4097".
-    const bool digits = !jobs_text.empty() && jobs_text.find_first_not_of("0123456789") == std::string::npos;
-    const std::optional<long long> n = digits ? common::to_integer(jobs_text, false) : std::nullopt;
-    if (!n || *n < 1 || *n > 4096) return refuse("-j needs a whole number from 1 to 4096, not '" + jobs_text + "'");
-    a.jobs = static_cast<std::size_t>(*n);
-  } else {
-    const long cpus = ::sysconf(_SC_NPROCESSORS_ONLN);
-    a.jobs = cpus > 0 && cpus <= 4096 ? static_cast<std::size_t>(cpus) : 2;
-  }
-  return -1;
+  return settle_jobs(a);
 }
 
 fs::path absolute_folder(const std::string& p) {
   fs::path abs = fs::absolute(p).lexically_normal();
   if (abs.has_filename() || abs == abs.root_path()) return abs;
   return abs.parent_path();
+}
+
+// Makes OUTDIR (-o) and gives its absolute path in `outdir`. Returns -1 to
+// go on, else the exit status of the refusal.
+int make_outdir(const Args& a, fs::path& outdir) {
+  common::FileFault fault;
+  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
+  outdir = absolute_folder(a.outdir);
+  return -1;
+}
+
+// The wavefft program: -p's, else the one next to this program or on the
+// PATH; empty when there is none (no_program says why).
+fs::path wavefft_program(const Args& a) {
+  return a.program.empty() ? batch::find_tool("wavefft") : batch::resolve_program(a.program);
+}
+
+// Why wavefft_program found none: "prog is not an executable program".
+std::string no_program(const Args& a) {
+  return a.program.empty() ? "no wavefft program found; name it with -p" : a.program + " is not an executable program";
 }
 
 // The progress line on a terminal: rewritten at every finished record and
@@ -303,65 +349,80 @@ int stop_status(bool all_normal) {
   return all_normal ? 0 : 1;
 }
 
-// The answer-file form: wavefft alone, the record's path then ANSWERS typed.
-int answers_form(const Args& a) {
-  const fs::path answers = fs::absolute(a.positionals.front());
-  std::error_code ec;
-  if (!fs::is_regular_file(answers, ec) || ::access(answers.c_str(), R_OK) != 0) {
-    return refuse("no answer file " + answers.string());
+// The names of several records' folders that are the same, each once,
+// sorted and joined by blanks: {"a.txt", "b.txt", "a.txt"} -> "a.txt".
+std::string shared_names(std::vector<std::string> names) {
+  std::vector<std::string> dup;
+  std::sort(names.begin(), names.end());
+  for (std::size_t k = 1; k < names.size(); ++k) {
+    if (names[k] == names[k - 1] && (dup.empty() || dup.back() != names[k])) dup.push_back(names[k]);
   }
-  const fs::path program = a.program.empty() ? batch::find_tool("wavefft") : batch::resolve_program(a.program);
-  if (program.empty()) {
-    return refuse(a.program.empty() ? "no wavefft program found; name it with -p"
-                                    : a.program + " is not an executable program");
-  }
-  const std::vector<std::string> records(a.positionals.begin() + 1, a.positionals.end());
-  std::vector<std::string> names;
-  for (const auto& r : records) {
-    if (r.find('\n') != std::string::npos) return refuse("a record path holds a line end and cannot be typed: " + r);
-    names.push_back(batch::record_name(r));
-  }
-  {
-    std::vector<std::string> sorted = names, dup;
-    std::sort(sorted.begin(), sorted.end());
-    for (std::size_t k = 1; k < sorted.size(); ++k) {
-      if (sorted[k] == sorted[k - 1] && (dup.empty() || dup.back() != sorted[k])) dup.push_back(sorted[k]);
-    }
-    if (!dup.empty()) {
-      std::string list;
-      for (const auto& d : dup) list += (list.empty() ? "" : " ") + d;
-      return refuse("records with the same file name would share a folder: " + list);
-    }
-  }
-  common::FileFault fault;
-  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
-  const fs::path outdir = absolute_folder(a.outdir);
-  const std::string answers_text = batch::read_all(answers);
+  std::string list;
+  for (const auto& d : dup) list += (list.empty() ? "" : " ") + d;
+  return list;
+}
 
-  install_signals();
-  std::vector<std::string> statuses(records.size());
-  std::vector<std::string> lines(records.size());
-  Progress progress(records.size(), true);
+// What the runs of the answer-file form share, and its records.
+struct AnswersRun {
+  fs::path program, outdir;
+  std::string answers_text;          // typed after each record's path
+  std::vector<std::string> records;  // as given
+  std::vector<std::string> names;    // each one's folder in OUTDIR
+};
+
+// The records of the answer-file form (the arguments after ANSWERS) and
+// their folders' names into `r`. Returns -1 to go on, else the exit status
+// of the refusal: a path that cannot be typed, two records that would share
+// a folder.
+int answers_records(const Args& a, AnswersRun& r) {
+  r.records.assign(a.positionals.begin() + 1, a.positionals.end());
+  for (const auto& rec : r.records) {
+    if (rec.find('\n') != std::string::npos) return refuse("a record path holds a line end and cannot be typed: " + rec);
+    r.names.push_back(batch::record_name(rec));
+  }
+  if (const std::string shared = shared_names(r.names); !shared.empty()) {
+    return refuse("records with the same file name would share a folder: " + shared);
+  }
+  return -1;
+}
+
+// Runs wavefft on every record, a.jobs at a time, until a stop signal.
+// Returns the text of summary.tsv; `statuses` gets each record's status,
+// "not-run" for one the signal left out.
+std::string run_answers(const Args& a, const AnswersRun& r, std::vector<std::string>& statuses) {
+  const std::size_t count = r.records.size();
+  statuses.assign(count, std::string());
+  std::vector<std::string> lines(count);
+  Progress progress(count, true);
   const auto ran = batch::run_all(
-      records.size(), a.jobs,
+      count, a.jobs,
       [&](std::size_t k) {
-        const fs::path folder = outdir / names[k];
-        if (fs::is_regular_file(records[k])) batch::run_answers_record(program, answers_text, folder, fs::absolute(records[k]));
-        lines[k] = batch::answers_summary_line(records[k], folder, statuses[k]);
+        const fs::path folder = r.outdir / r.names[k];
+        if (fs::is_regular_file(r.records[k])) {
+          batch::run_answers_record(r.program, r.answers_text, folder, fs::absolute(r.records[k]));
+        }
+        lines[k] = batch::answers_summary_line(r.records[k], folder, statuses[k]);
       },
       [&](std::size_t k) { progress.record_done(statuses[k] != "normal"); }, g_stop);
   progress.finish();
   std::string table = "record\tstatus\texit\tdiagnostic\n";
-  for (std::size_t k = 0; k < records.size(); ++k) {
+  for (std::size_t k = 0; k < count; ++k) {
     if (!ran[k]) {
       statuses[k] = "not-run";
-      lines[k] = batch::one_line(records[k]) + "\tnot-run\t\t";
+      lines[k] = batch::one_line(r.records[k]) + "\tnot-run\t\t";
     }
     table += lines[k] + "\n";
   }
+  return table;
+}
+
+// Writes the answer-file form's summary.tsv and the tally; returns the exit
+// status of the batch.
+int write_answers_summary(const fs::path& outdir, const std::string& table, const std::vector<std::string>& statuses) {
   const fs::path summary = outdir / "summary.tsv";
   // Replaced whole, like the catalogue form's tables: a failed write leaves
   // an earlier table as it was.
+  common::FileFault fault;
   if (!common::replace_file(summary, table, fault)) {
     std::cerr << "wavefft-batch: cannot write " << summary.string() << ": " << fault.reason << "\n";
     return 1;
@@ -370,6 +431,26 @@ int answers_form(const Args& a) {
   bool all_normal = true;
   for (const auto& s : statuses) all_normal = all_normal && s == "normal";
   return stop_status(all_normal);
+}
+
+// The answer-file form: wavefft alone, the record's path then ANSWERS typed.
+int answers_form(const Args& a) {
+  const fs::path answers = fs::absolute(a.positionals.front());
+  std::error_code ec;
+  if (!fs::is_regular_file(answers, ec) || ::access(answers.c_str(), R_OK) != 0) {
+    return refuse("no answer file " + answers.string());
+  }
+  AnswersRun r;
+  r.program = wavefft_program(a);
+  if (r.program.empty()) return refuse(no_program(a));
+  if (const int refused = answers_records(a, r); refused >= 0) return refused;
+  if (const int refused = make_outdir(a, r.outdir); refused >= 0) return refused;
+  r.answers_text = batch::read_all(answers);
+
+  install_signals();
+  std::vector<std::string> statuses;
+  const std::string table = run_answers(a, r, statuses);
+  return write_answers_summary(r.outdir, table, statuses);
 }
 
 bool write_index(const fs::path& file, const std::vector<batch::Row>& rows, const std::string& title) {
@@ -395,9 +476,8 @@ int join_form(const Args& a) {
   if (a.options.any || !a.unit.empty()) return refuse("--join takes no processing option and no --unit");
   if (a.import.seen != 0) return refuse("--join takes no import option");
   std::vector<fs::path> dirs(a.positionals.begin(), a.positionals.end());
-  common::FileFault fault;
-  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
-  const fs::path outdir = absolute_folder(a.outdir);
+  fs::path outdir;
+  if (const int refused = make_outdir(a, outdir); refused >= 0) return refused;
   try {
     batch::join(outdir, dirs);
     return report_rows(outdir, batch::read_summary(outdir / "summary.tsv"));
@@ -407,10 +487,10 @@ int join_form(const Args& a) {
   }
 }
 
-int records_form(const Args& a) {
-  if (a.positionals.empty()) return refuse("no record given");
-  // The waveform file lands in the record's folder beside the batch's own.
-  const std::string& output = a.options.output;
+// --output names the waveform file, which lands in each record's folder
+// beside the batch's own: a plain name, none of theirs. Returns -1 to go
+// on, else the exit status of the refusal.
+int check_output_name(const std::string& output) {
   if (output.find('/') != std::string::npos) return refuse("--output: '" + output + "' must be a plain file name here");
   for (const char* own : {"record.txt", "wavefft.stdout", "wavefft.stderr", "wavefft.status", "import.stdout",
                           "import.stderr", "import.status", "measures.stdout", "measures.stderr", "measures.status",
@@ -419,27 +499,13 @@ int records_form(const Args& a) {
                           "report.status", "amp3.csv", "fort.99", ".wavefft-record"}) {
     if (output == own) return refuse("--output: '" + output + "' is a file the batch writes in each record's folder");
   }
-  batch::Settings s;
-  s.wavefft = a.program.empty() ? batch::find_tool("wavefft") : batch::resolve_program(a.program);
-  if (s.wavefft.empty()) {
-    return refuse(a.program.empty() ? "no wavefft program found; name it with -p"
-                                    : a.program + " is not an executable program");
-  }
-  s.import = batch::find_tool("wavefft-import");
-  s.measures = batch::find_tool("wavefft-measures");
-  s.report = batch::find_tool("wavefft-report");
-  s.option_args = a.option_args;
-  s.options = a.options;
-  s.unit = a.unit;
-  s.import_options = a.import;
-  std::string error;
-  const std::vector<batch::Job> jobs = batch::expand_arguments(a.positionals, error);
-  if (!error.empty()) return refuse(error);
-  common::FileFault fault;
-  if (!common::make_folders(a.outdir, fault)) return refuse("cannot create " + a.outdir + ": " + fault.reason);
-  s.outdir = absolute_folder(a.outdir);
+  return -1;
+}
 
-  install_signals();
+// Takes every record through the chain, a.jobs at a time, until a stop
+// signal: one row per record, of status "not-run" for one the signal left
+// out.
+std::vector<batch::Row> run_records(const Args& a, const batch::Settings& s, const std::vector<batch::Job>& jobs) {
   std::vector<batch::Row> rows(jobs.size());
   Progress progress(jobs.size(), true);
   const auto ran = batch::run_all(
@@ -453,17 +519,47 @@ int records_form(const Args& a) {
       rows[k].status = "not-run";
     }
   }
+  return rows;
+}
+
+// Writes OUTDIR/summary.tsv and OUTDIR/index.html, then the tally; returns
+// the exit status of the batch.
+int write_catalogue(const fs::path& outdir, const std::vector<batch::Row>& rows) {
   try {
-    batch::write_summary(s.outdir / "summary.tsv", rows);
+    batch::write_summary(outdir / "summary.tsv", rows);
   } catch (const std::exception& e) {
     std::cerr << "wavefft-batch: " << e.what() << "\n";
     return 1;
   }
-  if (!write_index(s.outdir / "index.html", rows, "wavefft-batch: " + s.outdir.filename().string())) {
-    std::cerr << "wavefft-batch: cannot write " << (s.outdir / "index.html").string() << "\n";
+  if (!write_index(outdir / "index.html", rows, "wavefft-batch: " + outdir.filename().string())) {
+    std::cerr << "wavefft-batch: cannot write " << (outdir / "index.html").string() << "\n";
     return 1;
   }
-  return report_rows(s.outdir, rows);
+  return report_rows(outdir, rows);
+}
+
+// The records form: every record and folder through the chain, then the
+// summary and the index page.
+int records_form(const Args& a) {
+  if (a.positionals.empty()) return refuse("no record given");
+  if (const int refused = check_output_name(a.options.output); refused >= 0) return refused;
+  batch::Settings s;
+  s.wavefft = wavefft_program(a);
+  if (s.wavefft.empty()) return refuse(no_program(a));
+  s.import = batch::find_tool("wavefft-import");
+  s.measures = batch::find_tool("wavefft-measures");
+  s.report = batch::find_tool("wavefft-report");
+  s.option_args = a.option_args;
+  s.options = a.options;
+  s.unit = a.unit;
+  s.import_options = a.import;
+  std::string error;
+  const std::vector<batch::Job> jobs = batch::expand_arguments(a.positionals, error);
+  if (!error.empty()) return refuse(error);
+  if (const int refused = make_outdir(a, s.outdir); refused >= 0) return refused;
+
+  install_signals();
+  return write_catalogue(s.outdir, run_records(a, s, jobs));
 }
 
 batch::FirstArg first_arg(const std::string& path) {
