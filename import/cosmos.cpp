@@ -31,7 +31,10 @@
 // 90 Deg (...) Location:Ground"; a comment "|<SCNL>1795.HNE.NP.--" gives
 // the SEED station, channel, network and location.
 #include <cmath>
+#include <cstdint>
+#include <optional>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -115,13 +118,10 @@ struct ChannelHead {
   std::optional<Scnl> scnl;
 };
 
-/// Fills the channel's name, orientation, dt, start and factor from its
-/// headers (not its values or unit).
-Problem describe(const ChannelHead& h, std::size_t line, const std::string& file, Channel& c) {
-  c.name = h.scnl ? h.scnl->channel : h.orientation_text;
-  if (h.scnl) c.seed_id = h.scnl->network + "." + h.scnl->station + "." + h.scnl->location + "." + h.scnl->channel;
-  // "90 Deg" -> 90, "Up" -> vertical; "Other" -> the SEED channel's last
-  // letter (Z vertical, N 0, E 90) -> integer 54 (0..360, 400 up, 500 down).
+/// The channel's direction: its orientation text ("90 Deg" -> 90, "Up" ->
+/// vertical), else the SEED channel's last letter (Z vertical, N 0, E 90),
+/// else integer 54 (0..360, 400 up, 500 down); nullopt when none says.
+std::optional<text::Orientation> direction(const ChannelHead& h) {
   std::optional<text::Orientation> o = fixedvol::orientation_of(h.orientation_text);
   if (!o && h.scnl && h.scnl->channel.size() == 3) {
     const char last = h.scnl->channel.back();
@@ -135,33 +135,46 @@ Problem describe(const ChannelHead& h, std::size_t line, const std::string& file
       else if (*code >= 0.0 && *code <= 360.0) o = text::Orientation{*code == 360.0 ? 0.0 : *code, false};
     }
   }
-  if (o) {
+  return o;
+}
+
+/// The sampling interval the headers give, s: real 62 in ms (5.0 -> 0.005),
+/// else real 34; nullopt when both are unknown.
+std::optional<double> interval_of(const ChannelHead& h) {
+  if (const std::optional<double> ms = header_value(h.reals, 62)) return *ms / 1000.0;
+  return header_value(h.reals, 34);
+}
+
+/// The record's start, UTC, from integers 40, 42..45 and real 30 (2019, 5,
+/// 5, 6, 47, 39.932490); nullopt when any is unknown or out of range.
+std::optional<std::int64_t> start_of(const ChannelHead& h) {
+  const std::optional<double> y = header_value(h.ints, 40), mo = header_value(h.ints, 42),
+                              d = header_value(h.ints, 43), hr = header_value(h.ints, 44),
+                              mi = header_value(h.ints, 45), s = header_value(h.reals, 30);
+  if (!(y && mo && d && hr && mi && s)) return std::nullopt;
+  const auto yy = fixedvol::whole(*y, 1800, 2200), mm = fixedvol::whole(*mo, 1, 12), dd = fixedvol::whole(*d, 1, 31),
+             hh = fixedvol::whole(*hr, 0, 23), mn = fixedvol::whole(*mi, 0, 59);
+  if (!(yy && mm && dd && hh && mn)) return std::nullopt;
+  return fixedvol::civil_to_ns(*yy, *mm, *dd, *hh, *mn, *s, 0);
+}
+
+/// Fills the channel's name, SEED id, direction, placement, dt and start
+/// from its headers (not its values, unit or factor).
+Problem describe(const ChannelHead& h, std::size_t line, const std::string& file, Channel& c) {
+  c.name = h.scnl ? h.scnl->channel : h.orientation_text;
+  if (h.scnl) c.seed_id = h.scnl->network + "." + h.scnl->station + "." + h.scnl->location + "." + h.scnl->channel;
+  if (const std::optional<text::Orientation> o = direction(h)) {
     c.vertical = o->vertical;
     c.azimuth = o->azimuth;
   }
   // "Location:Ground" or nothing -> free field; "Roof", "Borehole" -> not.
-  const std::string_view loc = text::trim(h.location);
-  c.surface = loc.empty() || text::starts_with_nocase(loc, "ground") || text::starts_with_nocase(loc, "free");
-  if (!c.surface) c.placement = std::string(loc);
-
-  // Real 62 is the interval in ms: 5.0 -> 0.005 s; else real 34 in s.
-  std::optional<double> dt;
-  if (const std::optional<double> ms = header_value(h.reals, 62)) dt = *ms / 1000.0;
-  else dt = header_value(h.reals, 34);
+  fixedvol::place(h.location, c);
+  const std::optional<double> dt = interval_of(h);
   if (!dt || !(*dt > 0.0 && *dt < 1e6)) {
     return malformed(file, line, "no sampling interval: real-header values 62 (ms) and 34 (s) are unknown or not positive");
   }
   c.dt = *dt;
-
-  // Integers 40, 42..45 and real 30: 2019, 5, 5, 6, 47, 39.932490 -> UTC.
-  const std::optional<double> y = header_value(h.ints, 40), mo = header_value(h.ints, 42),
-                              d = header_value(h.ints, 43), hr = header_value(h.ints, 44),
-                              mi = header_value(h.ints, 45), s = header_value(h.reals, 30);
-  if (y && mo && d && hr && mi && s) {
-    const auto yy = fixedvol::whole(*y, 1800, 2200), mm = fixedvol::whole(*mo, 1, 12),
-               dd = fixedvol::whole(*d, 1, 31), hh = fixedvol::whole(*hr, 0, 23), mn = fixedvol::whole(*mi, 0, 59);
-    if (yy && mm && dd && hh && mn) c.start_ns = fixedvol::civil_to_ns(*yy, *mm, *dd, *hh, *mn, *s, 0);
-  }
+  c.start_ns = start_of(h);
   return {};
 }
 
@@ -191,8 +204,7 @@ struct BlockHead {
 };
 Problem block_head(std::string_view line, std::size_t number, const std::string& file, BlockHead& b) {
   const std::string_view word = first_word(line);
-  const std::optional<double> n = common::to_number(word, common::kFortranField);
-  const std::optional<std::size_t> count = n ? fixedvol::sample_count(*n) : std::nullopt;
+  const std::optional<std::size_t> count = fixedvol::sample_count_of(word);
   if (!count) {
     return malformed(file, number, "the data block count is not a count up to 100000000: " + quoted(word));
   }
@@ -214,6 +226,146 @@ Problem block_head(std::string_view line, std::size_t number, const std::string&
   return {};
 }
 
+/// The number of text lines a channel's first line states: "Raw
+/// acceleration counts   (Format v01.20 with 13 text lines)" -> 13;
+/// nullopt when the line is no such first line or the number is not 1 ..
+/// 1000.
+std::optional<long long> text_line_count(std::string_view line) {
+  const std::optional<std::string_view> with = after(line, "(Format v");
+  const std::optional<std::string_view> count_text = with ? after(*with, " with ") : std::nullopt;
+  const std::optional<long long> n = count_text ? common::to_integer(first_word(*count_text)) : std::nullopt;
+  if (!n || *n < 1 || *n > 1000) return std::nullopt;
+  return n;
+}
+
+/// The volume the file's first line names, as --info shows it, and its
+/// level: "Raw acceleration counts" -> Volume 0, "Uncorrected" -> 1 (both
+/// raw), "Corrected" -> 2; any other: the family's name from the detection
+/// table, level unstated.
+void take_volume(std::string_view first, FileContents& out) {
+  const std::string_view kind = text::trim(first.substr(0, first.find('(')));
+  out.format = text::starts_with_nocase(kind, "raw")           ? "COSMOS Volume 0"
+               : text::starts_with_nocase(kind, "uncorrected") ? "COSMOS Volume 1"
+               : text::starts_with_nocase(kind, "corrected")   ? "COSMOS Volume 2"
+                                                               : "";
+  out.level = text::starts_with_nocase(kind, "raw") || text::starts_with_nocase(kind, "uncorrected") ? Level::raw
+              : text::starts_with_nocase(kind, "corrected")                                          ? Level::corrected
+                                                                                                     : Level::unstated;
+}
+
+/// Text line 9, "Sta Chan   ?: 90 Deg (Rcrdr Chan  ?) Location:Ground":
+/// the channel's orientation ("90 Deg") and location ("Ground").
+void take_channel_line(std::string_view line, ChannelHead& h) {
+  const std::size_t colon = line.find(':');
+  if (colon != std::string_view::npos) {
+    const std::string_view o = line.substr(colon + 1);
+    h.orientation_text = std::string(text::trim(o.substr(0, o.find('('))));
+  }
+  if (const auto l = after(line, "Location:")) h.location = std::string(text::trim(*l));
+}
+
+/// Text lines 2 .. n of a channel: for the file, while it has none yet,
+/// the event (line 2, "Record of ..."), the station (5, "Code:NP-1795")
+/// and the start as printed (8); for the channel, line 9.
+Problem read_text_header(Lines& lines, long long n, const std::string& file, FileContents& out, ChannelHead& h) {
+  std::string_view line;
+  for (long long k = 2; k <= n; ++k) {
+    if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends inside the text header"};
+    if (k == 2 && out.event.empty()) {
+      if (const auto e = after(line, "Record of")) out.event = std::string(text::trim(*e));
+    }
+    if (k == 5 && out.station.empty()) {
+      if (const auto s = after(line, "Code:")) out.station = std::string(first_word(*s));
+    }
+    if (k == 8 && out.start_text.empty()) {
+      // "Rcrd start time: 2019/05/05 06:47:39.932 UTC (Q=5) ..." -> "2019/05/05 06:47:39.932 UTC".
+      if (const auto s = after(line, "start time:")) out.start_text = std::string(text::trim(s->substr(0, s->find('('))));
+    }
+    if (k == 9) take_channel_line(line, h);
+  }
+  return {};
+}
+
+/// The comment count line "   4 Comment line(s) follow, each starting with
+/// a |" and the comments; the first "<SCNL>" among them names the channel.
+Problem read_comments(Lines& lines, const std::string& file, ChannelHead& h) {
+  std::string_view line;
+  if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends before the comment count line"};
+  const std::optional<long long> n =
+      text::find_nocase(line, "comment") != std::string_view::npos ? common::to_integer(first_word(line)) : std::nullopt;
+  if (!n || *n < 0 || *n > 100000) {
+    return malformed(file, lines.number(), "expected \"N Comment line(s) follow\", found " + quoted(text::trim(line)));
+  }
+  for (long long k = 0; k < *n; ++k) {
+    if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends inside the comments"};
+    if (!h.scnl) h.scnl = scnl_of(line);
+  }
+  return {};
+}
+
+/// The values of the acceleration block that `b` describes (its line just
+/// taken) into c, in the block's unit; raw counts take the headers' factor.
+Problem read_acceleration(Lines& lines, const BlockHead& b, const ChannelHead& h, const std::string& file, Channel& c) {
+  if (!b.unit) {
+    return malformed(file, lines.number(), "the acceleration block names no unit this reader knows: " + quoted(b.unit_text));
+  }
+  if (*b.unit == Unit::counts) counts_factor(h, c);
+  else c.unit = *b.unit;
+  Problem p = text::read_fixed_block(lines, b.format, b.count, c.factor, true, file, c.values);
+  if (!p.ok()) return fixedvol::in_block(std::move(p), c.name + " acceleration");
+  return {};
+}
+
+/// The data blocks of the channel that starts on `first_line`, up to the
+/// next channel's first line or the end: its one acceleration block into
+/// c; velocity and displacement blocks are read past.
+Problem read_blocks(Lines& lines, const ChannelHead& h, std::size_t first_line, const std::string& file, Channel& c) {
+  std::string_view line;
+  bool have_acc = false;
+  while (lines.peek(line) && text::find_nocase(line, "(Format v") == std::string_view::npos) {
+    lines.next(line);
+    if (text::trim(line).empty() || text::starts_with_nocase(text::trim(line), "End-of-data")) continue;
+    BlockHead b;
+    if (Problem p = block_head(line, lines.number(), file, b); !p.ok()) return p;
+    if (!b.acceleration) {
+      const std::size_t per = static_cast<std::size_t>(b.format.per_line);
+      Problem p = text::skip_lines(lines, (b.count + per - 1) / per, file, "the file ends inside a data block");
+      if (!p.ok()) return p;
+      continue;
+    }
+    if (have_acc) return malformed(file, lines.number(), "a second acceleration block in one channel");
+    have_acc = true;
+    if (Problem p = read_acceleration(lines, b, h, file, c); !p.ok()) return p;
+  }
+  if (!have_acc) return malformed(file, first_line, "the channel " + c.name + " holds no acceleration block");
+  return {};
+}
+
+/// One channel, from its first line (`line`, just taken) to its last data
+/// block, appended to out.channels as the `order`-th (from 0) of the file.
+Problem read_channel(Lines& lines, std::string_view line, std::size_t order, const std::string& file,
+                     FileContents& out) {
+  const std::optional<long long> n_text = text_line_count(line);
+  if (!n_text) {
+    return malformed(file, lines.number(),
+                     "expected a channel's first line \"... (Format v01.20 with 13 text lines)\", found " + quoted(text::trim(line)));
+  }
+  if (order == 0) take_volume(line, out);
+  ChannelHead h;
+  const std::size_t first_line = lines.number();
+  if (Problem p = read_text_header(lines, *n_text, file, out, h); !p.ok()) return p;
+  if (Problem p = header_block(lines, "Integer-header", 10000, file, h.ints); !p.ok()) return p;
+  if (Problem p = header_block(lines, "Real-header", 10000, file, h.reals); !p.ok()) return p;
+  if (Problem p = read_comments(lines, file, h); !p.ok()) return p;
+  Channel c;
+  c.file = file;
+  c.order = order;
+  if (Problem p = describe(h, first_line, file, c); !p.ok()) return p;
+  if (Problem p = read_blocks(lines, h, first_line, file, c); !p.ok()) return p;
+  out.channels.push_back(std::move(c));
+  return {};
+}
+
 }  // namespace
 
 bool is_cosmos(std::string_view head) {
@@ -231,98 +383,7 @@ Problem read_cosmos(std::string_view bytes, const std::string& file, FileContent
   std::size_t order = 0;
   while (lines.next(line)) {
     if (text::trim(line).empty()) continue;
-    // 1. The first text line: "... (Format v01.20 with 13 text lines)".
-    const std::optional<std::string_view> with = after(line, "(Format v");
-    const std::optional<std::string_view> count_text = with ? after(*with, " with ") : std::nullopt;
-    const std::optional<long long> n_text = count_text ? common::to_integer(first_word(*count_text)) : std::nullopt;
-    if (!n_text || *n_text < 1 || *n_text > 1000) {
-      return malformed(file, lines.number(),
-                       "expected a channel's first line \"... (Format v01.20 with 13 text lines)\", found " + quoted(text::trim(line)));
-    }
-    if (order == 0) {
-      // "Raw acceleration counts" -> Volume 0, "Uncorrected" -> 1, "Corrected" -> 2;
-      // any other: the family's name from the detection table.
-      const std::string_view kind = text::trim(line.substr(0, line.find('(')));
-      out.format = text::starts_with_nocase(kind, "raw")           ? "COSMOS Volume 0"
-                   : text::starts_with_nocase(kind, "uncorrected") ? "COSMOS Volume 1"
-                   : text::starts_with_nocase(kind, "corrected")   ? "COSMOS Volume 2"
-                                                                   : "";
-      out.level = text::starts_with_nocase(kind, "raw") || text::starts_with_nocase(kind, "uncorrected") ? Level::raw
-                  : text::starts_with_nocase(kind, "corrected")                                          ? Level::corrected
-                                                                                                         : Level::unstated;
-    }
-    // 2. The other text lines.
-    ChannelHead h;
-    const std::size_t first_line = lines.number();
-    for (long long k = 2; k <= *n_text; ++k) {
-      if (!lines.next(line)) {
-        return Problem{Status::truncated, file, lines.number(), "the file ends inside the text header"};
-      }
-      if (k == 2 && out.event.empty()) {
-        if (const auto e = after(line, "Record of")) out.event = std::string(text::trim(*e));
-      }
-      if (k == 5 && out.station.empty()) {
-        if (const auto s = after(line, "Code:")) out.station = std::string(first_word(*s));
-      }
-      if (k == 8 && out.start_text.empty()) {
-        // "Rcrd start time: 2019/05/05 06:47:39.932 UTC (Q=5) ..." -> "2019/05/05 06:47:39.932 UTC".
-        if (const auto s = after(line, "start time:")) out.start_text = std::string(text::trim(s->substr(0, s->find('('))));
-      }
-      if (k == 9) {
-        // "Sta Chan   ?: 90 Deg (Rcrdr Chan  ?) Location:Ground".
-        const std::size_t colon = line.find(':');
-        if (colon != std::string_view::npos) {
-          const std::string_view o = line.substr(colon + 1);
-          h.orientation_text = std::string(text::trim(o.substr(0, o.find('('))));
-        }
-        if (const auto l = after(line, "Location:")) h.location = std::string(text::trim(*l));
-      }
-    }
-    // 3. Integer and real headers.
-    if (Problem p = header_block(lines, "Integer-header", 10000, file, h.ints); !p.ok()) return p;
-    if (Problem p = header_block(lines, "Real-header", 10000, file, h.reals); !p.ok()) return p;
-    // 4. Comments: "   4 Comment line(s) follow, each starting with a |".
-    if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends before the comment count line"};
-    const std::optional<long long> n_comments =
-        text::find_nocase(line, "comment") != std::string_view::npos ? common::to_integer(first_word(line)) : std::nullopt;
-    if (!n_comments || *n_comments < 0 || *n_comments > 100000) {
-      return malformed(file, lines.number(), "expected \"N Comment line(s) follow\", found " + quoted(text::trim(line)));
-    }
-    for (long long k = 0; k < *n_comments; ++k) {
-      if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends inside the comments"};
-      if (!h.scnl) h.scnl = scnl_of(line);
-    }
-    Channel c;
-    c.file = file;
-    c.order = order;
-    if (Problem p = describe(h, first_line, file, c); !p.ok()) return p;
-    // 5. Data blocks, up to the next channel or the end.
-    bool have_acc = false;
-    while (lines.peek(line) && text::find_nocase(line, "(Format v") == std::string_view::npos) {
-      lines.next(line);
-      if (text::trim(line).empty() || text::starts_with_nocase(text::trim(line), "End-of-data")) continue;
-      BlockHead b;
-      if (Problem p = block_head(line, lines.number(), file, b); !p.ok()) return p;
-      if (!b.acceleration) {
-        // A velocity or displacement block: read past its lines.
-        const std::size_t per = static_cast<std::size_t>(b.format.per_line);
-        for (std::size_t k = 0; k < (b.count + per - 1) / per; ++k) {
-          if (!lines.next(line)) return Problem{Status::truncated, file, lines.number(), "the file ends inside a data block"};
-        }
-        continue;
-      }
-      if (have_acc) return malformed(file, lines.number(), "a second acceleration block in one channel");
-      have_acc = true;
-      if (!b.unit) {
-        return malformed(file, lines.number(), "the acceleration block names no unit this reader knows: " + quoted(b.unit_text));
-      }
-      if (*b.unit == Unit::counts) counts_factor(h, c);
-      else c.unit = *b.unit;
-      Problem p = text::read_fixed_block(lines, b.format, b.count, c.factor, true, file, c.values);
-      if (!p.ok()) return fixedvol::in_block(std::move(p), c.name + " acceleration");
-    }
-    if (!have_acc) return malformed(file, first_line, "the channel " + c.name + " holds no acceleration block");
-    out.channels.push_back(std::move(c));
+    if (Problem p = read_channel(lines, line, order, file, out); !p.ok()) return p;
     ++order;
   }
   if (out.channels.empty()) return malformed(file, 1, "no channel in the file");

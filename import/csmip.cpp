@@ -40,6 +40,7 @@
 // than UTC/GMT leaves start_ns unset. A two-digit year takes its century
 // from a four-digit year with the same last two digits in the file's text
 // lines ("Mon Feb 13, 2012"); with none, start_ns stays unset.
+#include <algorithm>
 #include <cctype>
 #include <optional>
 #include <string>
@@ -50,6 +51,7 @@
 #include "common/numbers.h"
 #include "import/fixedvol.h"
 #include "import/formats.h"
+#include "import/sampling_words.h"
 #include "import/unit_text.h"
 #include "import/value_blocks.h"
 
@@ -197,6 +199,148 @@ std::optional<BlockHead> block_head(std::string_view line) {
   return b;
 }
 
+/// What the walk over a file's lines has met so far.
+struct Walk {
+  std::optional<ChanLine> chan;           // the last "Chan  N:" line
+  bool event_next = false;                // the next text line holds the event
+  bool station_name_next = false;         // the next text line holds the station's name
+  bool volume1 = false, volume2 = false;  // blocks of either volume met
+  bool old_layout = false;                // the first line holds no lower-case letter
+  std::string station_no, station_name;
+  std::optional<StartTime> start;
+  std::optional<long long> century_year;  // a four-digit year ending in start->yy
+  std::size_t order = 0;                  // channels made so far
+};
+
+/// True when `line` holds no lower-case letter, as every line of the older
+/// layout: "CORRECTED ACCELEROGRAM" -> true.
+bool all_caps(std::string_view line) {
+  for (const char ch : line) {
+    if (ch >= 'a' && ch <= 'z') return false;
+  }
+  return true;
+}
+
+/// The station's name on the line after its code, up to a run of blanks:
+/// "Willow Creek                              CGS" -> "Willow Creek".
+std::string station_name_of(std::string_view line) {
+  const std::string_view t = trim(line);
+  return std::string(trim(t.substr(0, std::min(t.find("  "), t.size()))));
+}
+
+/// The start time as printed, from "Start time: ..." or the older "TRIGGER
+/// TIME: ...", into out.start_text and read into w.start.
+void take_start(std::string_view line, Walk& w, FileContents& out) {
+  std::optional<std::string_view> t = after(line, "Start time:");
+  if (!t) t = after(line, "TRIGGER TIME:");
+  if (t) {
+    out.start_text = std::string(trim(*t));
+    w.start = parse_start(trim(*t));
+  }
+}
+
+/// What a line of text (line `number`, not a line of values) tells the
+/// walk: the layout, the station, the event, the start and its century,
+/// the channel. True when the line is a station or "Chan  N:" line, which
+/// holds nothing more.
+bool take_text_line(std::string_view line, std::size_t number, Walk& w, FileContents& out) {
+  if (number == 1) w.old_layout = all_caps(line);
+  if (w.station_name_next) {
+    w.station_name = station_name_of(line);
+    w.station_name_next = false;
+  }
+  if (w.event_next) {
+    if (out.event.empty()) out.event = event_of(line);
+    w.event_next = false;
+  }
+  if (const std::optional<std::string_view> code = station_code(line); code && w.station_no.empty()) {
+    w.station_no = std::string(*code);
+    w.station_name_next = true;
+    return true;
+  }
+  if (!w.start && out.start_text.empty()) take_start(line, w, out);
+  if (w.start && !w.century_year) w.century_year = year_with(line, w.start->yy);
+  if (const std::optional<ChanLine> c = chan_line(line)) {
+    if (!w.chan || w.chan->number != c->number) w.event_next = true;
+    w.chan = c;
+    return true;
+  }
+  return false;
+}
+
+/// An acceleration block's line (`line`, line `at`) checked: its count, its
+/// interval (a Volume 1's rate turned into one: 200 pts/sec -> 1.0 /
+/// 200.0 s), its unit and its layout.
+struct Block {
+  std::size_t count = 0;
+  double dt = 0.0;
+  Unit unit = Unit::none;
+  text::FixedFormat format;
+};
+Problem check_block(const BlockHead& b, std::string_view line, std::size_t at, const std::string& file, Block& k) {
+  const std::optional<std::size_t> count = fixedvol::sample_count_of(b.count_text);
+  if (!count) return malformed(file, at, "the point count is not a count up to 100000000: " + quoted(b.count_text));
+  // A rate (Volume 1) or an interval, either above 0 and below 1e6.
+  const std::optional<double> interval = text::sampling_number(b.interval_text);
+  if (!interval) {
+    return malformed(file, at, std::string(b.volume1 ? "the sampling rate" : "the sampling interval") +
+                                   " is not a positive number: " + quoted(b.interval_text));
+  }
+  const std::optional<Unit> unit = unit_from_text(b.unit_text, UnitConvention::volume);
+  if (!unit) return malformed(file, at, "unknown unit " + quoted(b.unit_text));
+  if (!b.format) return malformed(file, at, "the block line gives no value format such as (8f10.6): " + quoted(trim(line)));
+  k = Block{*count, b.volume1 ? 1.0 / *interval : *interval, *unit, *b.format};
+  return {};
+}
+
+/// The channel of a checked block of the channel that w.chan names: its
+/// name and direction, its placement, dt and unit, and for a Volume 1 the
+/// start (a Volume 2's first sample is not at the printed start).
+Channel block_channel(const Block& k, bool volume1, const Walk& w, const std::string& file) {
+  Channel c;
+  c.file = file;
+  c.name = w.chan->orientation;
+  c.order = w.order;
+  fixedvol::orient(w.chan->orientation, c);
+  // No Location, "Ground" or "Free field" -> free field; "Roof" -> not.
+  fixedvol::place(w.chan->location, c);
+  c.dt = k.dt;
+  c.unit = k.unit;
+  // The text lines before the block hold the year; look ahead no further.
+  if (volume1 && w.start && w.century_year) {
+    c.start_ns = fixedvol::civil_to_ns(*w.century_year, w.start->month, w.start->day, w.start->hour, w.start->minute,
+                                       w.start->second, w.start->offset_minutes);
+  }
+  return c;
+}
+
+/// The acceleration block whose line `b` describes (`line`, just taken):
+/// one channel with its values, appended to out.channels.
+Problem read_block(Lines& lines, std::string_view line, const BlockHead& b, Walk& w, const std::string& file,
+                   FileContents& out) {
+  // "13200 Accelerogram points at 200 pts/sec ...".
+  const std::size_t at = lines.number();
+  if (!w.chan) return malformed(file, at, "an acceleration block before any \"Chan  N:\" line");
+  Block k;
+  if (Problem p = check_block(b, line, at, file, k); !p.ok()) return p;
+  Channel c = block_channel(k, b.volume1, w, file);
+  ++w.order;
+  (b.volume1 ? w.volume1 : w.volume2) = true;
+  Problem p = text::read_fixed_block(lines, k.format, k.count, 1.0, true, file, c.values);
+  if (!p.ok()) return fixedvol::in_block(std::move(p), "Chan " + std::to_string(w.chan->number) + " acceleration");
+  out.channels.push_back(std::move(c));
+  return {};
+}
+
+/// What the whole file is, once every line is read: the layout and volume
+/// ("CSMIP/CGS Volume 2", "CDMG Volume 1"), its level, and the station as
+/// code and name ("89146 Willow Creek").
+void describe_file(const Walk& w, FileContents& out) {
+  out.format = std::string(w.old_layout ? "CDMG" : "CSMIP/CGS") + (w.volume1 && !w.volume2 ? " Volume 1" : " Volume 2");
+  out.level = w.volume1 && !w.volume2 ? Level::raw : Level::corrected;
+  out.station = w.station_name.empty() ? w.station_no : w.station_no + " " + w.station_name;
+}
+
 }  // namespace
 
 bool is_csmip(std::string_view head) {
@@ -219,98 +363,16 @@ bool is_csmip(std::string_view head) {
 Problem read_csmip(std::string_view bytes, const std::string& file, FileContents& out) {
   Lines lines(bytes);
   std::string_view line;
-  std::optional<ChanLine> chan;
-  bool event_next = false;
-  bool volume1 = false, volume2 = false;
-  bool old_layout = false;
-  std::string station_no, station_name;
-  bool station_name_next = false;
-  std::optional<StartTime> start;
-  std::optional<long long> century_year;
-  std::size_t order = 0;
+  Walk w;
   while (lines.next(line)) {
     if (!fixedvol::has_word_letter(line)) continue;  // values outside an acceleration block
-    if (lines.number() == 1) {
-      // The older layout prints no lower-case letter.
-      old_layout = true;
-      for (const char ch : line) old_layout = old_layout && !(ch >= 'a' && ch <= 'z');
-    }
-    if (station_name_next) {
-      // "Willow Creek                              CGS" -> "Willow Creek".
-      const std::string_view t = trim(line);
-      station_name = std::string(trim(t.substr(0, std::min(t.find("  "), t.size()))));
-      station_name_next = false;
-    }
-    if (event_next) {
-      if (out.event.empty()) out.event = event_of(line);
-      event_next = false;
-    }
-    if (const std::optional<std::string_view> code = station_code(line); code && station_no.empty()) {
-      station_no = std::string(*code);
-      station_name_next = true;
-      continue;
-    }
-    if (!start && out.start_text.empty()) {
-      std::optional<std::string_view> t = after(line, "Start time:");
-      if (!t) t = after(line, "TRIGGER TIME:");
-      if (t) {
-        out.start_text = std::string(trim(*t));
-        start = parse_start(trim(*t));
-      }
-    }
-    if (start && !century_year) century_year = year_with(line, start->yy);
-    if (const std::optional<ChanLine> c = chan_line(line)) {
-      if (!chan || chan->number != c->number) event_next = true;
-      chan = c;
-      continue;
-    }
+    if (take_text_line(line, lines.number(), w, out)) continue;
     const std::optional<BlockHead> b = block_head(line);
     if (!b || !b->acceleration) continue;
-    // An acceleration block: "13200 Accelerogram points at 200 pts/sec ...".
-    const std::size_t at = lines.number();
-    if (!chan) return malformed(file, at, "an acceleration block before any \"Chan  N:\" line");
-    const std::optional<double> n = common::to_number(b->count_text, common::kFortranField);
-    const std::optional<std::size_t> count = n ? fixedvol::sample_count(*n) : std::nullopt;
-    if (!count) return malformed(file, at, "the point count is not a count up to 100000000: " + quoted(b->count_text));
-    const std::optional<double> interval = common::to_number(b->interval_text, common::kFortranField);
-    if (!interval || !(*interval > 0.0 && *interval < 1e6)) {
-      return malformed(file, at, std::string(b->volume1 ? "the sampling rate" : "the sampling interval") +
-                                     " is not a positive number: " + quoted(b->interval_text));
-    }
-    const std::optional<Unit> unit = unit_from_text(b->unit_text, UnitConvention::volume);
-    if (!unit) return malformed(file, at, "unknown unit " + quoted(b->unit_text));
-    if (!b->format) return malformed(file, at, "the block line gives no value format such as (8f10.6): " + quoted(trim(line)));
-    Channel c;
-    c.file = file;
-    c.name = chan->orientation;
-    c.order = order++;
-    if (const std::optional<text::Orientation> o = fixedvol::orientation_of(chan->orientation)) {
-      c.vertical = o->vertical;
-      c.azimuth = o->azimuth;
-    }
-    // No Location, "Ground" or "Free field" -> free field; "Roof" -> not.
-    c.surface = chan->location.empty() || text::starts_with_nocase(chan->location, "ground") ||
-                text::starts_with_nocase(chan->location, "free");
-    if (!c.surface) c.placement = chan->location;
-    // Volume 1 gives a rate: 200 pts/sec -> 1.0 / 200.0 s.
-    c.dt = b->volume1 ? 1.0 / *interval : *interval;
-    c.unit = *unit;
-    (b->volume1 ? volume1 : volume2) = true;
-    if (b->volume1 && start) {
-      // Look ahead no further: the text lines before the block hold the year.
-      if (century_year) {
-        c.start_ns = fixedvol::civil_to_ns(*century_year, start->month, start->day, start->hour, start->minute,
-                                           start->second, start->offset_minutes);
-      }
-    }
-    Problem p = text::read_fixed_block(lines, *b->format, *count, 1.0, true, file, c.values);
-    if (!p.ok()) return fixedvol::in_block(std::move(p), "Chan " + std::to_string(chan->number) + " acceleration");
-    out.channels.push_back(std::move(c));
+    if (Problem p = read_block(lines, line, *b, w, file, out); !p.ok()) return p;
   }
   if (out.channels.empty()) return malformed(file, lines.number(), "no acceleration block in the file");
-  out.format = std::string(old_layout ? "CDMG" : "CSMIP/CGS") + (volume1 && !volume2 ? " Volume 1" : " Volume 2");
-  out.level = volume1 && !volume2 ? Level::raw : Level::corrected;
-  out.station = station_name.empty() ? station_no : station_no + " " + station_name;
+  describe_file(w, out);
   return {};
 }
 

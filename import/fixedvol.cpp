@@ -15,6 +15,11 @@ std::optional<std::size_t> sample_count(double n) {
   return static_cast<std::size_t>(n);
 }
 
+std::optional<std::size_t> sample_count_of(std::string_view word) {
+  const std::optional<double> n = common::to_number(word, common::kFortranField);
+  return n ? sample_count(*n) : std::nullopt;
+}
+
 std::optional<long long> whole(double v, long long lo, long long hi) {
   if (!(v >= static_cast<double>(lo) && v <= static_cast<double>(hi)) || v != std::floor(v)) return std::nullopt;
   return static_cast<long long>(v);
@@ -27,6 +32,20 @@ std::optional<text::Orientation> orientation_of(std::string_view t) {
     t = text::trim(t.substr(0, t.size() - 3));
   }
   return text::parse_orientation(t);
+}
+
+bool orient(std::string_view field, Channel& c) {
+  const std::optional<text::Orientation> o = orientation_of(field);
+  if (!o) return false;
+  c.vertical = o->vertical;
+  c.azimuth = o->azimuth;
+  return true;
+}
+
+void place(std::string_view location, Channel& c) {
+  const std::string_view loc = text::trim(location);
+  c.surface = loc.empty() || text::starts_with_nocase(loc, "ground") || text::starts_with_nocase(loc, "free");
+  if (!c.surface) c.placement = std::string(loc);
 }
 
 std::optional<std::int64_t> civil_to_ns(long long year, long long month, long long day, long long hour,

@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // What the readers of the fixed-field volume layouts share (COSMOS,
 // CSMIP/CGS, GeoNet and USGS SMC; cosmos.cpp, csmip.cpp, geonet.cpp,
-// smc.cpp): the sample-count limit, orientation fields, civil times to ns,
-// and small field helpers. Private to those four readers; nothing here
-// reads a whole layout.
+// smc.cpp): the sample-count limit, orientation and location fields, civil
+// times to ns, and small field helpers. Private to those four readers;
+// nothing here reads a whole layout.
 //
 // Every function takes any text and any numbers: counts, dates and angles
 // are range-checked before any conversion, so no input can overflow.
@@ -30,6 +30,11 @@ inline constexpr double kMaxSamples = 100'000'000.0;
 /// a whole number in [0, kMaxSamples] -> nullopt.
 std::optional<std::size_t> sample_count(double n);
 
+/// A header word read as a sample count (common::kFortranField, then
+/// sample_count): "20000" -> 20000, "2.0E+04" -> 20000; "-5", "3.5", "x"
+/// -> nullopt.
+std::optional<std::size_t> sample_count_of(std::string_view word);
+
 /// A whole number in [lo, hi] held in a double (header values read as
 /// numbers): 2019.0 -> 2019; -999, 3.5 or out of range -> nullopt.
 std::optional<long long> whole(double v, long long lo, long long hi);
@@ -38,6 +43,18 @@ std::optional<long long> whole(double v, long long lo, long long hi);
 /// dropping a trailing "Deg": "360 Deg" -> 0, " 90 DEG" -> 90, "S16W" ->
 /// 196, "Up" -> vertical; "Other", "" -> nullopt.
 std::optional<text::Orientation> orientation_of(std::string_view t);
+
+/// Sets c's direction from an orientation field (orientation_of): "90
+/// Deg" -> azimuth 90, "Up" -> vertical. False, and c left as it was, when
+/// the field names no direction.
+bool orient(std::string_view field, Channel& c);
+
+/// Sets where c's sensor sits from the location field the layout gives:
+/// an empty field or one that starts with "ground" or "free" (blanks around
+/// ignored, letters without case: "Ground", "Free field") is free field;
+/// any other ("Roof", "Borehole") makes c not a surface channel, with that
+/// text, trimmed, as its placement.
+void place(std::string_view location, Channel& c);
 
 /// A civil time to ns since 1970-01-01 UTC. `offset_minutes` is the zone's
 /// offset east of UTC (UTC 0, PDT -420, PST -480): the UTC instant is the

@@ -103,4 +103,12 @@ Problem skip_number_lines(Lines& lines, std::size_t n, const std::string& file, 
   return {};
 }
 
+Problem skip_lines(Lines& lines, std::size_t n, const std::string& file, std::string_view ends_text) {
+  std::string_view line;
+  for (std::size_t k = 0; k < n; ++k) {
+    if (!lines.next(line)) return fail(file, lines.number(), std::string(ends_text), Status::truncated);
+  }
+  return {};
+}
+
 }  // namespace wavefft::import::text

@@ -3,8 +3,8 @@
 // them: LF, CR LF or a lone CR ends a line, and the Ctrl-Z padding some
 // files carry at their end is not content. Also the failure at a line, and
 // the ways a reader takes whole lines (text headers, blank lines, lines of
-// header numbers it checks but does not keep). Shared by every text
-// reader; nothing here knows a layout.
+// header numbers it checks but does not keep, lines it passes over). Shared
+// by every text reader; nothing here knows a layout.
 #pragma once
 
 #include <cstddef>
@@ -82,5 +82,10 @@ Problem read_channel_text(Lines& lines, std::string_view* out, std::size_t n, st
 /// a number: ..." at its line. When the file ends first: Status::truncated
 /// with the words `ends_text`.
 Problem skip_number_lines(Lines& lines, std::size_t n, const std::string& file, std::string_view ends_text);
+
+/// Passes over the next `n` lines unread (blocks of values a reader does
+/// not keep). When the file ends first: Status::truncated at the last line,
+/// with the words `ends_text`.
+Problem skip_lines(Lines& lines, std::size_t n, const std::string& file, std::string_view ends_text);
 
 }  // namespace wavefft::import::text

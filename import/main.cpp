@@ -106,8 +106,92 @@ std::vector<std::string> split_list(std::string_view s) {
   return out;
 }
 
+// An option as typed: "--unit=gal" -> name "--unit", value "gal" (given
+// with it); "--unit" or "-o" -> no value yet (the next argument gives it).
+struct Option {
+  std::string name;
+  std::string value;
+  bool has_value = false;
+};
+
+// The option `arg` as typed, split at its first '=' when it starts "--".
+Option split_option(const std::string& arg) {
+  Option o{arg, {}, false};
+  if (arg.rfind("--", 0) == 0) {
+    if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
+      o.name = arg.substr(0, eq);
+      o.value = arg.substr(eq + 1);
+      o.has_value = true;
+    }
+  }
+  return o;
+}
+
+// Gives `o` its value when it has none yet: the next argument, argv[i + 1]
+// (`i` moves on to it). False when there is no next argument.
+bool take_value(Option& o, int argc, char** argv, int& i) {
+  if (o.has_value) return true;
+  if (i + 1 >= argc) return false;
+  o.value = argv[++i];
+  return true;
+}
+
+// --help or --version, which must stand alone: prints the help text or the
+// version and returns 0, else the usage error's status.
+int help_or_version(const std::string& name, int argc) {
+  if (argc != 2) return usage_error(name + " takes no other arguments");
+  if (name == "--help") {
+    std::fputs(kSynopsis, stdout);
+    std::fputs(kHelp, stdout);
+  } else {
+    std::printf("wavefft-import %s\n", WAVEFFT_VERSION);
+  }
+  return 0;
+}
+
+// The options without a value (--info, --pad, --zero-vertical) into `a`;
+// false for any other option, and for one of these given a value.
+bool take_flag(const Option& o, Args& a) {
+  if (o.has_value) return false;
+  if (o.name == "--info") a.info = true;
+  else if (o.name == "--pad") a.options.pad = true;
+  else if (o.name == "--zero-vertical") a.options.zero_vertical = true;
+  else return false;
+  return true;
+}
+
+// The options with a value (-o/--output, --unit, --source-unit, --level,
+// --channels) into `a`, the value after '=' or in the next argument: -1
+// when taken, else the usage error's status ("--level 'wet' is not raw or
+// corrected"; "unknown option '--frob'" for an option of no kind).
+int take_valued_option(Option& o, const std::string& arg, int argc, char** argv, int& i, Args& a) {
+  const std::string& name = o.name;
+  if (name == "-o" || name == "--output") {
+    if (!take_value(o, argc, argv, i) || o.value.empty()) return usage_error(name + " needs a file name");
+    if (!a.output.empty()) return usage_error("the output is given twice");
+    a.output = o.value;
+  } else if (name == "--unit" || name == "--source-unit") {
+    if (!take_value(o, argc, argv, i)) return usage_error(name + " needs a unit: g, gal, m_s2 or mm_s2");
+    const std::optional<Unit> u = common::parse_acceleration_unit(o.value);
+    if (!u) return usage_error(name + " '" + o.value + "' is not one of g, gal, m_s2, mm_s2");
+    (name == "--unit" ? a.options.unit : a.options.source_unit) = *u;
+  } else if (name == "--level") {
+    if (!take_value(o, argc, argv, i)) return usage_error("--level needs raw or corrected");
+    if (o.value == "raw") a.options.level = Level::raw;
+    else if (o.value == "corrected") a.options.level = Level::corrected;
+    else return usage_error("--level '" + o.value + "' is not raw or corrected");
+  } else if (name == "--channels") {
+    if (!take_value(o, argc, argv, i)) return usage_error("--channels needs a list of channel names");
+    a.options.channels = split_list(o.value);
+    if (a.options.channels.empty()) return usage_error("--channels needs a list of channel names");
+  } else {
+    return usage_error("unknown option '" + arg + "'");
+  }
+  return -1;
+}
+
 // Returns -1 when the arguments are good, else the exit status (0 after
-// --help / --version).
+// --help / --version). After "--" every argument is a file, as is "-".
 int parse_args(int argc, char** argv, Args& a) {
   bool options_done = false;
   for (int i = 1; i < argc; ++i) {
@@ -116,59 +200,13 @@ int parse_args(int argc, char** argv, Args& a) {
       a.files.push_back(arg);
       continue;
     }
-    // "--unit=gal" -> name "--unit", value "gal"
-    std::string name = arg, value;
-    bool has_value = false;
-    if (arg.rfind("--", 0) == 0) {
-      if (const std::size_t eq = arg.find('='); eq != std::string::npos) {
-        name = arg.substr(0, eq);
-        value = arg.substr(eq + 1);
-        has_value = true;
-      }
-    }
-    auto take_value = [&]() -> bool {
-      if (has_value) return true;
-      if (i + 1 >= argc) return false;
-      value = argv[++i];
-      return true;
-    };
-    if (name == "--") {
+    Option o = split_option(arg);
+    if (o.name == "--") {
       options_done = true;
-    } else if (name == "--help" && !has_value) {
-      if (argc != 2) return usage_error("--help takes no other arguments");
-      std::fputs(kSynopsis, stdout);
-      std::fputs(kHelp, stdout);
-      return 0;
-    } else if (name == "--version" && !has_value) {
-      if (argc != 2) return usage_error("--version takes no other arguments");
-      std::printf("wavefft-import %s\n", WAVEFFT_VERSION);
-      return 0;
-    } else if (name == "-o" || name == "--output") {
-      if (!take_value() || value.empty()) return usage_error(name + " needs a file name");
-      if (!a.output.empty()) return usage_error("the output is given twice");
-      a.output = value;
-    } else if (name == "--info" && !has_value) {
-      a.info = true;
-    } else if (name == "--pad" && !has_value) {
-      a.options.pad = true;
-    } else if (name == "--zero-vertical" && !has_value) {
-      a.options.zero_vertical = true;
-    } else if (name == "--unit" || name == "--source-unit") {
-      if (!take_value()) return usage_error(name + " needs a unit: g, gal, m_s2 or mm_s2");
-      const std::optional<Unit> u = common::parse_acceleration_unit(value);
-      if (!u) return usage_error(name + " '" + value + "' is not one of g, gal, m_s2, mm_s2");
-      (name == "--unit" ? a.options.unit : a.options.source_unit) = *u;
-    } else if (name == "--level") {
-      if (!take_value()) return usage_error("--level needs raw or corrected");
-      if (value == "raw") a.options.level = Level::raw;
-      else if (value == "corrected") a.options.level = Level::corrected;
-      else return usage_error("--level '" + value + "' is not raw or corrected");
-    } else if (name == "--channels") {
-      if (!take_value()) return usage_error("--channels needs a list of channel names");
-      a.options.channels = split_list(value);
-      if (a.options.channels.empty()) return usage_error("--channels needs a list of channel names");
-    } else {
-      return usage_error("unknown option '" + arg + "'");
+    } else if ((o.name == "--help" || o.name == "--version") && !o.has_value) {
+      return help_or_version(o.name, argc);
+    } else if (!take_flag(o, a)) {
+      if (const int status = take_valued_option(o, arg, argc, argv, i, a); status >= 0) return status;
     }
   }
   if (a.files.empty()) return usage_error("no input file");
@@ -314,54 +352,60 @@ void print_choice(const Record& rec) {
               common::significant(rec.dt, 10).c_str(), std::string(common::unit_word(rec.unit)).c_str());
 }
 
+constexpr const char* kUnknown = "not a record layout that wavefft-import reads";
+
+// Reads the file `path` whole and recognises its layout into a new entry of
+// `files`, its name into `names`. A file in no known layout is refused,
+// unless it was found in a folder (`in_folder`): then it is skipped with a
+// note on standard error and `files` is left as it was.
+Problem read_input_file(const std::string& path, bool in_folder, std::vector<std::string>& names,
+                        std::vector<FileContents>& files) {
+  std::string bytes;
+  if (Problem p = read_whole(path, bytes); !p.ok()) return p;
+  const Format* format = detect_format(std::string_view(bytes).substr(0, std::min(bytes.size(), kDetectBytes)));
+  if (format == nullptr && in_folder) {
+    std::fprintf(stderr, "wavefft-import: skipped %s: %s\n", path.c_str(), kUnknown);
+    return {};
+  }
+  if (format == nullptr) return Problem{Status::unknown_format, path, 0, kUnknown};
+  FileContents& contents = files.emplace_back();
+  if (Problem p = format->read(bytes, path, contents); !p.ok()) return p;
+  if (contents.format.empty()) contents.format = format->name;
+  names.push_back(path);
+  return {};
+}
+
+// One FILE argument read into `files` and `names`: the file itself, or a
+// folder standing for its files, of which at least one must be in a known
+// layout ("no record files in this folder").
+Problem read_argument(const std::string& arg, std::vector<std::string>& names, std::vector<FileContents>& files) {
+  const bool folder = is_folder(arg);
+  std::vector<std::string> paths;
+  if (!folder) {
+    paths.push_back(arg);
+  } else if (Problem p = list_folder(arg, paths); !p.ok()) {
+    return p;
+  }
+  const std::size_t before = files.size();
+  for (const std::string& path : paths) {
+    if (Problem p = read_input_file(path, folder, names, files); !p.ok()) return p;
+  }
+  if (folder && files.size() == before) return Problem{Status::unknown_format, arg, 0, "no record files in this folder"};
+  return {};
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   Args args;
   if (const int status = parse_args(argc, argv, args); status >= 0) return status;
 
-  // Read and recognise every file, a folder standing for its files. A file
-  // named on the command line must be in a known layout; one found in a
-  // folder that is not is skipped with a note, but each folder must give
-  // at least one.
+  // Read and recognise every file, a folder standing for its files.
   std::vector<std::string> names;
   std::vector<FileContents> files;
-  constexpr const char* kUnknown = "not a record layout that wavefft-import reads";
   for (const std::string& arg : args.files) {
-    const bool folder = is_folder(arg);
-    std::vector<std::string> paths;
-    if (!folder) {
-      paths.push_back(arg);
-    } else if (Problem p = list_folder(arg, paths); !p.ok()) {
+    if (Problem p = read_argument(arg, names, files); !p.ok()) {
       print_problem(p);
-      return 1;
-    }
-    const std::size_t before = files.size();
-    for (const std::string& name : paths) {
-      std::string bytes;
-      if (Problem p = read_whole(name, bytes); !p.ok()) {
-        print_problem(p);
-        return 1;
-      }
-      const Format* format = detect_format(std::string_view(bytes).substr(0, std::min(bytes.size(), kDetectBytes)));
-      if (format == nullptr && folder) {
-        std::fprintf(stderr, "wavefft-import: skipped %s: %s\n", name.c_str(), kUnknown);
-        continue;
-      }
-      if (format == nullptr) {
-        print_problem({Status::unknown_format, name, 0, kUnknown});
-        return 1;
-      }
-      FileContents& contents = files.emplace_back();
-      if (Problem p = format->read(bytes, name, contents); !p.ok()) {
-        print_problem(p);
-        return 1;
-      }
-      if (contents.format.empty()) contents.format = format->name;
-      names.push_back(name);
-    }
-    if (folder && files.size() == before) {
-      print_problem({Status::unknown_format, arg, 0, "no record files in this folder"});
       return 1;
     }
   }

@@ -131,6 +131,202 @@ bool encoding_read(int encoding) {
          encoding == DE_STEIM1 || encoding == DE_STEIM2;
 }
 
+/// Parses the header of the record at `offset` into holder.msr (the
+/// samples stay undecoded) and checks its length and blockette 1000. `buf`
+/// is the padded copy of `bytes` that libmseed reads; `at` names the record
+/// in messages: "the record at byte 4096".
+Problem parse_header(std::string_view bytes, std::vector<char>& buf, std::size_t offset, const std::string& at,
+                     const std::string& file, RecordHolder& holder) {
+  const std::size_t remaining = bytes.size() - offset;
+  if (!looks_like_record(bytes.substr(offset))) {
+    if (remaining < 48) {
+      return fail(Status::truncated, file,
+                  std::to_string(remaining) + " bytes at byte " + std::to_string(offset) +
+                      " are too few for a record header");
+    }
+    return fail(Status::malformed, file, "no miniSEED record header at byte " + std::to_string(offset));
+  }
+  const int rc = msr_parse(buf.data() + offset, static_cast<int>(remaining), &holder.msr, -1, 0, 0);
+  if (rc > 0) {
+    return fail(Status::truncated, file, at + " needs " + std::to_string(rc) + " more bytes");
+  }
+  if (rc < 0 || holder.msr == nullptr) {
+    return fail(Status::malformed, file, at + " does not parse: " + ms_errorstr(rc));
+  }
+  const int reclen = holder.msr->reclen;
+  if (reclen < kMinRecordLength || reclen > kMaxRecordLength || static_cast<std::size_t>(reclen) > remaining) {
+    return fail(Status::malformed, file, at + " has record length " + std::to_string(reclen));
+  }
+  if (holder.msr->Blkt1000 == nullptr || holder.msr->fsdh == nullptr) {
+    return fail(Status::malformed, file, at + " has no blockette 1000 (encoding and record length)");
+  }
+  return Problem{};
+}
+
+/// What the decoders trust in a parsed header, checked before decoding: an
+/// encoding read here, a data offset inside the record and, for samples of
+/// fixed size, room for the stated count (a 256-byte int32 record with data
+/// from byte 64 holds at most 48 samples).
+Problem check_data_area(const MSRecord& msr, const std::string& at, const std::string& file) {
+  if (!encoding_read(msr.encoding)) {
+    return fail(Status::malformed, file,
+                at + " has encoding " + std::to_string(msr.encoding) + " (" + ms_encodingstr(msr.encoding) +
+                    "), which is not read");
+  }
+  const int reclen = msr.reclen;
+  const int data_offset = msr.fsdh->data_offset;
+  if (data_offset < 48 || data_offset >= reclen) {
+    return fail(Status::malformed, file,
+                at + " has data offset " + std::to_string(data_offset) + " outside its " + std::to_string(reclen) +
+                    " bytes");
+  }
+  const std::int64_t data_bytes = reclen - data_offset;
+  const std::int64_t sample_bytes = msr.encoding == DE_INT16     ? 2
+                                    : msr.encoding == DE_FLOAT64 ? 8
+                                    : msr.encoding == DE_STEIM1 || msr.encoding == DE_STEIM2 ? 0
+                                                                                               : 4;
+  if (sample_bytes > 0 && msr.samplecnt > data_bytes / sample_bytes) {
+    return fail(Status::malformed, file,
+                at + " states " + std::to_string(msr.samplecnt) + " samples but holds room for " +
+                    std::to_string(data_bytes / sample_bytes));
+  }
+  return Problem{};
+}
+
+/// Decodes the samples of a checked record into msr->datasamples: exactly
+/// the stated count, or the refusal.
+Problem decode_samples(MSRecord* msr, const std::string& at, const std::string& file) {
+  // The data byte order is blockette 1000's: swap on this host when it
+  // differs (Steim frames are big-endian by the same flag).
+  const bool host_big = std::endian::native == std::endian::big;
+  const bool data_big = msr->byteorder > 0;
+  const int decoded = msr_unpack_data(msr, host_big != data_big ? 1 : 0, 0);
+  if (decoded < 0) {
+    return fail(Status::malformed, file, at + " does not decode: " + ms_errorstr(decoded));
+  }
+  if (decoded != msr->samplecnt || msr->datasamples == nullptr) {
+    return fail(Status::malformed, file,
+                at + " decodes to " + std::to_string(decoded) + " samples instead of the stated " +
+                    std::to_string(msr->samplecnt));
+  }
+  msr->numsamples = decoded;
+  return Problem{};
+}
+
+/// Checks that the record `msr` (sample rate `rate`) carries on the
+/// samples of `s` so far: the same rate to a relative 1e-4, and a start
+/// where they end to within half a sample interval (else "gap of ..." or
+/// "overlap of ..."). 100 Hz, 1000 samples from 03:19:23.0383: the next
+/// record must start at 03:19:33.0383 +- 5 ms.
+Problem check_follows(const Stream& s, const MSRecord& msr, double rate, const std::string& at,
+                      const std::string& file) {
+  if (std::fabs(1.0 - rate / s.rate) >= 1e-4) {
+    return fail(Status::malformed, file,
+                at + " changes the sample rate of " + s.id + " from " + seconds_text(s.rate) + " to " +
+                    seconds_text(rate) + " Hz");
+  }
+  const double expected = static_cast<double>(s.start) + static_cast<double>(s.values.size()) * (1e6 / s.rate);
+  const double diff_us = static_cast<double>(msr.starttime) - expected;
+  if (std::fabs(diff_us) > 0.5e6 / s.rate) {
+    const std::string what = diff_us > 0 ? "gap" : "overlap";
+    return fail(Status::malformed, file,
+                what + " of " + seconds_text(std::fabs(diff_us) / 1e6) + " s at " + hptime_text(msr.starttime) +
+                    " in " + s.id + " (" + at + ")");
+  }
+  return Problem{};
+}
+
+/// The stream of the record's channel into `s`: the one found so far,
+/// which the record must carry on (check_follows), or a new one at the end
+/// of `streams` starting with this record.
+Problem stream_for(const MSRecord& msr, double rate, const std::string& at, const std::string& file,
+                   std::vector<Stream>& streams, Stream*& s) {
+  const std::string id = std::string(msr.network) + "." + msr.station + "." + msr.location + "." + msr.channel;
+  s = nullptr;
+  for (auto& candidate : streams) {
+    if (candidate.id == id) s = &candidate;
+  }
+  if (s != nullptr) return check_follows(*s, msr, rate, at, file);
+  streams.push_back(Stream{id, msr.station, msr.channel, rate, msr.starttime, {}});
+  s = &streams.back();
+  return Problem{};
+}
+
+/// Appends the decoded samples of `msr` to `s` as doubles; a sample type
+/// other than int32, float or double, or a NaN or infinite value, is
+/// refused.
+Problem append_samples(const MSRecord& msr, const std::string& at, const std::string& file, Stream& s) {
+  const auto n = static_cast<std::size_t>(msr.numsamples);
+  const std::size_t first = s.values.size();
+  s.values.resize(first + n);
+  for (std::size_t i = 0; i < n; ++i) {
+    double v = 0.0;
+    if (msr.sampletype == 'i') {
+      v = static_cast<double>(static_cast<const std::int32_t*>(msr.datasamples)[i]);
+    } else if (msr.sampletype == 'f') {
+      v = static_cast<double>(static_cast<const float*>(msr.datasamples)[i]);
+    } else if (msr.sampletype == 'd') {
+      v = static_cast<const double*>(msr.datasamples)[i];
+    } else {
+      return fail(Status::malformed, file, at + " decodes to sample type '" + std::string(1, msr.sampletype) + "'");
+    }
+    if (!std::isfinite(v)) {
+      return fail(Status::malformed, file,
+                  "sample " + std::to_string(i + 1) + " of " + at + " is " + (std::isnan(v) ? "NaN" : "infinite"));
+    }
+    s.values[first + i] = v;
+  }
+  return Problem{};
+}
+
+/// Reads the record at `offset` of `bytes` (parsed from the padded copy
+/// `buf`) into `streams` and moves `offset` past it. A text record or one
+/// without samples is passed over.
+Problem read_record(std::string_view bytes, std::vector<char>& buf, std::size_t& offset, const std::string& file,
+                    RecordHolder& holder, std::vector<Stream>& streams) {
+  g_log.clear();
+  const std::string at = "the record at byte " + std::to_string(offset);
+  if (Problem p = parse_header(bytes, buf, offset, at, file, holder); !p.ok()) return p;
+  MSRecord* msr = holder.msr;
+  offset += static_cast<std::size_t>(msr->reclen);
+  // Encoding 0 (text, e.g. a LOG channel) or no samples: nothing to read.
+  if (msr->encoding == DE_ASCII || msr->samplecnt <= 0) return Problem{};
+  if (Problem p = check_data_area(*msr, at, file); !p.ok()) return p;
+  const double rate = msr_samprate(msr);
+  if (!std::isfinite(rate) || rate <= 0.0) {
+    return fail(Status::malformed, file, at + " has sample rate " + seconds_text(rate));
+  }
+  if (Problem p = decode_samples(msr, at, file); !p.ok()) return p;
+  Stream* s = nullptr;
+  if (Problem p = stream_for(*msr, rate, at, file, streams, s); !p.ok()) return p;
+  return append_samples(*msr, at, file, *s);
+}
+
+/// The channel that the stream `s` (the k-th of its file) becomes: dt from
+/// its rate, the start in ns, counts with factor 1, and the direction that
+/// the channel code's last letter gives ("HNZ" -> vertical; "HNN" ->
+/// azimuth 0; "HNE" -> azimuth 90; "HN1" -> none).
+Problem channel_of(Stream& s, std::size_t k, const std::string& file, Channel& ch) {
+  ch.file = file;
+  ch.name = s.channel;
+  ch.seed_id = s.id;
+  ch.order = k;
+  ch.dt = 1.0 / s.rate;
+  std::int64_t ns = 0;
+  if (__builtin_mul_overflow(s.start, std::int64_t{1000}, &ns)) {
+    return fail(Status::malformed, file, "the start of " + s.id + " is outside the representable range");
+  }
+  ch.start_ns = ns;
+  const char last = s.channel.empty() ? ' ' : s.channel.back();
+  if (last == 'Z') ch.vertical = true;
+  if (last == 'N') ch.azimuth = 0.0;
+  if (last == 'E') ch.azimuth = 90.0;
+  ch.unit = Unit::counts;
+  ch.factor = 1.0;
+  ch.values = std::move(s.values);
+  return Problem{};
+}
+
 }  // namespace
 
 bool is_mseed(std::string_view head) { return looks_like_record(head); }
@@ -148,150 +344,16 @@ Problem read_mseed(std::string_view bytes, const std::string& file, FileContents
   RecordHolder holder;
   std::size_t offset = 0;
   while (offset < bytes.size()) {
-    g_log.clear();
-    const std::string at = "the record at byte " + std::to_string(offset);
-    const std::size_t remaining = bytes.size() - offset;
-    if (!looks_like_record(bytes.substr(offset))) {
-      if (remaining < 48) {
-        return fail(Status::truncated, file,
-                    std::to_string(remaining) + " bytes at byte " + std::to_string(offset) +
-                        " are too few for a record header");
-      }
-      return fail(Status::malformed, file, "no miniSEED record header at byte " + std::to_string(offset));
-    }
-    // Header only: the samples are decoded once the header has been checked.
-    const int rc = msr_parse(buf.data() + offset, static_cast<int>(remaining), &holder.msr, -1, 0, 0);
-    if (rc > 0) {
-      return fail(Status::truncated, file, at + " needs " + std::to_string(rc) + " more bytes");
-    }
-    if (rc < 0 || holder.msr == nullptr) {
-      return fail(Status::malformed, file, at + " does not parse: " + ms_errorstr(rc));
-    }
-    MSRecord* msr = holder.msr;
-    const int reclen = msr->reclen;
-    if (reclen < kMinRecordLength || reclen > kMaxRecordLength || static_cast<std::size_t>(reclen) > remaining) {
-      return fail(Status::malformed, file, at + " has record length " + std::to_string(reclen));
-    }
-    if (msr->Blkt1000 == nullptr || msr->fsdh == nullptr) {
-      return fail(Status::malformed, file, at + " has no blockette 1000 (encoding and record length)");
-    }
-    offset += static_cast<std::size_t>(reclen);
-
-    // Encoding 0 (text, e.g. a LOG channel) or no samples: nothing to read.
-    if (msr->encoding == DE_ASCII || msr->samplecnt <= 0) continue;
-    if (!encoding_read(msr->encoding)) {
-      return fail(Status::malformed, file,
-                  at + " has encoding " + std::to_string(msr->encoding) + " (" + ms_encodingstr(msr->encoding) +
-                      "), which is not read");
-    }
-    const int data_offset = msr->fsdh->data_offset;
-    if (data_offset < 48 || data_offset >= reclen) {
-      return fail(Status::malformed, file,
-                  at + " has data offset " + std::to_string(data_offset) + " outside its " + std::to_string(reclen) +
-                      " bytes");
-    }
-    const std::int64_t data_bytes = reclen - data_offset;
-    const std::int64_t sample_bytes = msr->encoding == DE_INT16     ? 2
-                                      : msr->encoding == DE_FLOAT64 ? 8
-                                      : msr->encoding == DE_STEIM1 || msr->encoding == DE_STEIM2 ? 0
-                                                                                                   : 4;
-    if (sample_bytes > 0 && msr->samplecnt > data_bytes / sample_bytes) {
-      return fail(Status::malformed, file,
-                  at + " states " + std::to_string(msr->samplecnt) + " samples but holds room for " +
-                      std::to_string(data_bytes / sample_bytes));
-    }
-    const double rate = msr_samprate(msr);
-    if (!std::isfinite(rate) || rate <= 0.0) {
-      return fail(Status::malformed, file, at + " has sample rate " + seconds_text(rate));
-    }
-    // The data byte order is blockette 1000's: swap on this host when it
-    // differs (Steim frames are big-endian by the same flag).
-    const bool host_big = std::endian::native == std::endian::big;
-    const bool data_big = msr->byteorder > 0;
-    const int decoded = msr_unpack_data(msr, host_big != data_big ? 1 : 0, 0);
-    if (decoded < 0) {
-      return fail(Status::malformed, file, at + " does not decode: " + ms_errorstr(decoded));
-    }
-    if (decoded != msr->samplecnt || msr->datasamples == nullptr) {
-      return fail(Status::malformed, file,
-                  at + " decodes to " + std::to_string(decoded) + " samples instead of the stated " +
-                      std::to_string(msr->samplecnt));
-    }
-    msr->numsamples = decoded;
-
-    const std::string id = std::string(msr->network) + "." + msr->station + "." + msr->location + "." + msr->channel;
-    Stream* s = nullptr;
-    for (auto& candidate : streams) {
-      if (candidate.id == id) s = &candidate;
-    }
-    if (s == nullptr) {
-      streams.push_back(Stream{id, msr->station, msr->channel, rate, msr->starttime, {}});
-      s = &streams.back();
-    } else {
-      // 100 Hz, 1000 samples from 03:19:23.0383: the next record must start
-      // at 03:19:33.0383 +- 5 ms.
-      if (std::fabs(1.0 - rate / s->rate) >= 1e-4) {
-        return fail(Status::malformed, file,
-                    at + " changes the sample rate of " + id + " from " + seconds_text(s->rate) + " to " +
-                        seconds_text(rate) + " Hz");
-      }
-      const double expected =
-          static_cast<double>(s->start) + static_cast<double>(s->values.size()) * (1e6 / s->rate);
-      const double diff_us = static_cast<double>(msr->starttime) - expected;
-      if (std::fabs(diff_us) > 0.5e6 / s->rate) {
-        const std::string what = diff_us > 0 ? "gap" : "overlap";
-        return fail(Status::malformed, file,
-                    what + " of " + seconds_text(std::fabs(diff_us) / 1e6) + " s at " +
-                        hptime_text(msr->starttime) + " in " + id + " (" + at + ")");
-      }
-    }
-    const auto n = static_cast<std::size_t>(decoded);
-    const std::size_t first = s->values.size();
-    s->values.resize(first + n);
-    for (std::size_t i = 0; i < n; ++i) {
-      double v = 0.0;
-      if (msr->sampletype == 'i') {
-        v = static_cast<double>(static_cast<const std::int32_t*>(msr->datasamples)[i]);
-      } else if (msr->sampletype == 'f') {
-        v = static_cast<double>(static_cast<const float*>(msr->datasamples)[i]);
-      } else if (msr->sampletype == 'd') {
-        v = static_cast<const double*>(msr->datasamples)[i];
-      } else {
-        return fail(Status::malformed, file, at + " decodes to sample type '" + std::string(1, msr->sampletype) + "'");
-      }
-      if (!std::isfinite(v)) {
-        return fail(Status::malformed, file,
-                    "sample " + std::to_string(i + 1) + " of " + at + " is " + (std::isnan(v) ? "NaN" : "infinite"));
-      }
-      s->values[first + i] = v;
-    }
+    if (Problem p = read_record(bytes, buf, offset, file, holder, streams); !p.ok()) return p;
   }
   g_log.clear();
   if (streams.empty()) return fail(Status::malformed, file, "no record holds data samples");
 
   out.station = streams.front().station;
   for (std::size_t k = 0; k < streams.size(); ++k) {
-    Stream& s = streams[k];
     Channel ch;
-    ch.file = file;
-    ch.name = s.channel;
-    ch.seed_id = s.id;
-    ch.order = k;
-    ch.dt = 1.0 / s.rate;
-    std::int64_t ns = 0;
-    if (__builtin_mul_overflow(s.start, std::int64_t{1000}, &ns)) {
-      return fail(Status::malformed, file, "the start of " + s.id + " is outside the representable range");
-    }
-    ch.start_ns = ns;
-    if (k == 0) out.start_text = calendar::iso_text(ns);
-    const char last = s.channel.empty() ? ' ' : s.channel.back();
-    // "HNZ" -> vertical; "HNN" -> azimuth 0; "HNE" -> azimuth 90; "HN1" -> none
-    if (last == 'Z') ch.vertical = true;
-    if (last == 'N') ch.azimuth = 0.0;
-    if (last == 'E') ch.azimuth = 90.0;
-    ch.unit = Unit::counts;
-    ch.factor = 1.0;
-    ch.values = std::move(s.values);
+    if (Problem p = channel_of(streams[k], k, file, ch); !p.ok()) return p;
+    if (k == 0) out.start_text = calendar::iso_text(*ch.start_ns);
     out.channels.push_back(std::move(ch));
   }
   return Problem{};

@@ -36,9 +36,12 @@
 #include "common/numbers.h"
 #include "import/calendar.h"
 #include "import/formats.h"
+#include "import/lines.h"
 
 namespace wavefft::import {
 namespace {
+
+using text::fail;
 
 constexpr std::size_t kHeaderBytes = 632;
 constexpr std::int32_t kUndefinedInt = -12345;
@@ -91,14 +94,6 @@ std::optional<bool> sac_swap(std::string_view head) {
   if (SacHeader(head, false).integer(76) == 6) return false;
   if (SacHeader(head, true).integer(76) == 6) return true;
   return std::nullopt;
-}
-
-Problem fail(Status status, const std::string& file, std::string text) {
-  Problem p;
-  p.status = status;
-  p.file = file;
-  p.text = std::move(text);
-  return p;
 }
 
 /// A header float in a message, as printed with nine significant digits:
@@ -169,102 +164,132 @@ double interval_of(float delta) {
   return common::to_number(shortest, common::NumberGrammar{}).value_or(exact);
 }
 
-}  // namespace
-
-Problem read_sac(std::string_view bytes, const std::string& file, FileContents& out) {
-  const auto swap = sac_swap(bytes);
-  if (!swap) {
-    if (bytes.size() < kHeaderBytes) {
-      return fail(Status::truncated, file,
-                  "the SAC header needs 632 bytes but the file has " + std::to_string(bytes.size()));
-    }
-    return fail(Status::malformed, file, "the SAC header version NVHDR (word 76) is not 6 in either byte order");
-  }
+/// A 632-byte header whose NVHDR reads 6 in the byte order `swap`
+/// (sac_swap's answer for the file).
+Problem check_header(std::string_view bytes, std::optional<bool> swap, const std::string& file) {
   if (bytes.size() < kHeaderBytes) {
-    return fail(Status::truncated, file,
-                "the SAC header needs 632 bytes but the file has " + std::to_string(bytes.size()));
+    return fail(file, 0, "the SAC header needs 632 bytes but the file has " + std::to_string(bytes.size()),
+                Status::truncated);
   }
-  const SacHeader h(bytes, *swap);
+  if (!swap) return fail(file, 0, "the SAC header version NVHDR (word 76) is not 6 in either byte order");
+  return {};
+}
 
+/// The header words that say what the samples are: a positive DELTA and
+/// NPTS, a time series (IFTYPE 1 or undefined) of evenly spaced samples
+/// (LEVEN not 0).
+Problem check_sampling(const SacHeader& h, const std::string& file) {
   const float delta = h.real(0);
   if (!std::isfinite(delta) || delta <= 0.0f) {
-    return fail(Status::malformed, file, "DELTA " + float_text(delta) + " is not a positive interval");
+    return fail(file, 0, "DELTA " + float_text(delta) + " is not a positive interval");
   }
   const std::int32_t npts = h.integer(79);
-  if (npts <= 0) return fail(Status::malformed, file, "NPTS " + std::to_string(npts) + " is not a positive count");
+  if (npts <= 0) return fail(file, 0, "NPTS " + std::to_string(npts) + " is not a positive count");
   const std::int32_t iftype = h.integer(85);
   if (iftype != 1 && iftype != kUndefinedInt) {
-    return fail(Status::malformed, file, "IFTYPE " + std::to_string(iftype) + " is not a time series (1)");
+    return fail(file, 0, "IFTYPE " + std::to_string(iftype) + " is not a time series (1)");
   }
-  if (h.integer(105) == 0) {
-    return fail(Status::malformed, file, "LEVEN 0: unevenly spaced samples are not read");
-  }
-  // npts <= 2^31 - 1, so 4 * npts + 632 fits a 64-bit size_t.
-  const std::size_t n = static_cast<std::size_t>(npts);
-  const std::size_t need = kHeaderBytes + 4 * n;
-  if (bytes.size() < need) {
-    return fail(Status::truncated, file,
-                "NPTS " + std::to_string(npts) + " needs " + std::to_string(need) + " bytes but the file has " +
-                    std::to_string(bytes.size()));
-  }
-  if (bytes.size() > need) {
-    return fail(Status::malformed, file,
-                std::to_string(bytes.size() - need) + " bytes follow the " + std::to_string(npts) +
-                    " samples that NPTS states");
-  }
+  if (h.integer(105) == 0) return fail(file, 0, "LEVEN 0: unevenly spaced samples are not read");
+  return {};
+}
 
-  Channel ch;
-  ch.file = file;
+/// A file of exactly 632 + 4 * npts bytes (npts > 0): fewer is truncated,
+/// more is malformed. NPTS 10 -> 672 bytes.
+Problem check_length(std::size_t size, std::int32_t npts, const std::string& file) {
+  // npts <= 2^31 - 1, so 4 * npts + 632 fits a 64-bit size_t.
+  const std::size_t need = kHeaderBytes + 4 * static_cast<std::size_t>(npts);
+  if (size < need) {
+    return fail(file, 0,
+                "NPTS " + std::to_string(npts) + " needs " + std::to_string(need) + " bytes but the file has " +
+                    std::to_string(size),
+                Status::truncated);
+  }
+  if (size > need) {
+    return fail(file, 0,
+                std::to_string(size - need) + " bytes follow the " + std::to_string(npts) + " samples that NPTS states");
+  }
+  return {};
+}
+
+/// The channel's name KCMPNM and its id KNETWK.KSTNM.KHOLE.KCMPNM
+/// ("CJ.T001230..HNE"); no id when network, station and name are all
+/// undefined.
+void read_names(const SacHeader& h, Channel& ch) {
   ch.name = h.text(600, 8);
   const std::string net = h.text(608, 8);
   const std::string sta = h.text(440, 8);
   const std::string loc = h.text(464, 8);
   if (!net.empty() || !sta.empty() || !ch.name.empty()) ch.seed_id = net + "." + sta + "." + loc + "." + ch.name;
-  ch.dt = interval_of(delta);
+}
+
+/// The channel's direction from CMPINC and CMPAZ: 0 (up) or 180 (down,
+/// noted in factor_text) makes it vertical, undefined leaves it to the
+/// name ("HNZ" -> vertical); a horizontal takes CMPAZ reduced to [0, 360)
+/// (450 -> 90, -90 -> 270), undefined: no azimuth.
+Problem read_orientation(const SacHeader& h, const std::string& file, Channel& ch) {
+  const float cmpinc = h.real(58);
+  const float cmpaz = h.real(57);
+  if (cmpinc == kUndefinedFloat) {
+    ch.vertical = !ch.name.empty() && (ch.name.back() == 'Z' || ch.name.back() == 'z');
+  } else if (cmpinc == 0.0f || cmpinc == 180.0f) {
+    ch.vertical = true;
+    if (cmpinc == 180.0f) ch.factor_text = "CMPINC 180: positive down";
+  } else if (!std::isfinite(cmpinc)) {
+    return fail(file, 0, "CMPINC " + float_text(cmpinc) + " is not a number");
+  }
+  if (!ch.vertical && cmpaz != kUndefinedFloat) {
+    if (!std::isfinite(cmpaz)) return fail(file, 0, "CMPAZ " + float_text(cmpaz) + " is not a number");
+    double az = std::fmod(static_cast<double>(cmpaz), 360.0);
+    if (az < 0.0) az += 360.0;
+    if (az >= 360.0) az = 0.0;
+    ch.azimuth = az;
+  }
+  return {};
+}
+
+/// The `npts` float samples after the header, in the byte order `swap`,
+/// as doubles; a NaN or infinite one is refused ("sample 3 of 10 is NaN").
+Problem read_samples(std::string_view data, bool swap, std::int32_t npts, const std::string& file, Channel& ch) {
+  const auto n = static_cast<std::size_t>(npts);
+  ch.values.resize(n);
+  const SacHeader words(data, swap);
+  for (std::size_t i = 0; i < n; ++i) {
+    const float v = words.real(i);
+    if (!std::isfinite(v)) {
+      return fail(file, 0,
+                  "sample " + std::to_string(i + 1) + " of " + std::to_string(npts) + " is " +
+                      (std::isnan(v) ? "NaN" : "infinite"));
+    }
+    ch.values[i] = static_cast<double>(v);
+  }
+  return {};
+}
+
+}  // namespace
+
+Problem read_sac(std::string_view bytes, const std::string& file, FileContents& out) {
+  const auto swap = sac_swap(bytes);
+  if (Problem p = check_header(bytes, swap, file); !p.ok()) return p;
+  const SacHeader h(bytes, *swap);
+  if (Problem p = check_sampling(h, file); !p.ok()) return p;
+  const std::int32_t npts = h.integer(79);
+  if (Problem p = check_length(bytes.size(), npts, file); !p.ok()) return p;
+
+  Channel ch;
+  ch.file = file;
+  read_names(h, ch);
+  ch.dt = interval_of(h.real(0));
   ch.unit = Unit::none;
   ch.factor = 1.0;
   ch.order = 0;
 
   std::string start_error;
   ch.start_ns = sac_start(h, start_error);
-  if (!start_error.empty()) return fail(Status::malformed, file, start_error);
+  if (!start_error.empty()) return fail(file, 0, start_error);
+  if (Problem p = read_orientation(h, file, ch); !p.ok()) return p;
+  if (Problem p = read_samples(bytes.substr(kHeaderBytes), *swap, npts, file, ch); !p.ok()) return p;
 
-  const float cmpinc = h.real(58);
-  const float cmpaz = h.real(57);
-  if (cmpinc == kUndefinedFloat) {
-    // CMPINC undefined, name "HNZ" -> vertical; name "HNE" -> horizontal
-    ch.vertical = !ch.name.empty() && (ch.name.back() == 'Z' || ch.name.back() == 'z');
-  } else if (cmpinc == 0.0f || cmpinc == 180.0f) {
-    // CMPINC 0 -> vertical, up; 180 -> vertical, down (values kept as stored)
-    ch.vertical = true;
-    if (cmpinc == 180.0f) ch.factor_text = "CMPINC 180: positive down";
-  } else if (!std::isfinite(cmpinc)) {
-    return fail(Status::malformed, file, "CMPINC " + float_text(cmpinc) + " is not a number");
-  }
-  if (!ch.vertical && cmpaz != kUndefinedFloat) {
-    if (!std::isfinite(cmpaz)) {
-      return fail(Status::malformed, file, "CMPAZ " + float_text(cmpaz) + " is not a number");
-    }
-    // CMPAZ 450 -> 90, -90 -> 270
-    double az = std::fmod(static_cast<double>(cmpaz), 360.0);
-    if (az < 0.0) az += 360.0;
-    if (az >= 360.0) az = 0.0;
-    ch.azimuth = az;
-  }
-
-  ch.values.resize(n);
-  const SacHeader data(bytes.substr(kHeaderBytes), *swap);
-  for (std::size_t i = 0; i < n; ++i) {
-    const float v = data.real(i);
-    if (!std::isfinite(v)) {
-      return fail(Status::malformed, file,
-                  "sample " + std::to_string(i + 1) + " of " + std::to_string(npts) + " is " +
-                      (std::isnan(v) ? "NaN" : "infinite"));
-    }
-    ch.values[i] = static_cast<double>(v);
-  }
-
-  out.station = sta;
+  out.station = h.text(440, 8);
   out.event = h.text(448, 16);
   if (ch.start_ns) out.start_text = calendar::iso_text(*ch.start_ns);
   out.channels.push_back(std::move(ch));

@@ -39,10 +39,13 @@
 #include "common/text.h"
 #include "import/calendar.h"
 #include "import/formats.h"
+#include "import/lines.h"
 #include "import/unit_text.h"
 
 namespace wavefft::import {
 namespace {
+
+using text::fail;
 
 /// "fsx:Channel" -> "Channel"
 std::string_view local_name(const char* name) {
@@ -51,9 +54,16 @@ std::string_view local_name(const char* name) {
   return colon == std::string_view::npos ? s : s.substr(colon + 1);
 }
 
+/// True for an element named `name` under any prefix: <fsx:Channel> is a
+/// "Channel".
+bool is_element(pugi::xml_node node, std::string_view name) {
+  return node.type() == pugi::node_element && local_name(node.name()) == name;
+}
+
+/// The first child element named `name`, or an empty node.
 pugi::xml_node child(pugi::xml_node parent, std::string_view name) {
   for (pugi::xml_node c = parent.first_child(); c; c = c.next_sibling()) {
-    if (c.type() == pugi::node_element && local_name(c.name()) == name) return c;
+    if (is_element(c, name)) return c;
   }
   return {};
 }
@@ -94,6 +104,20 @@ int digits(std::string_view s, std::size_t pos, std::size_t n) {
   return v;
 }
 
+/// What to add to a local time of the zone that ends an ISO 8601
+/// date-time, s[pos..], for UTC, in seconds: none or "Z" -> 0; "+02:00"
+/// (2 h ahead of UTC) -> -7200, "-05:30" -> 19800; nullopt for any other
+/// ending.
+std::optional<std::int64_t> zone_seconds(std::string_view s, std::size_t pos) {
+  if (pos >= s.size()) return 0;
+  if ((s[pos] == 'Z' || s[pos] == 'z') && pos + 1 == s.size()) return 0;
+  if ((s[pos] != '+' && s[pos] != '-') || pos + 6 != s.size() || s[pos + 3] != ':') return std::nullopt;
+  const int zh = digits(s, pos + 1, 2);
+  const int zm = digits(s, pos + 4, 2);
+  if (zh < 0 || zm < 0 || zh > 23 || zm > 59) return std::nullopt;
+  return (s[pos] == '+' ? -1 : 1) * (std::int64_t{zh} * 3600 + zm * 60);
+}
+
 /// An ISO 8601 date-time as ns since 1970, saturated to the int64 range;
 /// nullopt when the text is not one.
 /// "2019-07-06T03:19:23.5Z" -> 1562383163500000000; "3000-01-01T00:00:00" -> INT64_MAX
@@ -128,29 +152,141 @@ std::optional<std::int64_t> iso_ns(std::string_view text) {
       if (pos == start) return std::nullopt;
     }
   }
-  std::int64_t zone_seconds = 0;
-  if (pos < s.size()) {
-    if ((s[pos] == 'Z' || s[pos] == 'z') && pos + 1 == s.size()) {
-      pos += 1;
-    } else if ((s[pos] == '+' || s[pos] == '-') && pos + 6 == s.size() && s[pos + 3] == ':') {
-      const int zh = digits(s, pos + 1, 2);
-      const int zm = digits(s, pos + 4, 2);
-      if (zh < 0 || zm < 0 || zh > 23 || zm > 59) return std::nullopt;
-      // "+02:00" is 2 h ahead of UTC: subtract it
-      zone_seconds = (s[pos] == '+' ? -1 : 1) * (std::int64_t{zh} * 3600 + zm * 60);
-      pos += 6;
-    } else {
-      return std::nullopt;
-    }
-  }
+  const std::optional<std::int64_t> zone = zone_seconds(s, pos);
+  if (!zone) return std::nullopt;
   const std::int64_t days = calendar::days_from_civil(year, month, day);
-  const std::int64_t seconds = std::int64_t{hour} * 3600 + minute * 60 + second + zone_seconds;
+  const std::int64_t seconds = std::int64_t{hour} * 3600 + minute * 60 + second + *zone;
   const auto ns = calendar::checked_ns(days, seconds, frac_ns);
   if (!ns) return year < 1970 ? std::numeric_limits<std::int64_t>::min() : std::numeric_limits<std::int64_t>::max();
   return ns;
 }
 
 std::string_view clip(std::string_view s) { return s.substr(0, 60); }
+
+/// Parses the document into `doc` and finds its root <FDSNStationXML>, of
+/// schemaVersion 1.x when it states one.
+Problem open_document(std::string_view bytes, const std::string& file, pugi::xml_document& doc, pugi::xml_node& root) {
+  const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size());
+  if (!parsed) {
+    return fail(file, line_of(bytes, parsed.offset), std::string("not well-formed XML: ") + parsed.description());
+  }
+  root = doc.document_element();
+  if (!root || local_name(root.name()) != "FDSNStationXML") {
+    return fail(file, 1,
+                "the root element is <" + std::string(clip(root ? root.name() : "")) + ">, not <FDSNStationXML>");
+  }
+  const std::string_view version = root.attribute("schemaVersion").value();
+  if (!version.empty() && version.substr(0, 2) != "1.") {
+    return fail(file, line_of(bytes, root.offset_debug()),
+                "schemaVersion \"" + std::string(clip(version)) + "\" is not a StationXML 1.x version");
+  }
+  return {};
+}
+
+/// The epoch's ends from the Channel's startDate and endDate; an absent one
+/// leaves the epoch open at that end. `line` is the Channel's.
+Problem read_dates(pugi::xml_node cha, std::size_t line, const std::string& file, ResponseEpoch& e) {
+  for (const char* which : {"startDate", "endDate"}) {
+    const pugi::xml_attribute a = cha.attribute(which);
+    if (!a) continue;
+    const auto t = iso_ns(a.value());
+    if (!t) {
+      return fail(file, line,
+                  std::string("Channel ") + e.seed_id + " " + which + " \"" + std::string(clip(a.value())) +
+                      "\" is not an ISO 8601 date-time");
+    }
+    (std::strcmp(which, "startDate") == 0 ? e.start_ns : e.end_ns) = *t;
+  }
+  return {};
+}
+
+/// The epoch's Dip as given and its Azimuth reduced to [0, 360) (360 -> 0,
+/// -90 -> 270), each where the Channel has one.
+Problem read_direction(pugi::xml_node cha, std::string_view bytes, const std::string& file, ResponseEpoch& e) {
+  for (const char* which : {"Azimuth", "Dip"}) {
+    const pugi::xml_node n = child(cha, which);
+    if (!n) continue;
+    const auto v = number(n.child_value());
+    if (!v) {
+      return fail(file, line_of(bytes, n.offset_debug()),
+                  std::string("Channel ") + e.seed_id + " " + which + " \"" + std::string(clip(n.child_value())) +
+                      "\" is not a number");
+    }
+    if (std::strcmp(which, "Dip") == 0) {
+      e.dip = *v;
+    } else {
+      double az = std::fmod(*v, 360.0);
+      if (az < 0.0) az += 360.0;
+      if (az >= 360.0) az = 0.0;
+      e.azimuth = az;
+    }
+  }
+  return {};
+}
+
+/// The overall sensitivity from Response/InstrumentSensitivity and its
+/// input unit ("M/S**2" -> m_s2, "cm/s/s" -> gal, "G" -> g, "M/S" ->
+/// none); `found` is false, and the epoch not to be kept, when the Channel
+/// states no Value.
+Problem read_sensitivity(pugi::xml_node cha, std::string_view bytes, const std::string& file, ResponseEpoch& e,
+                         bool& found) {
+  const pugi::xml_node sens = child(child(cha, "Response"), "InstrumentSensitivity");
+  const pugi::xml_node value = child(sens, "Value");
+  found = static_cast<bool>(value);
+  if (!found) return {};
+  const auto s = number(value.child_value());
+  if (!s || *s == 0.0) {
+    return fail(file, line_of(bytes, value.offset_debug()),
+                "Channel " + e.seed_id + " InstrumentSensitivity Value \"" +
+                    std::string(clip(trim(value.child_value()))) + "\" is not a non-zero number");
+  }
+  e.sensitivity = *s;
+  e.input_unit =
+      unit_from_text(child(child(sens, "InputUnits"), "Name").child_value(), UnitConvention::response).value_or(Unit::none);
+  return {};
+}
+
+/// The response epoch of one Channel of a Station of a Network, appended to
+/// out.responses when it gives a sensitivity.
+Problem read_channel(pugi::xml_node net, pugi::xml_node sta, pugi::xml_node cha, std::string_view bytes,
+                     const std::string& file, FileContents& out) {
+  const std::size_t line = line_of(bytes, cha.offset_debug());
+  const std::string_view net_code = trim(net.attribute("code").value());
+  const std::string_view sta_code = trim(sta.attribute("code").value());
+  const std::string_view loc_code = trim(cha.attribute("locationCode").value());
+  const std::string_view cha_code = trim(cha.attribute("code").value());
+  if (net_code.empty() || sta_code.empty() || cha_code.empty()) {
+    return fail(file, line, "Channel \"" + std::string(clip(cha_code)) + "\" lacks a network, station or channel code");
+  }
+  ResponseEpoch e;
+  e.seed_id =
+      std::string(net_code) + "." + std::string(sta_code) + "." + std::string(loc_code) + "." + std::string(cha_code);
+  if (Problem p = read_dates(cha, line, file, e); !p.ok()) return p;
+  if (Problem p = read_direction(cha, bytes, file, e); !p.ok()) return p;
+  bool found = false;
+  if (Problem p = read_sensitivity(cha, bytes, file, e, found); !p.ok()) return p;
+  if (found) out.responses.push_back(std::move(e));
+  return {};
+}
+
+/// Every Network/Station/Channel under `root`, in document order, counted
+/// into `channel_count`; the station is the first Station's code.
+Problem read_channels(pugi::xml_node root, std::string_view bytes, const std::string& file, FileContents& out,
+                      std::size_t& channel_count) {
+  for (pugi::xml_node net = root.first_child(); net; net = net.next_sibling()) {
+    if (!is_element(net, "Network")) continue;
+    for (pugi::xml_node sta = net.first_child(); sta; sta = sta.next_sibling()) {
+      if (!is_element(sta, "Station")) continue;
+      if (out.station.empty()) out.station = trim(sta.attribute("code").value());
+      for (pugi::xml_node cha = sta.first_child(); cha; cha = cha.next_sibling()) {
+        if (!is_element(cha, "Channel")) continue;
+        ++channel_count;
+        if (Problem p = read_channel(net, sta, cha, bytes, file, out); !p.ok()) return p;
+      }
+    }
+  }
+  return {};
+}
 
 }  // namespace
 
@@ -181,101 +317,15 @@ bool is_stationxml(std::string_view head) {
 }
 
 Problem read_stationxml(std::string_view bytes, const std::string& file, FileContents& out) {
-  Problem p;
-  p.file = file;
-  auto fail = [&](std::size_t line, std::string text) {
-    p.status = Status::malformed;
-    p.line = line;
-    p.text = std::move(text);
-    return p;
-  };
-
   pugi::xml_document doc;
-  const pugi::xml_parse_result parsed = doc.load_buffer(bytes.data(), bytes.size());
-  if (!parsed) return fail(line_of(bytes, parsed.offset), std::string("not well-formed XML: ") + parsed.description());
-  const pugi::xml_node root = doc.document_element();
-  if (!root || local_name(root.name()) != "FDSNStationXML") {
-    return fail(1, "the root element is <" + std::string(clip(root ? root.name() : "")) + ">, not <FDSNStationXML>");
-  }
-  const std::string_view version = root.attribute("schemaVersion").value();
-  if (!version.empty() && version.substr(0, 2) != "1.") {
-    return fail(line_of(bytes, root.offset_debug()),
-                "schemaVersion \"" + std::string(clip(version)) + "\" is not a StationXML 1.x version");
-  }
-
+  pugi::xml_node root;
+  if (Problem p = open_document(bytes, file, doc, root); !p.ok()) return p;
   std::size_t channel_count = 0;
-  for (pugi::xml_node net = root.first_child(); net; net = net.next_sibling()) {
-    if (net.type() != pugi::node_element || local_name(net.name()) != "Network") continue;
-    for (pugi::xml_node sta = net.first_child(); sta; sta = sta.next_sibling()) {
-      if (sta.type() != pugi::node_element || local_name(sta.name()) != "Station") continue;
-      if (out.station.empty()) out.station = trim(sta.attribute("code").value());
-      for (pugi::xml_node cha = sta.first_child(); cha; cha = cha.next_sibling()) {
-        if (cha.type() != pugi::node_element || local_name(cha.name()) != "Channel") continue;
-        ++channel_count;
-        const std::size_t line = line_of(bytes, cha.offset_debug());
-        const std::string_view net_code = trim(net.attribute("code").value());
-        const std::string_view sta_code = trim(sta.attribute("code").value());
-        const std::string_view loc_code = trim(cha.attribute("locationCode").value());
-        const std::string_view cha_code = trim(cha.attribute("code").value());
-        if (net_code.empty() || sta_code.empty() || cha_code.empty()) {
-          return fail(line, "Channel \"" + std::string(clip(cha_code)) + "\" lacks a network, station or channel code");
-        }
-        ResponseEpoch e;
-        e.seed_id = std::string(net_code) + "." + std::string(sta_code) + "." + std::string(loc_code) + "." +
-                    std::string(cha_code);
-
-        for (const char* which : {"startDate", "endDate"}) {
-          const pugi::xml_attribute a = cha.attribute(which);
-          if (!a) continue;  // absent: the epoch is open at that end
-          const auto t = iso_ns(a.value());
-          if (!t) {
-            return fail(line, std::string("Channel ") + e.seed_id + " " + which + " \"" +
-                                  std::string(clip(a.value())) + "\" is not an ISO 8601 date-time");
-          }
-          (std::strcmp(which, "startDate") == 0 ? e.start_ns : e.end_ns) = *t;
-        }
-
-        for (const char* which : {"Azimuth", "Dip"}) {
-          const pugi::xml_node n = child(cha, which);
-          if (!n) continue;
-          const auto v = number(n.child_value());
-          if (!v) {
-            return fail(line_of(bytes, n.offset_debug()), std::string("Channel ") + e.seed_id + " " + which + " \"" +
-                                                              std::string(clip(n.child_value())) +
-                                                              "\" is not a number");
-          }
-          if (std::strcmp(which, "Dip") == 0) {
-            e.dip = *v;
-          } else {
-            // Azimuth 360 -> 0, -90 -> 270
-            double az = std::fmod(*v, 360.0);
-            if (az < 0.0) az += 360.0;
-            if (az >= 360.0) az = 0.0;
-            e.azimuth = az;
-          }
-        }
-
-        const pugi::xml_node sens = child(child(cha, "Response"), "InstrumentSensitivity");
-        const pugi::xml_node value = child(sens, "Value");
-        if (!value) continue;  // no overall sensitivity: no epoch
-        const auto s = number(value.child_value());
-        if (!s || *s == 0.0) {
-          return fail(line_of(bytes, value.offset_debug()), "Channel " + e.seed_id +
-                                                                " InstrumentSensitivity Value \"" +
-                                                                std::string(clip(trim(value.child_value()))) +
-                                                                "\" is not a non-zero number");
-        }
-        e.sensitivity = *s;
-        // "M/S**2" -> m_s2, "cm/s/s" -> gal, "G" -> g, "M/S" -> none
-        e.input_unit = unit_from_text(child(child(sens, "InputUnits"), "Name").child_value(), UnitConvention::response)
-                           .value_or(Unit::none);
-        out.responses.push_back(std::move(e));
-      }
-    }
-  }
-  if (channel_count == 0) return fail(0, "no Network/Station/Channel element");
+  if (Problem p = read_channels(root, bytes, file, out, channel_count); !p.ok()) return p;
+  if (channel_count == 0) return fail(file, 0, "no Network/Station/Channel element");
   if (out.responses.empty()) {
-    return fail(0, std::to_string(channel_count) + " Channel elements but none gives Response/InstrumentSensitivity/Value");
+    return fail(file, 0,
+                std::to_string(channel_count) + " Channel elements but none gives Response/InstrumentSensitivity/Value");
   }
   return Problem{};
 }

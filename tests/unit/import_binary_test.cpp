@@ -376,3 +376,126 @@ TEST(ImportStationXml, RefusalsNameLineAndText) {
   p = read(wi::read_stationxml, station_xml("schemaVersion=\"2.0\"", channel_xml("code=\"HNE\"", "1", "G")), fc);
   EXPECT_NE(p.text.find("schemaVersion \"2.0\""), std::string::npos);
 }
+
+// ---- Each step of the readers: the refusals not named above, and the directions taken ----
+
+TEST(ImportSac, HeaderWordsAndDirections) {
+  auto read_one = [](const std::string& bytes, wi::FileContents& fc) { return read(wi::read_sac, bytes, fc); };
+  struct Refusal { int word; float real; int integer; bool is_int; const char* text; };
+  const float nan = std::numeric_limits<float>::quiet_NaN();
+  for (const Refusal& r : {Refusal{0, 0.0f, 0, false, "DELTA 0 is not a positive interval"},
+                           Refusal{79, 0, -3, true, "NPTS -3 is not a positive count"},
+                           Refusal{85, 0, 2, true, "IFTYPE 2 is not a time series (1)"},
+                           Refusal{58, nan, 0, false, "CMPINC nan is not a number"},
+                           Refusal{57, nan, 0, false, "CMPAZ nan is not a number"},
+                           Refusal{76, 0, 7, true, "the SAC header version NVHDR (word 76) is not 6 in either byte order"}}) {
+    Sac s({1.0f});
+    r.is_int ? s.integer(r.word, r.integer) : s.real(r.word, r.real);
+    wi::FileContents fc;
+    const wi::Problem p = read_one(s.swapped(), fc);
+    EXPECT_EQ(p.status, wi::Status::malformed) << r.text;
+    EXPECT_EQ(p.text, r.text);
+  }
+  Sac inf({1.0f, std::numeric_limits<float>::infinity()});
+  wi::FileContents fc;
+  EXPECT_EQ(read_one(inf.bytes, fc).text, "sample 2 of 2 is infinite");
+  const wi::Problem shortp = read_one(inf.bytes.substr(0, 631), fc);
+  EXPECT_EQ(shortp.status, wi::Status::truncated);
+  EXPECT_EQ(shortp.text, "the SAC header needs 632 bytes but the file has 631");
+
+  // CMPAZ reduced to [0, 360); a vertical (CMPINC 0) ignores CMPAZ, even a NaN one.
+  for (const auto& [cmpaz, want] : {std::pair{450.0f, 90.0}, std::pair{-90.0f, 270.0}, std::pair{360.0f, 0.0}}) {
+    Sac s({1.0f});
+    s.real(57, cmpaz);
+    wi::FileContents f;
+    ASSERT_TRUE(read_one(s.bytes, f).ok());
+    EXPECT_EQ(f.channels.at(0).azimuth, want) << cmpaz;
+  }
+  Sac up({1.0f});
+  up.real(58, 0.0f), up.real(57, nan);
+  wi::FileContents fu;
+  ASSERT_TRUE(read_one(up.bytes, fu).ok());
+  EXPECT_TRUE(fu.channels[0].vertical);
+  EXPECT_FALSE(fu.channels[0].azimuth.has_value());
+  EXPECT_TRUE(fu.channels[0].factor_text.empty());
+  EXPECT_EQ(fu.station, "STA");
+  EXPECT_EQ(fu.start_text, "2020-02-29T01:02:03.400000000Z");
+}
+
+TEST(ImportMseed, RateEncodingAndEmptyRefusals) {
+  const auto a = ramp(40, 50);  // one 512-byte record: 0.2 s at 200 Hz
+  const std::string e1 = pack("HNE", DE_STEIM2, 512, kT0, a);
+  std::string e2 = pack("HNE", DE_STEIM2, 512, kT0 + 200000, a);
+  ASSERT_EQ(e1.size(), 512u);
+  ASSERT_EQ(e2.size(), 512u);
+  wi::FileContents fc;
+  e2[33] = 100;  // sample rate factor 200 -> 100 (big-endian header)
+  wi::Problem p = read(wi::read_mseed, e1 + e2, fc);
+  EXPECT_EQ(p.status, wi::Status::malformed);
+  EXPECT_EQ(p.text.rfind("the record at byte 512 changes the sample rate of XX.TEST.10.HNE from 200 to 100 Hz", 0), 0u)
+      << p.text;
+
+  std::string zero_rate = e1;
+  zero_rate[32] = 0, zero_rate[33] = 0;
+  EXPECT_EQ(read(wi::read_mseed, zero_rate, fc).text.rfind("the record at byte 0 has sample rate 0", 0), 0u);
+
+  std::string other = e1;  // blockette 1000 follows the 48-byte header: byte 52 is the encoding
+  ASSERT_EQ(other[52], DE_STEIM2);
+  other[52] = 30;
+  p = read(wi::read_mseed, other, fc);
+  EXPECT_EQ(p.text.rfind("the record at byte 0 has encoding 30 (", 0), 0u) << p.text;
+  EXPECT_NE(p.text.find("), which is not read"), std::string::npos) << p.text;
+
+  std::string text_only = e1;
+  text_only[52] = DE_ASCII;
+  p = read(wi::read_mseed, text_only + text_only, fc);
+  EXPECT_EQ(p.status, wi::Status::malformed);
+  EXPECT_EQ(p.text, "no record holds data samples");
+
+  p = read(wi::read_mseed, e1 + std::string(20, '\0'), fc);
+  EXPECT_EQ(p.status, wi::Status::truncated);
+  EXPECT_EQ(p.text, "20 bytes at byte 512 are too few for a record header");
+
+  wi::FileContents numbered;  // "HN1": neither vertical nor an azimuth from the code
+  ASSERT_TRUE(read(wi::read_mseed, text_only + pack("HN1", DE_INT32, 512, kT0, ramp(5, 9)), numbered).ok());
+  ASSERT_EQ(numbered.channels.size(), 1u);
+  EXPECT_FALSE(numbered.channels[0].vertical);
+  EXPECT_FALSE(numbered.channels[0].azimuth.has_value());
+  EXPECT_EQ(numbered.start_text, "2020-09-13T12:26:40.250000000Z");
+}
+
+TEST(ImportStationXml, RootCodesDirectionsAndZones) {
+  wi::FileContents fc;
+  wi::Problem p = read(wi::read_stationxml, "<?xml version=\"1.0\"?>\n<quakeml/>\n", fc);
+  EXPECT_EQ(p.line, 1u);
+  EXPECT_EQ(p.text, "the root element is <quakeml>, not <FDSNStationXML>");
+
+  const std::string no_net = "<FDSNStationXML><Network><Station code=\"S\">\n<Channel code=\"HNZ\"/></Station></Network></FDSNStationXML>";
+  p = read(wi::read_stationxml, no_net, fc);
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "Channel \"HNZ\" lacks a network, station or channel code");
+
+  std::string bad_az = channel_xml("code=\"HNE\"", "1", "G");
+  bad_az.replace(bad_az.find(">360<"), 5, ">\n east<");
+  p = read(wi::read_stationxml, station_xml("", bad_az), fc);
+  EXPECT_EQ(p.line, 5u);  // the Azimuth element's line, not the Channel's
+  EXPECT_EQ(p.text, "Channel NZ.WEL..HNE Azimuth \"\n east\" is not a number");
+
+  const std::string none = "<Channel code=\"LOG\"/>\n<Channel code=\"ACE\"/>\n";
+  EXPECT_EQ(read(wi::read_stationxml, station_xml("", none), fc).text,
+            "2 Channel elements but none gives Response/InstrumentSensitivity/Value");
+
+  std::string west = channel_xml("code=\"HN1\" startDate=\"2020-01-01T00:00:00-05:30\" endDate=\"2020-01-01T00:00:00z\"", "1", "G");
+  west.replace(west.find(">360<"), 5, ">-90<");
+  wi::FileContents ok;
+  ASSERT_TRUE(read(wi::read_stationxml, station_xml("", west), ok).ok());
+  EXPECT_EQ(ok.station, "WEL");
+  EXPECT_EQ(ok.responses.at(0).azimuth, 270.0);
+  EXPECT_EQ(ok.responses[0].start_ns, (1577836800LL + 19800) * 1000000000LL);  // 05:30 behind UTC
+  EXPECT_EQ(ok.responses[0].end_ns, 1577836800LL * 1000000000LL);
+  for (const char* zone : {"+24:00", "+02:60", "+0200", "Zx", " Z"}) {
+    const std::string date = std::string("2020-01-01T00:00:00") + zone;
+    p = read(wi::read_stationxml, station_xml("", channel_xml("code=\"HN1\" startDate=\"" + date + "\"", "1", "G")), fc);
+    EXPECT_EQ(p.text, "Channel NZ.WEL..HN1 startDate \"" + date + "\" is not an ISO 8601 date-time") << zone;
+  }
+}

@@ -420,5 +420,39 @@ TEST(FixedVolumes, OrientationFieldsWithDegrees) {
   }
 }
 
+TEST(FixedVolumes, SampleCountWords) {
+  EXPECT_EQ(fixedvol::sample_count_of("20000"), 20000u);
+  EXPECT_EQ(fixedvol::sample_count_of("2.0E+04"), 20000u);
+  EXPECT_EQ(fixedvol::sample_count_of("100000000"), 100000000u);
+  for (const char* refused : {"100000001", "-5", "3.5", "x", ""}) {
+    EXPECT_FALSE(fixedvol::sample_count_of(refused).has_value()) << refused;
+  }
+}
+
+// A channel takes its direction and placement from the layout's fields; a
+// field that says nothing leaves it as it was.
+TEST(FixedVolumes, OrientAndPlaceAChannel) {
+  Channel c;
+  ASSERT_TRUE(fixedvol::orient("S16W", c));
+  EXPECT_EQ(c.azimuth, 196.0);
+  EXPECT_FALSE(c.vertical);
+  EXPECT_FALSE(fixedvol::orient("Other", c));
+  EXPECT_EQ(c.azimuth, 196.0);
+  ASSERT_TRUE(fixedvol::orient("Up", c));
+  EXPECT_TRUE(c.vertical);
+  EXPECT_FALSE(c.azimuth.has_value());
+
+  for (const char* free_field : {"", "  ", "Ground", "GROUND level", " Free field "}) {
+    Channel f;
+    fixedvol::place(free_field, f);
+    EXPECT_TRUE(f.surface) << free_field;
+    EXPECT_EQ(f.placement, "") << free_field;
+  }
+  Channel roof;
+  fixedvol::place("  Roof ", roof);
+  EXPECT_FALSE(roof.surface);
+  EXPECT_EQ(roof.placement, "Roof");
+}
+
 }  // namespace
 }  // namespace wavefft::import

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The lines of wavefft-import's text readers: line ends and Ctrl-Z padding,
-// text headers taken whole, channels that open with a mark, and header
-// numbers checked and passed over.
+// text headers taken whole, channels that open with a mark, header numbers
+// checked and passed over, and lines passed over unread.
 #include "import/lines.h"
 
 #include <gtest/gtest.h>
@@ -109,6 +109,25 @@ TEST(SkipNumberLines, ChecksEveryWordAndTakesExactlyN) {
   EXPECT_EQ(p.status, Status::truncated);
   EXPECT_EQ(p.line, 1u);
   EXPECT_EQ(p.text, "the file ends inside the number header");
+}
+
+TEST(SkipLines, PassesAnyTextAndReportsTheEnd) {
+  // Lines of any content are passed over unread, exactly n of them.
+  Lines lines("1 2 3\nnot numbers\n\nnext\n");
+  ASSERT_TRUE(skip_lines(lines, 3, "f", "ends").ok());
+  EXPECT_EQ(lines.number(), 3u);
+  std::string_view l;
+  ASSERT_TRUE(lines.next(l));
+  EXPECT_EQ(l, "next");
+  ASSERT_TRUE(skip_lines(lines, 0, "f", "ends").ok());
+  EXPECT_EQ(lines.number(), 4u);
+
+  Lines few("a\nb\n");
+  const Problem p = skip_lines(few, 3, "g.v2a", "the file ends inside a component's header values");
+  EXPECT_EQ(p.status, Status::truncated);
+  EXPECT_EQ(p.file, "g.v2a");
+  EXPECT_EQ(p.line, 2u);
+  EXPECT_EQ(p.text, "the file ends inside a component's header values");
 }
 
 }  // namespace
