@@ -45,15 +45,19 @@ struct PlanDeleter {
 using Plan = std::unique_ptr<std::remove_pointer_t<fftw_plan>, PlanDeleter>;
 
 // FFTW_ESTIMATE: the plan follows from the length alone, not from timings,
-// so it is the same on every run.
+// so it is the same on every run. FFTW_NO_SIMD: scalar codelets only, so
+// the plan and its rounding do not depend on the vector instructions of the
+// processor either, and a spectrum has the same bits on every machine.
+constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
+
 Plan plan_forward(int n, double* in, fftw_complex* out) {
   const std::lock_guard<std::mutex> hold(planner_lock());
-  return Plan(fftw_plan_dft_r2c_1d(n, in, out, FFTW_ESTIMATE));
+  return Plan(fftw_plan_dft_r2c_1d(n, in, out, kPlanFlags));
 }
 
 Plan plan_inverse(int n, fftw_complex* in, double* out) {
   const std::lock_guard<std::mutex> hold(planner_lock());
-  return Plan(fftw_plan_dft_c2r_1d(n, in, out, FFTW_ESTIMATE));
+  return Plan(fftw_plan_dft_c2r_1d(n, in, out, kPlanFlags));
 }
 
 int checked_length(std::size_t n) {
