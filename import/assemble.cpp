@@ -12,6 +12,7 @@
 
 #include "common/numbers.h"
 #include "common/units.h"
+#include "import/orientation.h"
 
 namespace wavefft::import {
 
@@ -610,10 +611,7 @@ void take_orientation(const ResponseEpoch& e, Channel& c) {
     // dip 0, azimuth 90 -> horizontal at 90
     c.vertical = false;
     if (e.azimuth && std::isfinite(*e.azimuth)) {
-      double az = std::fmod(*e.azimuth, 360.0);
-      if (az < 0.0) az += 360.0;
-      if (az >= 360.0) az = 0.0;
-      c.azimuth = az;
+      c.azimuth = text::reduce_azimuth(*e.azimuth);
     }
   }
 }

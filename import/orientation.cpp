@@ -3,6 +3,7 @@
 #include "import/orientation.h"
 
 #include <cctype>
+#include <cmath>
 
 #include "common/numbers.h"
 #include "import/words.h"
@@ -43,6 +44,12 @@ std::optional<Orientation> parse_orientation(std::string_view name) {
   const std::optional<double> a = common::to_number(u, common::kFortranField);
   if (!a || !(*a >= 0.0 && *a <= 360.0)) return std::nullopt;
   return Orientation{*a == 360.0 ? 0.0 : *a, false};
+}
+
+double reduce_azimuth(double degrees) {
+  double az = std::fmod(degrees, 360.0);
+  if (az < 0.0) az += 360.0;
+  return az >= 360.0 || az == 0.0 ? 0.0 : az;  // and -0 (from -360) is 0
 }
 
 }  // namespace wavefft::import::text

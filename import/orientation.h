@@ -23,4 +23,9 @@ struct Orientation {
 /// anything else, and for any name of more than 12 characters.
 std::optional<Orientation> parse_orientation(std::string_view name);
 
+/// A finite azimuth in degrees reduced to [0, 360): 370 -> 10, -90 -> 270,
+/// 360 -> 0, -360 -> 0 (not -0), and a tiny negative one that would round
+/// up to 360 -> 0.
+double reduce_azimuth(double degrees);
+
 }  // namespace wavefft::import::text

@@ -18,6 +18,7 @@
 
 #include "common/numbers.h"
 #include "import/formats.h"
+#include "import/orientation.h"
 #include "import/unit_text.h"
 #include "import/value_blocks.h"
 #include "import/words.h"
@@ -53,9 +54,7 @@ std::vector<std::string_view> comma_fields(std::string_view line) {
 void orient(std::string_view comp, Channel& c) {
   // "67" -> azimuth 67; "360" -> 0
   if (const auto az = common::to_number(comp, common::kFortranField); az && std::isfinite(*az)) {
-    double a = std::fmod(*az, 360.0);
-    if (a < 0.0) a += 360.0;
-    c.azimuth = a;
+    c.azimuth = text::reduce_azimuth(*az);
     return;
   }
   // "UP", "DWN", "V", "I-ELCUP" -> vertical

@@ -37,6 +37,7 @@
 #include "import/calendar.h"
 #include "import/formats.h"
 #include "import/lines.h"
+#include "import/orientation.h"
 
 namespace wavefft::import {
 namespace {
@@ -239,9 +240,7 @@ Problem read_orientation(const SacHeader& h, const std::string& file, Channel& c
   }
   if (!ch.vertical && cmpaz != kUndefinedFloat) {
     if (!std::isfinite(cmpaz)) return fail(file, 0, "CMPAZ " + float_text(cmpaz) + " is not a number");
-    double az = std::fmod(static_cast<double>(cmpaz), 360.0);
-    if (az < 0.0) az += 360.0;
-    if (az >= 360.0) az = 0.0;
+    const double az = text::reduce_azimuth(static_cast<double>(cmpaz));
     ch.azimuth = az;
   }
   return {};

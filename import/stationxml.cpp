@@ -40,6 +40,7 @@
 #include "import/calendar.h"
 #include "import/formats.h"
 #include "import/lines.h"
+#include "import/orientation.h"
 #include "import/unit_text.h"
 
 namespace wavefft::import {
@@ -215,9 +216,7 @@ Problem read_direction(pugi::xml_node cha, std::string_view bytes, const std::st
     if (std::strcmp(which, "Dip") == 0) {
       e.dip = *v;
     } else {
-      double az = std::fmod(*v, 360.0);
-      if (az < 0.0) az += 360.0;
-      if (az >= 360.0) az = 0.0;
+      const double az = text::reduce_azimuth(*v);
       e.azimuth = az;
     }
   }

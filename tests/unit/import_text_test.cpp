@@ -12,6 +12,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <optional>
@@ -373,6 +374,12 @@ TEST(ImportTextFields, DatesOrientationsIntervalsAndPairs) {
     EXPECT_TRUE(o && o->vertical) << v;
   }
   for (const char* bad : {"N91E", "X", "361", "-5", "NE", ""}) EXPECT_FALSE(text::parse_orientation(bad)) << bad;
+  // Azimuths from numeric header fields, reduced to [0, 360).
+  EXPECT_EQ(text::reduce_azimuth(370.0), 10.0);
+  EXPECT_EQ(text::reduce_azimuth(-90.0), 270.0);
+  EXPECT_EQ(text::reduce_azimuth(360.0), 0.0);
+  EXPECT_FALSE(std::signbit(text::reduce_azimuth(-720.0)));  // 0, not -0
+  EXPECT_EQ(text::reduce_azimuth(-1e-20), 0.0);  // -1e-20 + 360 rounds to 360
 
   EXPECT_EQ(text::interval_from_span(47.36, 9472), 0.005);
   EXPECT_EQ(text::interval_from_span(34.716, 8094), 34.716 / 8094);  // no whole rate near 233.15
