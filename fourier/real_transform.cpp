@@ -47,7 +47,7 @@ using Plan = std::unique_ptr<std::remove_pointer_t<fftw_plan>, PlanDeleter>;
 // FFTW_ESTIMATE: the plan follows from the length alone, not from timings,
 // so it is the same on every run. FFTW_NO_SIMD: scalar codelets only, so
 // the plan and its rounding do not depend on the vector instructions of the
-// processor either, and a spectrum has the same bits on every machine.
+// processor either.
 constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
 
 Plan plan_forward(int n, double* in, fftw_complex* out) {

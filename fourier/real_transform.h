@@ -14,10 +14,10 @@ namespace wavefft::fourier {
 
 /// X[j] = sum_{i=0}^{n-1} x[i] exp(-2 pi I i j / n), j = 0 .. floor(n/2),
 /// n = x.size(); no scaling, no padding. Empty for an empty `x`. The same
-/// input gives the same bits on every call and on every processor of the
-/// same architecture (the plan is chosen without timing runs and without
-/// the processor's vector instructions). Safe to call from several threads
-/// at once.
+/// input gives the same bits on every call, and the rounding does not
+/// depend on the processor's vector instructions (the plan is chosen
+/// without timing runs and without vector code). Safe to call from several
+/// threads at once.
 std::vector<std::complex<double>> forward_real(std::span<const double> x);
 
 /// The inverse of forward_real for a real sequence of length n:
