@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <vector>
 
 namespace wavefft::fourier {
 
@@ -26,9 +27,8 @@ struct FreeBuffer {
 template <typename T>
 using Buffer = std::unique_ptr<T[], FreeBuffer>;
 
-// fftw_malloc'd, so every call hands FFTW buffers of the same (SIMD)
-// alignment and the plan, and with it the bits of the result, never depend
-// on where the caller's array happens to lie.
+// fftw_malloc'd, so every call hands FFTW buffers of the same alignment,
+// which a plan executed on new arrays requires.
 template <typename T>
 Buffer<T> allocate(std::size_t count) {
   void* p = fftw_malloc(sizeof(T) * std::max<std::size_t>(count, 1));
@@ -36,13 +36,8 @@ Buffer<T> allocate(std::size_t count) {
   return Buffer<T>(static_cast<T*>(p));
 }
 
-struct PlanDeleter {
-  void operator()(fftw_plan p) const {
-    const std::lock_guard<std::mutex> hold(planner_lock());
-    fftw_destroy_plan(p);
-  }
-};
-using Plan = std::unique_ptr<std::remove_pointer_t<fftw_plan>, PlanDeleter>;
+// A plan, destroyed under the planner's lock once nobody executes it.
+using Plan = std::shared_ptr<std::remove_pointer_t<fftw_plan>>;
 
 // FFTW_ESTIMATE: the plan follows from the length alone, not from timings,
 // so it is the same on every run. FFTW_NO_SIMD: scalar codelets only, so
@@ -50,14 +45,51 @@ using Plan = std::unique_ptr<std::remove_pointer_t<fftw_plan>, PlanDeleter>;
 // processor either.
 constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
 
-Plan plan_forward(int n, double* in, fftw_complex* out) {
+enum class Direction { forward, inverse };
+
+// Made under the planner's lock, on scratch buffers (a plan executes on any
+// arrays of the same alignment).
+Plan make_plan(int n, Direction d) {
+  Buffer<double> real = allocate<double>(static_cast<std::size_t>(n));
+  Buffer<fftw_complex> lines = allocate<fftw_complex>(static_cast<std::size_t>(n) / 2 + 1);
   const std::lock_guard<std::mutex> hold(planner_lock());
-  return Plan(fftw_plan_dft_r2c_1d(n, in, out, kPlanFlags));
+  fftw_plan p = d == Direction::forward ? fftw_plan_dft_r2c_1d(n, real.get(), lines.get(), kPlanFlags)
+                                        : fftw_plan_dft_c2r_1d(n, lines.get(), real.get(), kPlanFlags);
+  if (p == nullptr) throw std::runtime_error("no transform plan for this length");
+  return Plan(p, [](fftw_plan q) {
+    const std::lock_guard<std::mutex> again(planner_lock());
+    fftw_destroy_plan(q);
+  });
 }
 
-Plan plan_inverse(int n, fftw_complex* in, double* out) {
-  const std::lock_guard<std::mutex> hold(planner_lock());
-  return Plan(fftw_plan_dft_c2r_1d(n, in, out, kPlanFlags));
+// The plans of the last few lengths asked for: the three components of a
+// record share one, and planning costs more than a transform.
+constexpr std::size_t kCachedPlans = 8;
+
+struct CachedPlan {
+  int n;
+  Direction direction;
+  Plan plan;
+};
+
+Plan plan_for(int n, Direction d) {
+  static std::mutex cache_lock;
+  static std::vector<CachedPlan> cache;  // most recently used last
+  {
+    const std::lock_guard<std::mutex> hold(cache_lock);
+    for (std::size_t k = 0; k < cache.size(); ++k) {
+      if (cache[k].n == n && cache[k].direction == d) {
+        std::rotate(cache.begin() + static_cast<std::ptrdiff_t>(k), cache.begin() + static_cast<std::ptrdiff_t>(k) + 1,
+                    cache.end());
+        return cache.back().plan;
+      }
+    }
+  }
+  Plan made = make_plan(n, d);
+  const std::lock_guard<std::mutex> hold(cache_lock);
+  if (cache.size() == kCachedPlans) cache.erase(cache.begin());
+  cache.push_back({n, d, made});
+  return made;
 }
 
 int checked_length(std::size_t n) {
@@ -73,12 +105,11 @@ std::vector<std::complex<double>> forward_real(std::span<const double> x) {
   const std::size_t n = x.size();
   if (n == 0) return {};
   const std::size_t lines = n / 2 + 1;
+  const Plan plan = plan_for(checked_length(n), Direction::forward);
   Buffer<double> in = allocate<double>(n);
   Buffer<fftw_complex> out = allocate<fftw_complex>(lines);
-  const Plan plan = plan_forward(checked_length(n), in.get(), out.get());
-  if (!plan) throw std::runtime_error("no transform plan for this length");
-  std::copy(x.begin(), x.end(), in.get());  // after planning: ESTIMATE leaves the buffers alone, but be sure
-  fftw_execute(plan.get());
+  std::copy(x.begin(), x.end(), in.get());
+  fftw_execute_dft_r2c(plan.get(), in.get(), out.get());
   std::vector<std::complex<double>> X(lines);
   for (std::size_t j = 0; j < lines; ++j) X[j] = {out[j][0], out[j][1]};
   return X;
@@ -87,15 +118,14 @@ std::vector<std::complex<double>> forward_real(std::span<const double> x) {
 std::vector<double> inverse_real(std::span<const std::complex<double>> lines, std::size_t n) {
   if (n == 0 && lines.empty()) return {};
   if (lines.size() != n / 2 + 1) throw std::invalid_argument("inverse transform: wrong number of lines");
+  const Plan plan = plan_for(checked_length(n), Direction::inverse);
   Buffer<fftw_complex> in = allocate<fftw_complex>(lines.size());
   Buffer<double> out = allocate<double>(n);
-  const Plan plan = plan_inverse(checked_length(n), in.get(), out.get());
-  if (!plan) throw std::runtime_error("no transform plan for this length");
   for (std::size_t j = 0; j < lines.size(); ++j) {
     in[j][0] = lines[j].real();
     in[j][1] = lines[j].imag();
   }
-  fftw_execute(plan.get());  // c2r destroys `in`, which is ours
+  fftw_execute_dft_c2r(plan.get(), in.get(), out.get());  // c2r destroys `in`, which is ours
   return std::vector<double>(out.get(), out.get() + n);
 }
 

@@ -36,7 +36,18 @@ const AngleTable& angles() {
 const std::array<double, kAngles>& angle_cos() { return angles().c; }
 const std::array<double, kAngles>& angle_sin() { return angles().s; }
 
-bool PeakHull::less(const Point& a, const Point& b) { return a.x < b.x || (a.x == b.x && a.y < b.y); }
+namespace {
+
+// Points by x, then by y: a function object, so that sort and merge inline it.
+struct ByXThenY {
+  template <typename P>
+  bool operator()(const P& a, const P& b) const {
+    return a.x < b.x || (a.x == b.x && a.y < b.y);
+  }
+};
+constexpr ByXThenY less{};
+
+}  // namespace
 
 // The new points and their mirror images, sorted, into sorted_. Mirroring
 // reverses the order, so the mirror images of the sorted new points, taken

@@ -72,7 +72,6 @@ class PeakHull {
   }
   void fill_sectors();
   void rebuild();
-  static bool less(const Point& a, const Point& b);  // by x, then by y
   void sort_pending();
   void merge_with_hull();
   void build_chain(const std::vector<Point>& pts);

@@ -11,6 +11,7 @@
 #include <numbers>
 #include <random>
 #include <stdexcept>
+#include <thread>
 #include <vector>
 
 #include "common/units.h"
@@ -113,6 +114,28 @@ TEST(FourierAmplitudes, InverseUndoesForward) {
     for (std::size_t i = 0; i < n; ++i) EXPECT_NEAR(back[i] / double(n), x[i], 1e-12) << n << " " << i;
   }
   EXPECT_THROW(fourier::inverse_real(std::vector<std::complex<double>>(3), 8), std::invalid_argument);
+}
+
+TEST(FourierAmplitudes, SameBitsFromSeveralThreadsOverMoreLengthsThanPlansKept) {
+  // Twelve lengths, more than the plans kept, so that plans are dropped
+  // while other threads may still run them.
+  std::vector<std::vector<double>> inputs, want;
+  for (std::size_t n = 1000; n < 1012; ++n) {
+    inputs.push_back(noise(n, static_cast<std::uint32_t>(n)));
+    want.push_back(fourier_amplitudes(inputs.back(), 0.01));
+  }
+  std::vector<int> mismatches(4, 0);
+  std::vector<std::thread> threads;
+  for (std::size_t t = 0; t < mismatches.size(); ++t) {
+    threads.emplace_back([&, t] {
+      for (std::size_t round = 0; round < 30; ++round) {
+        const std::size_t k = (round * 5 + t * 7) % inputs.size();
+        if (fourier_amplitudes(inputs[k], 0.01) != want[k]) ++mismatches[t];
+      }
+    });
+  }
+  for (std::thread& th : threads) th.join();
+  EXPECT_EQ(mismatches, std::vector<int>(4, 0));
 }
 
 TEST(EffectiveAmplitudes, MeanOfSquaresWithoutOverflow) {
