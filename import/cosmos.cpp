@@ -370,11 +370,10 @@ Problem read_channel(Lines& lines, std::string_view line, std::size_t order, con
 
 bool is_cosmos(std::string_view head) {
   // "Raw acceleration counts   (Format v01.20 with 13 text lines)"
-  Lines lines(head);
-  std::string_view first;
-  if (!lines.next(first)) return false;
-  const std::size_t at = text::find_nocase(first, "(Format v");
-  return at != std::string_view::npos && text::find_nocase(first.substr(at), "text lines)") != std::string_view::npos;
+  const std::optional<std::string_view> first = text::first_line(head);
+  if (!first) return false;
+  const std::size_t at = text::find_nocase(*first, "(Format v");
+  return at != std::string_view::npos && text::find_nocase(first->substr(at), "text lines)") != std::string_view::npos;
 }
 
 Problem read_cosmos(std::string_view bytes, const std::string& file, FileContents& out) {

@@ -180,9 +180,7 @@ Problem read_knet(std::string_view bytes, const std::string& file, FileContents&
   text::Lines lines(bytes);
   Header h;
   if (Problem p = read_header(lines, file, h); !p.ok()) return p;
-  Channel ch;
-  ch.file = file;
-  ch.unit = Unit::gal;
+  Channel ch = channel_of_file(file, Unit::gal);
   std::size_t expected = 0;
   if (Problem p = read_sampling(h, file, ch, expected); !p.ok()) return p;
   if (Problem p = read_direction(h, file, ch); !p.ok()) return p;

@@ -58,6 +58,13 @@ bool opens_with_lines(std::string_view head, std::string_view first, std::initia
   return true;
 }
 
+std::optional<std::string_view> first_line(std::string_view head) {
+  Lines lines(head);
+  std::string_view first;
+  if (!lines.next(first)) return std::nullopt;
+  return first;
+}
+
 void skip_blank_lines(Lines& lines) {
   std::string_view line;
   while (lines.peek(line) && trim(line).empty()) lines.next(line);

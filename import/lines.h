@@ -9,6 +9,7 @@
 
 #include <cstddef>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <string_view>
 
@@ -56,6 +57,10 @@ struct Field {
 /// compared without case. opens_with_lines("Origin Time  ...\nSTATION
 /// CODE ...", "Origin Time ", {"Station Code "}) -> true.
 bool opens_with_lines(std::string_view head, std::string_view first, std::initializer_list<std::string_view> others);
+
+/// The first line of `head` as Lines gives it, for a detector that looks
+/// at it alone; nullopt when `head` has none.
+std::optional<std::string_view> first_line(std::string_view head);
 
 /// Passes over the next lines that hold nothing but blanks and tabs.
 void skip_blank_lines(Lines& lines);

@@ -77,6 +77,14 @@ struct Channel {
   std::vector<double> values;  // the samples: source number times factor, in `unit`
 };
 
+/// A channel of `file` in `unit`, the rest still to be read.
+inline Channel channel_of_file(const std::string& file, Unit unit) {
+  Channel c;
+  c.file = file;
+  c.unit = unit;
+  return c;
+}
+
 /// One epoch of a channel's response in StationXML.
 struct ResponseEpoch {
   std::string seed_id;  // "NET.STA.LOC.CHA"

@@ -118,10 +118,9 @@ Problem read_headers(Lines& lines, const std::string& file, Channel& c, std::siz
 
 bool is_smc(std::string_view head) {
   // "2 CORRECTED ACCELEROGRAM", "1 UNCORRECTED ACCELEROGRAM", "3 VELOCITY", ...
-  Lines lines(head);
-  std::string_view first;
-  if (!lines.next(first)) return false;
-  const std::string_view w = type_word(first);
+  const std::optional<std::string_view> first = text::first_line(head);
+  if (!first) return false;
+  const std::string_view w = type_word(*first);
   for (const std::string_view kind : {"UNCORRECTED ACCELEROGRAM", "CORRECTED ACCELEROGRAM", "VELOCITY", "DISPLACEMENT",
                                       "RESPONSE SPECTRA", "FOURIER AMPLITUDE SPECTRA"}) {
     if (text::starts_with_nocase(w, kind)) return true;
@@ -134,9 +133,7 @@ Problem read_smc(std::string_view bytes, const std::string& file, FileContents& 
   std::string_view line;
   if (!lines.next(line)) return Problem{Status::truncated, file, 0, "the file is empty"};
   if (Problem p = read_data_type(line, file, out); !p.ok()) return p;
-  Channel c;
-  c.file = file;
-  c.unit = Unit::gal;
+  Channel c = channel_of_file(file, Unit::gal);
   std::size_t count = 0;
   if (Problem p = read_text_lines(lines, file, out, c); !p.ok()) return p;
   if (Problem p = read_headers(lines, file, c, count); !p.ok()) return p;

@@ -140,6 +140,21 @@ std::optional<double> number(std::string_view s) { return common::to_number(s, k
 
 std::string num(double v) { return common::shortest(v); }
 
+// The options whose value is kept as written and checked where it is used.
+struct TextOption {
+  std::string_view name;
+  void (*store)(Options&, std::string);
+};
+constexpr TextOption kTextOptions[] = {
+    {"--unit", [](Options& o, std::string v) { o.unit = std::move(v); }},
+    {"--damping", [](Options& o, std::string v) { o.damping = std::move(v); }},
+    {"--periods", [](Options& o, std::string v) { o.periods = std::move(v); }},
+    {"--ko-bandwidth", [](Options& o, std::string v) { o.ko_bandwidth = std::move(v); }},
+    {"--ko-window", [](Options& o, std::string v) { o.ko_window = std::move(v); }},
+    {"--frequencies", [](Options& o, std::string v) { o.frequencies = std::move(v); }},
+    {"--out", [](Options& o, std::string v) { o.out = std::move(v); }},
+};
+
 Options parse_arguments(int argc, char** argv) {
   Options o;
   bool have_record = false;
@@ -156,26 +171,21 @@ Options parse_arguments(int argc, char** argv) {
       }
       return std::nullopt;
     };
-    if (auto v = value("--unit")) {
-      o.unit = *v;
-    } else if (auto t = value("--dt")) {
+    bool taken = false;
+    for (const TextOption& t : kTextOptions) {
+      if (auto v = value(t.name)) {
+        t.store(o, std::move(*v));
+        taken = true;
+        break;
+      }
+    }
+    if (taken) continue;
+    if (auto t = value("--dt")) {
       const std::optional<double> dt = number(*t);
       if (!dt || !std::isfinite(*dt) || !(*dt > 0.0)) {
         throw Failure{Fault::usage, "--dt \"" + *t + "\" is not a positive number of seconds"};
       }
       o.dt = *dt;
-    } else if (auto d = value("--damping")) {
-      o.damping = *d;
-    } else if (auto p = value("--periods")) {
-      o.periods = *p;
-    } else if (auto kb = value("--ko-bandwidth")) {
-      o.ko_bandwidth = *kb;
-    } else if (auto kw = value("--ko-window")) {
-      o.ko_window = *kw;
-    } else if (auto fq = value("--frequencies")) {
-      o.frequencies = *fq;
-    } else if (auto out = value("--out")) {
-      o.out = *out;
     } else if (arg.size() > 1 && arg.front() == '-') {
       throw Failure{Fault::usage, "unknown option '" + std::string(arg) + "'"};
     } else if (have_record) {

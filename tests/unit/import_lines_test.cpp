@@ -12,6 +12,14 @@
 namespace wavefft::import::text {
 namespace {
 
+// A refusal with its status, file, line and text.
+void expect_problem(const Problem& p, Status status, std::string_view file, std::size_t line, std::string_view text) {
+  EXPECT_EQ(p.status, status);
+  EXPECT_EQ(p.file, file);
+  EXPECT_EQ(p.line, line);
+  EXPECT_EQ(p.text, text);
+}
+
 std::vector<std::string> all_lines(std::string_view bytes) {
   Lines lines(bytes);
   std::vector<std::string> out;
@@ -57,10 +65,7 @@ TEST(ReadTextLines, TakesCutsAndReportsTheEnd) {
   Lines short_file("one\ntwo\n");
   std::string_view three[3];
   const Problem p = read_text_lines(short_file, three, 3, std::string_view::npos, "s.v1", "the file ends inside the text header");
-  EXPECT_EQ(p.status, Status::truncated);
-  EXPECT_EQ(p.file, "s.v1");
-  EXPECT_EQ(p.line, 2u);
-  EXPECT_EQ(p.text, "the file ends inside the text header");
+  expect_problem(p, Status::truncated, "s.v1", 2, "the file ends inside the text header");
 }
 
 TEST(ReadChannelText, PassesBlanksChecksTheMarkAndSeesTheEnd) {
@@ -82,15 +87,11 @@ TEST(ReadChannelText, PassesBlanksChecksTheMarkAndSeesTheEnd) {
   Lines wrong("\nfirst\nsecond\n");
   Problem p = read_channel_text(wrong, t, 2, "CHAN", "w.v1", end);
   EXPECT_FALSE(end);
-  EXPECT_EQ(p.status, Status::malformed);
-  EXPECT_EQ(p.line, 2u);
-  EXPECT_EQ(p.text, "a channel does not start with \"CHAN\": \"first\"");
+  expect_problem(p, Status::malformed, "w.v1", 2, "a channel does not start with \"CHAN\": \"first\"");
 
   Lines cut("CHAN three\n");
   p = read_channel_text(cut, t, 2, "CHAN", "c.v1", end);
-  EXPECT_EQ(p.status, Status::truncated);
-  EXPECT_EQ(p.line, 1u);
-  EXPECT_EQ(p.text, "the file ends inside a channel's text header");
+  expect_problem(p, Status::truncated, "c.v1", 1, "the file ends inside a channel's text header");
 }
 
 TEST(SkipNumberLines, ChecksEveryWordAndTakesExactlyN) {
@@ -100,15 +101,11 @@ TEST(SkipNumberLines, ChecksEveryWordAndTakesExactlyN) {
 
   Lines word("1 2\n3 abc 4\n");
   Problem p = skip_number_lines(word, 2, "w.v1", "ends");
-  EXPECT_EQ(p.status, Status::malformed);
-  EXPECT_EQ(p.line, 2u);
-  EXPECT_EQ(p.text, "a header number is not a number: \"abc\"");
+  expect_problem(p, Status::malformed, "w.v1", 2, "a header number is not a number: \"abc\"");
 
   Lines few("1\n");
   p = skip_number_lines(few, 2, "f", "the file ends inside the number header");
-  EXPECT_EQ(p.status, Status::truncated);
-  EXPECT_EQ(p.line, 1u);
-  EXPECT_EQ(p.text, "the file ends inside the number header");
+  expect_problem(p, Status::truncated, "f", 1, "the file ends inside the number header");
 }
 
 TEST(SkipLines, PassesAnyTextAndReportsTheEnd) {
@@ -124,10 +121,7 @@ TEST(SkipLines, PassesAnyTextAndReportsTheEnd) {
 
   Lines few("a\nb\n");
   const Problem p = skip_lines(few, 3, "g.v2a", "the file ends inside a component's header values");
-  EXPECT_EQ(p.status, Status::truncated);
-  EXPECT_EQ(p.file, "g.v2a");
-  EXPECT_EQ(p.line, 2u);
-  EXPECT_EQ(p.text, "the file ends inside a component's header values");
+  expect_problem(p, Status::truncated, "g.v2a", 2, "the file ends inside a component's header values");
 }
 
 }  // namespace
