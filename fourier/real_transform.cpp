@@ -129,4 +129,22 @@ std::vector<double> inverse_real(std::span<const std::complex<double>> lines, st
   return std::vector<double>(out.get(), out.get() + n);
 }
 
+std::vector<double> filter_real(std::span<const double> x, std::size_t n, std::span<const double> gain) {
+  if (n < x.size() || gain.size() != n / 2 + 1) throw std::invalid_argument("filter: wrong length or gain count");
+  if (n == 0) return {};
+  const Plan forward = plan_for(checked_length(n), Direction::forward);
+  const Plan inverse = plan_for(checked_length(n), Direction::inverse);
+  Buffer<double> real = allocate<double>(n);
+  Buffer<fftw_complex> lines = allocate<fftw_complex>(gain.size());
+  std::copy(x.begin(), x.end(), real.get());
+  std::fill(real.get() + x.size(), real.get() + n, 0.0);
+  fftw_execute_dft_r2c(forward.get(), real.get(), lines.get());
+  for (std::size_t j = 0; j < gain.size(); ++j) {
+    lines[j][0] *= gain[j];
+    lines[j][1] *= gain[j];
+  }
+  fftw_execute_dft_c2r(inverse.get(), lines.get(), real.get());
+  return std::vector<double>(real.get(), real.get() + x.size());
+}
+
 }  // namespace wavefft::fourier

@@ -28,4 +28,11 @@ std::vector<std::complex<double>> forward_real(std::span<const double> x);
 /// Throws std::invalid_argument when it holds another count.
 std::vector<double> inverse_real(std::span<const std::complex<double>> lines, std::size_t n);
 
+/// x zero-padded to length n (>= x.size()), transformed, line j multiplied
+/// by gain[j] (n/2 + 1 gains), and transformed back: the first x.size()
+/// samples of inverse_real(gain * forward_real(padded x), n), unscaled
+/// (divide by n), in one pair of buffers. Throws std::invalid_argument when
+/// n < x.size() or `gain` holds another count.
+std::vector<double> filter_real(std::span<const double> x, std::size_t n, std::span<const double> gain);
+
 }  // namespace wavefft::fourier

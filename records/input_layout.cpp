@@ -147,6 +147,7 @@ RecordFile parse_input_layout(std::string_view first, Lines& lines, const std::s
   RecordFile rec;
   rec.kind = RecordFile::Kind::input_layout;
   const std::vector<std::string_view> words = header_words(first);
+  rec.header_words.assign(words.begin(), words.end());
   if (!words.empty()) rec.event = std::string(words[0]);
   if (words.size() > 1) rec.station = std::string(words[1]);
   // Only an acceleration unit is taken: "counts" or "none" leaves it open.
@@ -155,18 +156,20 @@ RecordFile parse_input_layout(std::string_view first, Lines& lines, const std::s
   std::string_view line;
   if (!lines.next(line)) fail(name, Fault(RecordFault::no_titles, 1));
   // "TIME NS EW V03 ... V10 UD ..." -> {"NS", "EW", "UD"}: the titles of values 1, 2 and 11.
-  if (const std::vector<std::string_view> titles = header_words(line); titles.size() >= 12) {
-    rec.titles = {std::string(titles[1]), std::string(titles[2]), std::string(titles[11])};
-  }
+  const std::vector<std::string_view> titles = header_words(line);
+  rec.title_words.assign(titles.begin(), titles.end());
+  if (titles.size() >= 12) rec.titles = {std::string(titles[1]), std::string(titles[2]), std::string(titles[11])};
   std::vector<double> time;
   if (lines.rest().size() >= kSplitBytes && parse_input_rows_split(lines.rest(), name, time, rec.comp)) {
     // Both halves parsed and dt is positive: the check cannot fail.
     check_samples(rec, time, name, 0);
+    rec.time = std::move(time);
     return rec;
   }
   std::size_t line2 = 0;
   parse_input_rows(lines, name, time, rec.comp, line2);
   check_samples(rec, time, name, line2);
+  rec.time = std::move(time);
   return rec;
 }
 

@@ -41,6 +41,11 @@ struct RecordFile {
   /// 12 words, and for a waveform file.
   std::array<std::string, 3> titles;
   double dt = 0.0;      // time(2) - time(1): positive and finite
+  /// The input layout's header and title lines split at blanks, and the
+  /// time of every row, as written (all three empty for a waveform file).
+  std::vector<std::string> header_words;
+  std::vector<std::string> title_words;
+  std::vector<double> time;
   std::array<std::vector<double>, 3> comp;  // as written in the file, in `unit`; finite
 };
 

@@ -1,0 +1,161 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The whole correction: onset, mean, taper, then for each component the
+// filter and the baseline, repeated with a higher high-pass corner while
+// the displacement drifts; then the flags.
+#include <algorithm>
+#include <cmath>
+#include <cstddef>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "correct/corners.h"
+#include "correct/correct.h"
+#include "correct/steps.h"
+
+namespace wavefft::correct {
+
+namespace {
+
+constexpr double kUsableNoise = 5.0;      // s of noise before the onset
+constexpr double kDriftEnd = 0.025;       // cm: the displacement's last value
+constexpr double kDriftShare = 0.2;       // of the largest displacement
+constexpr double kCornerStep = 1.5;
+constexpr double kHighestHighpass = 0.5;  // Hz
+constexpr double kResidualVelocity = 0.1;      // cm/s
+constexpr double kResidualDisplacement = 0.1;  // cm
+
+std::optional<std::size_t> settle_onset(std::span<const double> vertical, double dt, const Settings& s) {
+  if (!s.onset_s) return aic_onset(vertical, dt);
+  const double k = std::round(*s.onset_s / dt);
+  return std::min(static_cast<std::size_t>(k), vertical.size() - 1);
+}
+
+// One component demeaned and tapered: what every pass of the filter starts from.
+std::vector<double> prepare(std::span<const double> a, std::size_t noise_end, double frac) {
+  std::vector<double> x(a.begin(), a.end());
+  const double m = mean(noise_end > 0 ? a.first(noise_end) : a);
+  for (double& v : x) v -= m;
+  taper(x, frac);
+  return x;
+}
+
+// The displacement in cm of `a` (the record's unit).
+std::vector<double> displacement_cm(std::span<const double> a, double dt, double gal_per_unit) {
+  std::vector<double> d = integrate(integrate(a, dt), dt);
+  for (double& v : d) v *= gal_per_unit;
+  return d;
+}
+
+bool drifts(std::span<const double> a, double dt, double gal_per_unit) {
+  const std::vector<double> d = displacement_cm(a, dt, gal_per_unit);
+  const double end = std::fabs(d.back());
+  return end > kDriftEnd || end > kDriftShare * peak(d);
+}
+
+class Corrector {
+ public:
+  Corrector(const std::array<std::span<const double>, 3>& a, double dt, const Settings& s, std::size_t noise_end)
+      : dt_(dt), s_(s), baseline_(a[0].size()) {
+    for (std::size_t c = 0; c < 3; ++c) prepared_[c] = prepare(a[c], noise_end, s.taper);
+  }
+
+  std::vector<double> run(std::size_t c, double highpass, std::optional<double> lowpass) const {
+    std::vector<double> out = butterworth(prepared_[c], dt_, highpass, lowpass, s_.order);
+    if (s_.baseline) baseline_.remove(out, dt_);
+    return out;
+  }
+
+  // Corrects the components of `group` (which share their corners in
+  // `reports`), raising the high-pass corner while any drifts.
+  void settle(std::span<const std::size_t> group, std::array<ComponentReport, 3>& reports,
+              std::array<std::vector<double>, 3>& out, bool raise) const {
+    double hp = reports[group[0]].highpass_hz;
+    const std::optional<double> lp = reports[group[0]].lowpass_hz;
+    for (std::size_t c : group) out[c] = run(c, hp, lp);
+    if (!raise) return;
+    auto any_drift = [&] {
+      return std::any_of(group.begin(), group.end(), [&](std::size_t c) { return drifts(out[c], dt_, s_.gal_per_unit); });
+    };
+    while (any_drift()) {
+      const double next = hp * kCornerStep;
+      if (!(next <= kHighestHighpass)) {
+        for (std::size_t c : group) reports[c].flags.drift = true;
+        return;
+      }
+      hp = next;
+      for (std::size_t c : group) {
+        reports[c].highpass_hz = hp;
+        out[c] = run(c, hp, lp);
+      }
+    }
+  }
+
+ private:
+  double dt_;
+  const Settings& s_;
+  PolynomialBaseline baseline_;
+  std::array<std::vector<double>, 3> prepared_;
+};
+
+// Signed means of v (cm/s) and d (cm) over the last ceil(1/dt) samples.
+void residuals(std::span<const double> a, double dt, double gal_per_unit, ComponentReport& r) {
+  const std::vector<double> v = integrate(a, dt);
+  const std::vector<double> d = integrate(v, dt);
+  const double want = std::ceil(1.0 / dt);
+  const std::size_t last = want < static_cast<double>(a.size()) ? static_cast<std::size_t>(want) : a.size();
+  const std::size_t from = a.size() - last;
+  r.residual_velocity_cm_s = mean(std::span<const double>(v).subspan(from)) * gal_per_unit;
+  r.residual_displacement_cm = mean(std::span<const double>(d).subspan(from)) * gal_per_unit;
+  r.flags.residual = std::fabs(r.residual_velocity_cm_s) > kResidualVelocity ||
+                     std::fabs(r.residual_displacement_cm) > kResidualDisplacement;
+}
+
+}  // namespace
+
+double Correction::onset_s() const { return onset ? static_cast<double>(*onset) * dt : 0.0; }
+
+std::vector<std::string> flag_words(const Flags& f) {
+  std::vector<std::string> words;
+  if (f.no_noise) words.emplace_back("no-noise");
+  if (f.low_snr) words.emplace_back("low-snr");
+  if (f.drift) words.emplace_back("drift");
+  if (f.residual) words.emplace_back("residual");
+  return words;
+}
+
+Correction correct_record(const std::array<std::span<const double>, 3>& a, double dt, const Settings& s) {
+  const std::size_t n = a[0].size();
+  if (a[1].size() != n || a[2].size() != n) throw std::invalid_argument("the components differ in length");
+  if (const std::string why = check_settings(s, n, dt); !why.empty()) throw std::invalid_argument(why);
+
+  Correction c;
+  c.dt = dt;
+  c.onset = settle_onset(a[2], dt, s);
+  c.noise_usable = c.onset && static_cast<double>(*c.onset) * dt >= kUsableNoise;
+  const std::size_t noise_end = c.noise_usable ? *c.onset : 0;
+
+  c.components = choose_corners(a, dt, s, noise_end);
+  for (std::size_t k = 0; k < 3; ++k) c.components[k].pga_before = peak(a[k]);
+
+  const Corrector corrector(a, dt, s, noise_end);
+  const bool raise = !s.highpass;
+  // The horizontals share their corners and their loop; the vertical goes
+  // its own way, beside them.
+  static constexpr std::size_t kHorizontals[] = {0, 1};
+  static constexpr std::size_t kVertical[] = {2};
+  run_jobs(2, [&](std::size_t group) {
+    corrector.settle(group == 0 ? std::span<const std::size_t>(kHorizontals) : std::span<const std::size_t>(kVertical),
+                     c.components, c.corrected, raise);
+  });
+
+  for (std::size_t k = 0; k < 3; ++k) {
+    c.components[k].pga_after = peak(c.corrected[k]);
+    residuals(c.corrected[k], dt, s.gal_per_unit, c.components[k]);
+  }
+  return c;
+}
+
+}  // namespace wavefft::correct

@@ -1,0 +1,61 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// The cosine taper and the acausal Butterworth band-pass, applied to the
+// zero-padded record's transform.
+#include <cmath>
+#include <complex>
+#include <cstddef>
+#include <numbers>
+#include <optional>
+#include <span>
+#include <stdexcept>
+#include <vector>
+
+#include "correct/correct.h"
+#include "correct/steps.h"
+#include "fourier/real_transform.h"
+
+namespace wavefft::correct {
+
+void taper(std::span<double> a, double frac) {
+  const std::size_t n = a.size();
+  const auto m = static_cast<std::size_t>(std::floor(frac * static_cast<double>(n)));
+  if (m == 0 || 2 * m > n) return;
+  for (std::size_t i = 0; i < m; ++i) {
+    const double w = 0.5 * (1.0 - std::cos(std::numbers::pi * static_cast<double>(i) / static_cast<double>(m)));
+    a[i] *= w;
+    a[n - 1 - i] *= w;
+  }
+}
+
+double butterworth_gain(double f, double highpass, std::optional<double> lowpass, int order) {
+  if (f == 0.0) return 0.0;
+  const double twice = 2.0 * static_cast<double>(order);
+  double h = 1.0 / std::sqrt(1.0 + std::pow(highpass / f, twice));
+  if (lowpass) h *= 1.0 / std::sqrt(1.0 + std::pow(f / *lowpass, twice));
+  return h;
+}
+
+std::optional<std::size_t> padded_length(std::size_t n, double dt, double highpass, int order) {
+  const double pad = std::ceil(1.5 * static_cast<double>(order) / (highpass * dt));
+  if (!(pad >= 0.0) || !(pad <= static_cast<double>(kMaxTransform - std::min(n, kMaxTransform)))) {
+    return std::nullopt;
+  }
+  return n + static_cast<std::size_t>(pad);
+}
+
+std::vector<double> butterworth(std::span<const double> a, double dt, double highpass,
+                                std::optional<double> lowpass, int order) {
+  const std::optional<std::size_t> padded = padded_length(a.size(), dt, highpass, order);
+  if (!padded) throw std::invalid_argument("the high-pass corner needs too long a transform");
+  const std::size_t big_n = *padded;
+  const double span = static_cast<double>(big_n) * dt;
+  std::vector<double> gain(big_n / 2 + 1);
+  for (std::size_t j = 0; j < gain.size(); ++j) {
+    gain[j] = butterworth_gain(static_cast<double>(j) / span, highpass, lowpass, order);
+  }
+  std::vector<double> x = fourier::filter_real(a, big_n, gain);
+  for (double& v : x) v /= static_cast<double>(big_n);
+  return x;
+}
+
+}  // namespace wavefft::correct

@@ -1,0 +1,151 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// wavefft-correct: corrects a raw three-component acceleration record (the
+// pre-event mean, a taper, an acausal Butterworth band-pass with corners
+// from the signal-to-noise ratio, a polynomial baseline) and writes it in
+// the same input layout, with a JSON summary of what was done. The steps:
+// read the arguments, read the record, settle the settings, correct, write
+// the record and the summary (to temporary names, renamed when complete).
+#include <array>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "common/files.h"
+#include "common/numbers.h"
+#include "common/units.h"
+#include "common/usage.h"
+#include "correct/arguments.h"
+#include "correct/correct.h"
+#include "records/layout_writer.h"
+#include "correct/summary.h"
+#include "records/record.h"
+
+#ifndef WAVEFFT_VERSION
+#define WAVEFFT_VERSION "unknown"
+#endif
+
+namespace {
+
+namespace common = wavefft::common;
+namespace wc = wavefft::correct;
+namespace wr = wavefft::records;
+
+constexpr const char* kTool = "wavefft-correct";
+
+// --help. A usage error repeats its first lines, up to the first empty
+// one: the synopsis.
+constexpr std::string_view kHelp =
+    "Usage: wavefft-correct [-o OUT] [--highpass F|auto] [--lowpass F|auto|none] [--order N]\n"
+    "                       [--taper FRAC] [--baseline poly6|none] [--onset T|auto]\n"
+    "                       [--summary FILE] RECORD\n"
+    "       wavefft-correct --help | --version\n"
+    "\n"
+    "Corrects a raw three-component acceleration record in the program's input\n"
+    "layout (the unit is the fourth header word): the onset is picked on\n"
+    "component 3, the pre-event mean removed, the ends tapered, the record\n"
+    "band-passed with an acausal Butterworth filter whose corners come from the\n"
+    "signal-to-noise ratio, and a polynomial baseline taken out of the\n"
+    "displacement. Writes the corrected record in the same layout, every value\n"
+    "the shortest decimal that reads back to the same number.\n"
+    "\n"
+    "  -o OUT           the corrected record (default: standard output)\n"
+    "  --highpass F     the high-pass corner in Hz, or auto (the default: from\n"
+    "                   the noise, raised while the displacement drifts)\n"
+    "  --lowpass F      the low-pass corner in Hz, auto (the default) or none\n"
+    "  --order N        the Butterworth order, 1 to 100, default 5\n"
+    "  --taper FRAC     the cosine taper at each end, a fraction of the record\n"
+    "                   in [0, 0.5), default 0.05\n"
+    "  --baseline B     poly6 (the default: t^2 .. t^6 fitted to the\n"
+    "                   displacement) or none\n"
+    "  --onset T        the onset in seconds after the first sample, or auto\n"
+    "                   (the default: the Akaike criterion on component 3)\n"
+    "  --summary FILE   a JSON description of the corners, flags and residuals\n"
+    "  --help           show this text and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "A record is flagged, never refused, for no pre-event noise (no-noise), a\n"
+    "ratio below 3 at 1 Hz (low-snr), a displacement that still drifts (drift)\n"
+    "or velocity or displacement left at the end (residual).\n"
+    "\n"
+    "See wavefft-correct(1).\n";
+constexpr std::string_view kSynopsis = kHelp.substr(0, kHelp.find("\n\n") + 1);
+
+// A refusal of the record or of the output (status 1).
+struct Refusal {
+  std::string message;
+};
+
+wr::RecordFile read_record(const std::string& path) {
+  wr::RecordFile rec;
+  try {
+    rec = wr::read_record_file(path);
+  } catch (const wr::RecordError& e) {
+    throw Refusal{e.what()};
+  }
+  if (rec.kind != wr::RecordFile::Kind::input_layout) {
+    throw Refusal{path + ": a waveform file; wavefft-correct reads the program's input layout (as wavefft-import writes it)"};
+  }
+  if (!rec.unit) {
+    const std::string word = rec.header_words.size() > 3 ? rec.header_words[3] : "";
+    throw Refusal{path + ": the fourth header word \"" + word +
+                  "\" is not an acceleration unit (g, gal, m_s2 or mm_s2)"};
+  }
+  return rec;
+}
+
+void write_outputs(const wc::Arguments& args, const std::string& record, const std::string& summary) {
+  std::vector<common::NewFile> files;
+  if (args.out) files.push_back({*args.out, record});
+  if (args.summary) files.push_back({*args.summary, summary});
+  common::FileFault fault;
+  const std::size_t failed = common::replace_files(files, fault, false);
+  if (failed != files.size()) throw Refusal{files[failed].path.string() + ": cannot write: " + fault.reason};
+  if (args.out) return;
+  if (std::fwrite(record.data(), 1, record.size(), stdout) != record.size() || std::fflush(stdout) != 0) {
+    throw Refusal{std::string("standard output: cannot write: ") + std::strerror(errno)};
+  }
+}
+
+int run(const wc::Arguments& args) {
+  wr::RecordFile rec = read_record(args.record);
+  wc::Settings settings = args.settings;
+  settings.gal_per_unit = common::convert_unit(1.0, *rec.unit, common::Unit::gal);
+  if (const std::string why = wc::check_settings(settings, rec.comp[0].size(), rec.dt); !why.empty()) {
+    throw Refusal{why};
+  }
+  const wc::Correction c = wc::correct_record({rec.comp[0], rec.comp[1], rec.comp[2]}, rec.dt, settings);
+  const std::string record = wr::layout_text(rec, c.corrected);
+  const std::string summary = wc::summary_json(wc::summarise(c, rec.titles, common::unit_word(*rec.unit)));
+  write_outputs(args, record, summary);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
+    std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
+    return 0;
+  }
+  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
+    std::printf("wavefft-correct %s\n", WAVEFFT_VERSION);
+    return 0;
+  }
+  try {
+    std::vector<std::string_view> words(argv + 1, argv + argc);
+    const wc::ParsedArguments parsed = wc::parse_arguments(words);
+    if (parsed.usage) return common::usage_error(kTool, *parsed.usage, kSynopsis);
+    if (parsed.refusal) throw Refusal{*parsed.refusal};
+    return run(parsed.arguments);
+  } catch (const Refusal& r) {
+    std::fprintf(stderr, "%s: %s\n", kTool, r.message.c_str());
+    return 1;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "%s: %s\n", kTool, e.what());
+    return 1;
+  }
+}
