@@ -28,6 +28,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/child_run.h"
 #include "common/units.h"
 #include "measures/measures.h"
 #include "measures/step.h"
@@ -38,36 +39,16 @@ namespace wr = wavefft::records;
 
 namespace {
 
-double seconds(const timeval& t) { return static_cast<double>(t.tv_sec) + 1e-6 * static_cast<double>(t.tv_usec); }
-
 double cpu_self() {
   rusage u{};
   getrusage(RUSAGE_SELF, &u);
-  return seconds(u.ru_utime) + seconds(u.ru_stime);
+  return wavefft::bench::seconds(u.ru_utime) + wavefft::bench::seconds(u.ru_stime);
 }
 
-struct ChildRun {
-  double wall = 0.0, cpu = 0.0;
-  long maxrss_kib = 0;
-  int status = -1;
-};
+using wavefft::bench::ChildRun;
 
 ChildRun run_child(const char* tool, const std::string& record, const std::string& out) {
-  ChildRun r;
-  const auto start = std::chrono::steady_clock::now();
-  const pid_t pid = fork();
-  if (pid == 0) {
-    execl(tool, tool, "--out", out.c_str(), record.c_str(), static_cast<char*>(nullptr));
-    _exit(127);
-  }
-  int status = 0;
-  rusage u{};
-  wait4(pid, &status, 0, &u);
-  r.wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-  r.cpu = seconds(u.ru_utime) + seconds(u.ru_stime);
-  r.maxrss_kib = u.ru_maxrss;
-  r.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return r;
+  return wavefft::bench::run_child({tool, "--out", out, record});
 }
 
 // The bare loop: one period and one component at a time.

@@ -95,7 +95,8 @@ class Reader {
       if (at_ >= s_.size() || s_[at_] != '"') fail("expected a member name");
       std::string key = string();
       expect(':');
-      v.members.emplace_back(std::move(key), value(depth));
+      v.names.push_back(std::move(key));
+      v.items.push_back(value(depth));
     } while (take(','));
     expect('}');
     return v;
@@ -220,8 +221,9 @@ std::size_t utf8_length(std::string_view s, std::size_t i) {
 }  // namespace
 
 const JsonValue* JsonValue::find(std::string_view key) const {
-  for (const auto& [name, v] : members) {
-    if (name == key) return &v;
+  if (kind != Kind::object) return nullptr;
+  for (std::size_t k = 0; k < names.size(); ++k) {
+    if (names[k] == key) return &items[k];
   }
   return nullptr;
 }

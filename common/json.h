@@ -9,7 +9,6 @@
 #include <stdexcept>
 #include <string>
 #include <string_view>
-#include <utility>
 #include <vector>
 
 namespace wavefft::common {
@@ -27,8 +26,8 @@ struct JsonValue {
   bool boolean = false;
   double number = 0.0;
   std::string text;                                     // a string, UTF-8
-  std::vector<JsonValue> items;                         // an array
-  std::vector<std::pair<std::string, JsonValue>> members;  // an object, in order
+  std::vector<JsonValue> items;   // an array's values, or an object's member values in order
+  std::vector<std::string> names;  // an object's member names, one per item
 
   /// The first member named `key` of an object; nullptr when there is none
   /// or this is not an object.

@@ -7,6 +7,7 @@
 // the record and the summary (to temporary names, renamed when complete).
 #include <array>
 #include <cerrno>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <optional>
@@ -97,6 +98,19 @@ wr::RecordFile read_record(const std::string& path) {
   return rec;
 }
 
+// Values so large (or a step so long) that the transforms or the
+// integrations overflow leave no record worth writing.
+void check_finite(const wc::Correction& c, const std::string& name) {
+  for (std::size_t k = 0; k < 3; ++k) {
+    for (double v : c.corrected[k]) {
+      if (!std::isfinite(v)) {
+        throw Refusal{name + ": component " + std::to_string(k + 1) +
+                      " overflows in the correction (its values or its time step are too large)"};
+      }
+    }
+  }
+}
+
 void write_outputs(const wc::Arguments& args, const std::string& record, const std::string& summary) {
   std::vector<common::NewFile> files;
   if (args.out) files.push_back({*args.out, record});
@@ -118,6 +132,7 @@ int run(const wc::Arguments& args) {
     throw Refusal{why};
   }
   const wc::Correction c = wc::correct_record({rec.comp[0], rec.comp[1], rec.comp[2]}, rec.dt, settings);
+  check_finite(c, args.record);
   const std::string record = wr::layout_text(rec, c.corrected);
   const std::string summary = wc::summary_json(wc::summarise(c, rec.titles, common::unit_word(*rec.unit)));
   write_outputs(args, record, summary);
