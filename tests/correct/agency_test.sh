@@ -10,13 +10,31 @@
 #    high-pass corners between 0.02 and 1 Hz, low-pass corners between 5 and
 #    40 Hz, no record left with `residual`; the KiK-net M2.4 record gets its
 #    narrow band (horizontals near 0.7-7.4 Hz); K-NET CHB002's raw PGV (an
-#    offset integrated, hundreds of cm/s) falls to about 0.1 cm/s.
+#    offset integrated, hundreds of cm/s) falls to about 0.1 cm/s;
+#  - every one of these corrections agrees with reference.py, an independent
+#    NumPy reading of the definitions (onset, corners, drift flags, every
+#    sample to 1e-9 of the peak).
 #
 #   agency_test.sh WAVEFFT_IMPORT WAVEFFT_CORRECT WAVEFFT_MEASURES RAW_DIR
 set -eu
 import=$1 correct=$2 measures=$3 raw=$4
 . "$(dirname "$0")/../lib.sh"
+here=$(cd "$(dirname "$0")" && pwd)
 enter_scratch correct-agency
+
+# A Python with NumPy for the reference (scripts/ensure-tools installs it).
+python=
+for py in python3 /usr/bin/python3; do
+  if "$py" -c 'import numpy' 2>/dev/null; then python=$py; break; fi
+done
+# reference RECORD CORRECTED SUMMARY [OPTIONS]: the independent reading agrees.
+reference() {
+  if [ -z "$python" ]; then
+    fail "no python3 with NumPy for the reference check (scripts/ensure-tools installs python3-numpy)"
+  elif ! "$python" "$here/reference.py" "$@" > ref.txt; then
+    fail "$1: the reference disagrees: $(grep FAIL ref.txt | tr '\n' ' ')"
+  fi
+}
 
 # measure NAME FILE ROW: the three components of row ROW of measures.csv.
 measure() {
@@ -35,7 +53,8 @@ v2=$raw/csmip/CE89146/CE89146.V2
 "$import" -o v1.txt "$v1"
 corners=$(sed -n 's/.*3 dB pts at *\([0-9.]*\) and *\([0-9.]*\) cyc.*/\1 \2/p' "$v2" | head -n 1)
 set -- $corners
-"$correct" --highpass "0$1" --lowpass "$2" --order 4 --baseline poly6 -o v1c.txt v1.txt
+"$correct" --highpass "0$1" --lowpass "$2" --order 4 --baseline poly6 --summary v1.json -o v1c.txt v1.txt
+reference v1.txt v1c.txt v1.json --highpass "0$1" --lowpass "$2" --order 4
 # The Volume 2 peaks in channel order (360, Up, 90); the import writes 360, 90, Up.
 peaks() { sed -n "s/^Peak *$1 *= *\([-0-9.]*\).*/\1/p" "$v2" | awk '{ print ($1 < 0 ? -$1 : $1) }' | tr '\n' ' '; }
 for row in pga:acceleration:2 pgv:velocity:2 pgd:displacement:10; do
@@ -64,6 +83,7 @@ for rec in knet/CHB002 knet/NGNH31_kik geonet/WPWS mseed/CI_CLC mseed/TA_M04C; d
   name=$(basename "$rec")
   "$import" -o "$name.txt" "$raw/$rec"
   "$correct" --summary "$name.json" -o "$name-c.txt" "$name.txt"
+  reference "$name.txt" "$name-c.txt" "$name.json"
   for hp in $(field "$name.json" highpass_hz); do
     awk -v f="$hp" 'BEGIN { exit !(f >= 0.02 && f <= 1) }' || fail "$name: high-pass corner $hp Hz"
   done
