@@ -53,7 +53,8 @@ constexpr std::string_view kHelp =
     "displacement. Writes the corrected record in the same layout, every value\n"
     "the shortest decimal that reads back to the same number.\n"
     "\n"
-    "  -o OUT           the corrected record (default: standard output)\n"
+    "  -o OUT           the corrected record (default: standard output); its\n"
+    "                   missing folders are made\n"
     "  --highpass F     the high-pass corner in Hz, or auto (the default: from\n"
     "                   the noise, raised while the displacement drifts)\n"
     "  --lowpass F      the low-pass corner in Hz, auto (the default) or none\n"
@@ -111,17 +112,19 @@ void check_finite(const wc::Correction& c, const std::string& name) {
   }
 }
 
+// The record to OUT and the summary, renamed together once both are
+// complete; without -o the record goes to standard output first, so that a
+// closed pipe leaves no summary behind either.
 void write_outputs(const wc::Arguments& args, const std::string& record, const std::string& summary) {
+  if (!args.out && (std::fwrite(record.data(), 1, record.size(), stdout) != record.size() || std::fflush(stdout) != 0)) {
+    throw Refusal{std::string("standard output: cannot write: ") + std::strerror(errno)};
+  }
   std::vector<common::NewFile> files;
   if (args.out) files.push_back({*args.out, record});
   if (args.summary) files.push_back({*args.summary, summary});
   common::FileFault fault;
-  const std::size_t failed = common::replace_files(files, fault, false);
+  const std::size_t failed = common::replace_files(files, fault, true);  // missing folders made
   if (failed != files.size()) throw Refusal{files[failed].path.string() + ": cannot write: " + fault.reason};
-  if (args.out) return;
-  if (std::fwrite(record.data(), 1, record.size(), stdout) != record.size() || std::fflush(stdout) != 0) {
-    throw Refusal{std::string("standard output: cannot write: ") + std::strerror(errno)};
-  }
 }
 
 int run(const wc::Arguments& args) {
