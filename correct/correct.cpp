@@ -19,7 +19,6 @@ namespace wavefft::correct {
 
 namespace {
 
-constexpr double kUsableNoise = 5.0;      // s of noise before the onset
 constexpr double kDriftEnd = 0.025;       // cm: the displacement's last value
 constexpr double kDriftShare = 0.2;       // of the largest displacement
 constexpr double kCornerStep = 1.5;
@@ -134,7 +133,7 @@ Correction correct_record(const std::array<std::span<const double>, 3>& a, doubl
   Correction c;
   c.dt = dt;
   c.onset = settle_onset(a[2], dt, s);
-  c.noise_usable = c.onset && static_cast<double>(*c.onset) * dt >= kUsableNoise;
+  c.noise_usable = c.onset && static_cast<double>(*c.onset) * dt >= kUsableNoiseSeconds;
   const std::size_t noise_end = c.noise_usable ? *c.onset : 0;
 
   c.components = choose_corners(a, dt, s, noise_end);

@@ -41,6 +41,9 @@ namespace wavefft::correct {
 /// k = 0 .. 300 (0.01 to 100 Hz, 75 per decade).
 std::span<const double> snr_frequencies();
 
+/// Seconds of noise before the onset that make it usable.
+inline constexpr double kUsableNoiseSeconds = 5.0;
+
 /// The index of k = 150 in snr_frequencies(): 1 Hz.
 inline constexpr std::size_t kOneHertz = 150;
 

@@ -1,13 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "report/fas_plot.h"
 
-#include <algorithm>
 #include <cmath>
-#include <limits>
 #include <utility>
 #include <vector>
 
 #include "report/analysis.h"
+#include "report/log_plot.h"
 #include "report/page.h"
 #include "report/svg.h"
 
@@ -29,34 +28,13 @@ std::vector<Point> line_points(const measures::LineGrid& grid, const std::vector
   return p;
 }
 
-// A smoothed spectrum at its output frequencies; an empty (NaN) or
-// non-positive value becomes a gap (NaN), which a logarithmic axis could
-// not show.
-std::vector<Point> smoothed_points(const std::vector<double>& frequencies, const std::vector<double>& values) {
-  std::vector<Point> p(std::min(frequencies.size(), values.size()));
-  for (std::size_t k = 0; k < p.size(); ++k) {
-    const double v = values[k];
-    p[k] = {frequencies[k], v > 0.0 && std::isfinite(v) ? v : std::numeric_limits<double>::quiet_NaN()};
-  }
-  return p;
-}
-
 }  // namespace
 
 std::string fas_plot(const RecordMotion& r, const std::array<std::string, 3>& names) {
   if (!r.fas || r.fas->frequencies.empty()) return "";
   const measures::FourierSpectra& s = *r.fas;
   const double lo = s.frequencies.front(), hi = s.frequencies.back();
-  Plot p;
-  p.id = "fas-" + r.label;
-  p.title = r.label + " FAS";
-  p.x_label = "frequency (Hz)";
-  p.y_label = "g\u00b7s";
-  p.log_x = p.log_y = true;
-  p.log_y_decades = kFasDecades;
-  p.x_range = std::make_pair(lo, hi);
-  p.width = kSpectrumPlotWidth;
-  p.height = kSpectrumPlotHeight;
+  const Plot p = spectrum_frame("fas-" + r.label, r.label + " FAS", "g\u00b7s", lo, hi, kFasDecades);
 
   std::vector<Trace> traces;
   for (std::size_t c = 0; c < 3; ++c) {
@@ -66,10 +44,8 @@ std::string fas_plot(const RecordMotion& r, const std::array<std::string, 3>& na
   }
   for (std::size_t c = 0; c < 4; ++c) {
     const bool eas = c == 3;
-    Trace t{smoothed_points(s.frequencies, eas ? s.eas : s.fas[c]), eas ? kDerivedColour : kComponentColours[c],
-            eas ? "EAS" : names[c], eas};
-    t.gaps = true;
-    traces.push_back(std::move(t));
+    traces.push_back(smoothed_trace(s.frequencies, eas ? s.eas : s.fas[c], eas ? kDerivedColour : kComponentColours[c],
+                                    eas ? "EAS" : names[c], eas));
   }
   return render_plot(p, traces);
 }

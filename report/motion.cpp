@@ -27,10 +27,6 @@ constexpr std::size_t kInputLayoutHeaderLines = 2;
 // The echo file of a run.
 constexpr const char* kEchoName = "fort.99";
 
-bool agree(double file_value, double echo_value) {
-  return std::fabs(file_value - echo_value) <= kEchoTolerance * std::max(std::fabs(file_value), std::fabs(echo_value));
-}
-
 double echo_dt(const Series& echo) { return echo.size() >= 2 ? echo.time[1] - echo.time[0] : 0.0; }
 
 // Number of blank-separated words on the first line of `path`, at most 5
@@ -122,17 +118,21 @@ std::string drifting(const std::array<std::vector<double>, 3>& comp, int integra
 
 }  // namespace
 
+bool agrees_with_echo(double file_value, double echo_value) {
+  return std::fabs(file_value - echo_value) <= kEchoTolerance * std::max(std::fabs(file_value), std::fabs(echo_value));
+}
+
 std::size_t first_disagreement(const records::RecordFile& file, const Series& echo) {
   const std::size_t n = file.comp[0].size();
   const std::size_t common = std::min(n, echo.size());
   for (std::size_t i = 0; i < common; ++i) {
     for (std::size_t c = 0; c < 3; ++c) {
-      if (!agree(file.comp[c][i], echo.comp[c][i])) return i + 1;
+      if (!agrees_with_echo(file.comp[c][i], echo.comp[c][i])) return i + 1;
     }
   }
   if (n != echo.size()) return common + 1;
   // Both hold at least two samples here (parse_record needs two).
-  if (!agree(file.dt, echo_dt(echo))) return 2;
+  if (!agrees_with_echo(file.dt, echo_dt(echo))) return 2;
   return 0;
 }
 
@@ -194,9 +194,11 @@ InputRecord read_input_record(const fs::path& dir, const std::string& name, cons
       throw FileError(where + "the file holds " + std::to_string(n) + " samples but fort.99 " +
                       std::to_string(echo.size()) + " records: not the input of this run");
     }
-    if (bad == 2 && !agree(f.dt, echo_dt(echo))) {
+    if (bad == 2 && !agrees_with_echo(f.dt, echo_dt(echo))) {
       bool values_agree = true;
-      for (std::size_t c = 0; c < 3; ++c) values_agree = values_agree && agree(f.comp[c][1], echo.comp[c][1]);
+      for (std::size_t c = 0; c < 3; ++c) {
+        values_agree = values_agree && agrees_with_echo(f.comp[c][1], echo.comp[c][1]);
+      }
       if (values_agree) {
         throw FileError(where + "dt is " + full(f.dt) + " s but " + full(echo_dt(echo)) +
                         " s in fort.99: not the input of this run");
@@ -204,7 +206,7 @@ InputRecord read_input_record(const fs::path& dir, const std::string& name, cons
     }
     for (std::size_t c = 0; c < 3; ++c) {
       const double v = f.comp[c][bad - 1], e = echo.comp[c][bad - 1];
-      if (agree(v, e)) continue;
+      if (agrees_with_echo(v, e)) continue;
       throw FileError(where + "comp" + std::to_string(c + 1) + " is " + full(v) + " but " + full(e) + " in fort.99 line " +
                       std::to_string(bad) + ": not the input of this run");
     }

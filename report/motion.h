@@ -44,6 +44,10 @@ struct InputRecord {
   bool named = false;  // given with --input (otherwise found in the folder)
 };
 
+/// Whether a value of a record file agrees with its echo in fort.99: they
+/// differ by at most kEchoTolerance of the larger magnitude.
+bool agrees_with_echo(double file_value, double echo_value);
+
 /// The first sample (1-based) at which `file` disagrees with the echo, or
 /// 0 when it agrees everywhere. They agree when they hold the same number of
 /// samples, the same dt, and every component value of the file is within

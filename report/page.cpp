@@ -9,6 +9,7 @@
 
 #include "common/html.h"
 #include "common/units.h"
+#include "report/correction_page.h"
 #include "report/fas_plot.h"
 #include "report/svg.h"
 
@@ -213,12 +214,10 @@ std::string record_rows(const Motion& motion) {
   return h;
 }
 
-// The warnings of the analysis, then those of the ground motion.
-std::string warnings_section(const Analysis& a, const Motion& motion) {
+// The warnings of the page.
+std::string warnings_section(const std::vector<Warning>& warnings) {
   std::string h;
   h += "<h2>Warnings</h2>\n";
-  std::vector<Warning> warnings = a.warnings;
-  warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
   if (warnings.empty()) {
     h += "<p class=\"no-warnings\">None.</p>\n";
   } else {
@@ -230,6 +229,17 @@ std::string warnings_section(const Analysis& a, const Motion& motion) {
     h += "</ul>\n";
   }
   return h;
+}
+
+// The files the page was made from: "fort.99, amp3.csv and acc.csv", with
+// those of a correction after them.
+std::string source_files(const std::string& wave, const CorrectionView& correction) {
+  std::vector<std::string> files{"fort.99", "amp3.csv", wave};
+  if (correction.summary) files.emplace_back(kSummaryFile);
+  if (correction.spectra) files.emplace_back(kRawRecordFile);
+  std::string t = files.front();
+  for (std::size_t i = 1; i < files.size(); ++i) t += (i + 1 == files.size() ? " and " : ", ") + files[i];
+  return t;
 }
 
 // The times to plot the processed rows at. The time column repeats the
@@ -244,11 +254,13 @@ std::vector<double> row_times(const Series& out, const Analysis& a) {
   return t;
 }
 
-// A plot of one component against time, in the component's colour:
-// ("input-comp1", "NS input", "g", ...) for the first input plot.
+// A plot of one component against time, in the component's colour, with
+// `marks` on it: ("input-comp1", "NS input", "g", ...) for the first input
+// plot.
 std::string time_plot(const std::string& id, const std::string& title, const std::string& y_label,
-                      std::vector<Point> trace, std::size_t c) {
+                      std::vector<Point> trace, std::size_t c, std::vector<Mark> marks = {}) {
   Plot p;
+  p.marks = std::move(marks);
   p.width = kPlotWidth;
   p.height = kPlotHeight;
   p.x_label = "time (s)";
@@ -284,8 +296,10 @@ std::string spectrum_plot(const Spectrum& sp, const Analysis& a, const Motion& m
   return render_plot(s, {{points(f, sp.amp[c]), kComponentColours[c]}});
 }
 
-// The nine plots, one row per component: input, processed waveform, spectrum.
-std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& motion) {
+// The nine plots, one row per component: input (the onset of `correction`
+// marked), processed waveform, spectrum.
+std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& motion,
+                         const CorrectionView& correction) {
   const std::string wave = run.wave_path.filename().string();
   const Series& in = run.input;
   const Series& out = run.output.series;
@@ -294,9 +308,11 @@ std::string record_plots(const RunFiles& run, const Analysis& a, const Motion& m
   h += "<div class=\"head\">Input (fort.99)</div><div class=\"head\">Processed (" + escape_html(wave) +
        ")</div><div class=\"head\">Amplitude spectrum (amp3.csv)</div>";
   const std::array<std::string, 3> names = component_names(motion);
+  const std::vector<Mark> onset = in.time.empty() ? std::vector<Mark>{} : onset_marks(correction, in.time.front());
   for (std::size_t c = 0; c < 3; ++c) {
     const std::string comp = "comp" + std::to_string(c + 1);
-    h += time_plot("input-" + comp, names[c] + " input", input_unit(motion.unit), points(in.time, in.comp[c]), c);
+    h += time_plot("input-" + comp, names[c] + " input", input_unit(motion.unit), points(in.time, in.comp[c]), c,
+                   onset);
     h += time_plot("output-" + comp, names[c] + " processed", waveform_unit(a.op, motion.unit),
                    points(out_time, out.comp[c]), c);
     h += spectrum_plot(run.spectrum, a, motion, c, names[c]);
@@ -328,7 +344,15 @@ std::string spectrum_unit(Operation op, std::optional<common::Unit> unit) {
   return times_seconds(unit, 1 - omega_power(op));
 }
 
-std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator, const Motion& motion) {
+std::vector<Warning> page_warnings(const Analysis& a, const Motion& motion, const CorrectionView& correction) {
+  std::vector<Warning> warnings = a.warnings;
+  warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
+  warnings.insert(warnings.end(), correction.warnings.begin(), correction.warnings.end());
+  return warnings;
+}
+
+std::string render_page(const RunFiles& run, const Analysis& a, const std::string& generator, const Motion& motion,
+                        const CorrectionView& correction) {
   std::error_code ec;
   const auto full = std::filesystem::weakly_canonical(std::filesystem::absolute(run.dir, ec), ec);
   const std::string dir = ec ? run.dir.string() : full.string();
@@ -339,16 +363,18 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
   h += "<meta name=\"generator\" content=\"" + escape_html(generator) + "\">";
   h += "<title>wavefft report: " + escape_html(dir) + "</title><style>";
   h += kStyle;
+  if (correction.summary) h += kCorrectionStyle;
   h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_html(dir) + "</code></h1>\n";
   h += "<table class=\"summary\">" + processing_rows(run, a) + record_rows(motion) + "</table>\n";
-  h += warnings_section(a, motion);
-  h += record_plots(run, a, motion);
+  h += warnings_section(page_warnings(a, motion, correction));
+  h += record_plots(run, a, motion, correction);
+  h += signal_noise_section(correction);
   h += ground_motion_section(motion);
   h += "<p class=\"foot\">";
   if (!motion.unit) h += "u: the unit of the input record. ";
   h += "Spectrum lines of amplitude zero are drawn on the lower edge; the shaded range is the pass band, the dashed "
        "line the highest frequency left after keeping every k-th sample. Made by " +
-       escape_html(generator) + " from fort.99, amp3.csv and " + escape_html(wave) + ".</p>\n";
+       escape_html(generator) + " from " + escape_html(source_files(wave, correction)) + ".</p>\n";
   h += "</body></html>\n";
   return h;
 }

@@ -3,15 +3,18 @@
 // run, its warnings, nine inline SVG plots of the records and spectra, and
 // the ground motion: a table of measures, the response spectra and the
 // Fourier amplitude spectra of the input and, when it is still an
-// acceleration, of the processed record.
+// acceleration, of the processed record; and, for a corrected record, its
+// signal and noise.
 #pragma once
 
 #include <array>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "common/units.h"
 #include "report/analysis.h"
+#include "report/correction.h"
 #include "report/motion.h"
 #include "report/runfiles.h"
 
@@ -46,8 +49,13 @@ std::array<std::string, 3> component_names(const Motion& motion);
 inline constexpr int kSpectrumPlotWidth = 420;
 inline constexpr int kSpectrumPlotHeight = 260;
 
+/// The warnings of the page, in its order: those of `analysis`, of
+/// `motion`, then of `correction`.
+std::vector<Warning> page_warnings(const Analysis& analysis, const Motion& motion,
+                                   const CorrectionView& correction = CorrectionView{});
+
 /// The whole page. `generator` names the program in the footer. The
-/// warnings are those of `analysis` followed by those of `motion`. The
+/// warnings are those of page_warnings. The
 /// axes of the nine plots carry the unit of `motion` ("u" without one), and
 /// their titles the channel names of `motion` ("NS input") when it has
 /// them, else "comp1 input". Without a unit in `motion`, the ground-motion
@@ -56,7 +64,10 @@ inline constexpr int kSpectrumPlotHeight = 260;
 /// comp3 and the dashed RotD50); below them, in a row of their own, the
 /// FAS plots "fas-input" and "fas-processed" (report/fas_plot.h) of the
 /// records that have Fourier spectra, and a sentence on what they show.
+/// With a summary in `correction`, the onset is marked on the input plots
+/// and the section "Signal and noise" (report/correction_page.h) follows
+/// the nine plots; an empty `correction` changes nothing.
 std::string render_page(const RunFiles& run, const Analysis& analysis, const std::string& generator,
-                        const Motion& motion = Motion{});
+                        const Motion& motion = Motion{}, const CorrectionView& correction = CorrectionView{});
 
 }  // namespace wavefft::report

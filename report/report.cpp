@@ -3,7 +3,8 @@
 // with plots of the input, the processed waveform and the spectra, and the
 // warnings that the files give reason for, and the ground motion: measures,
 // response spectra and Fourier amplitude spectra of the input and processed
-// records.
+// records; for a corrected record, its onset, the spectra of its signal and
+// noise and the corners chosen from them.
 //
 //   wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]
 //                  [--warnings FILE] [DIR]
@@ -20,6 +21,7 @@
 #include "common/units.h"
 #include "common/usage.h"
 #include "report/analysis.h"
+#include "report/correction.h"
 #include "report/motion.h"
 #include "report/page.h"
 #include "report/runfiles.h"
@@ -49,6 +51,13 @@ constexpr std::string_view kHelp =
     "horizontals, Konno-Ohmachi smoothed, b = 188.5, over the unsmoothed\n"
     "lines) of the input and, when the run left an acceleration, of the\n"
     "processed record.\n"
+    "\n"
+    "When DIR holds correct.json, the summary of a correction (wavefft-batch\n"
+    "--correct), the page marks its onset on the input plots and adds a\n"
+    "section \"Signal and noise\": the corners and flags of each component and,\n"
+    "with at least 5 s of noise before the onset and the raw record record.txt\n"
+    "in DIR, the smoothed spectra of its signal and noise with the corners\n"
+    "marked. A correct.json or record.txt that cannot be read is a warning.\n"
     "\n"
     "  --out FILE   page to write (default: DIR/report.html); missing folders\n"
     "               are made\n"
@@ -192,10 +201,10 @@ int write_report(const Options& o) {
         o.input.empty() ? wr::find_input_record(o.dir, run.input, {run.wave_path, o.out})
                         : std::optional<wr::InputRecord>(wr::read_input_record(o.dir, o.input, run.input));
     const auto motion = wr::analyse_motion(run, analysis, o.unit, record);
-    const std::string page = wr::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION, motion);
-    // The warnings as the page shows them: the processing's, then the ground motion's.
-    std::vector<wr::Warning> warnings = analysis.warnings;
-    warnings.insert(warnings.end(), motion.warnings.begin(), motion.warnings.end());
+    const auto correction = wr::read_correction(o.dir, analysis.nt, analysis.dt);
+    const std::string page =
+        wr::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION, motion, correction);
+    const std::vector<wr::Warning> warnings = wr::page_warnings(analysis, motion, correction);
     std::vector<Output> outputs{{o.out, page}};
     if (!o.warnings_file.empty()) outputs.push_back({o.warnings_file, warning_lines(warnings)});
     if (const std::string why = write_outputs(outputs); !why.empty()) {

@@ -233,6 +233,18 @@ std::string grid(const Axis& ax, const Axis& ay) {
   return s;
 }
 
+// Whether a vertical line at `x` falls strictly inside the x range (never
+// for a non-finite x).
+bool inside(std::optional<double> x, const Axis& ax) { return x && *x > ax.lo && *x < ax.hi; }
+
+// A dashed vertical line across the plotting area at pixel column `px`,
+// with its tooltip.
+std::string vertical_line(double px, const Axis& ay, const std::string& tooltip) {
+  const std::string x = pixels(px);
+  return "<line class=\"marker\" x1=\"" + x + "\" x2=\"" + x + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
+         pixels(ay.p0) + "\"><title>" + escape_html(tooltip) + "</title></line>";
+}
+
 // The shaded band and the marker line of `plot`, each with its tooltip,
 // where they fall inside the x range (a band is cut to it); "" for none.
 std::string band_and_marker(const Plot& plot, const Axis& ax, const Axis& ay) {
@@ -249,10 +261,26 @@ std::string band_and_marker(const Plot& plot, const Axis& ax, const Axis& ay) {
            escape_html(plot.band_label) + "</title></rect>";
     }
   }
-  if (plot.marker && *plot.marker > ax.lo && *plot.marker < ax.hi) {
-    const std::string px = pixels(ax.map(*plot.marker));
-    s += "<line class=\"marker\" x1=\"" + px + "\" x2=\"" + px + "\" y1=\"" + pixels(ay.p1) + "\" y2=\"" +
-         pixels(ay.p0) + "\"><title>" + escape_html(plot.marker_label) + "</title></line>";
+  if (inside(plot.marker, ax)) s += vertical_line(ax.map(*plot.marker), ay, plot.marker_label);
+  return s;
+}
+
+// The marks of `plot` that fall inside the x range: each a dashed line and
+// its label, right of the line when the label fits before the right edge
+// of the plotting area (about 6 pixels a letter, as in the legend), else
+// left of it; 10 pixels below the top for the first mark drawn and 11 more
+// for each further one.
+std::string marks(const Plot& plot, const Axis& ax, const Axis& ay) {
+  std::string s;
+  double row = ay.p1 + 10.0;
+  for (const Mark& m : plot.marks) {
+    if (!inside(m.x, ax)) continue;
+    const double px = ax.map(m.x);
+    const bool right = px + 3.0 + 6.0 * static_cast<double>(m.label.size()) <= ax.p1;
+    s += vertical_line(px, ay, m.tooltip);
+    s += "<text class=\"mark\" x=\"" + pixels(right ? px + 3.0 : px - 3.0) + "\" y=\"" + pixels(row) +
+         "\" text-anchor=\"" + (right ? "start" : "end") + "\">" + escape_html(m.label) + "</text>";
+    row += 11.0;
   }
   return s;
 }
@@ -376,6 +404,7 @@ std::string render_plot(const Plot& plot, const std::vector<Trace>& traces) {
   std::string body = grid(ax, ay) + band_and_marker(plot, ax, ay);
   const auto columns = static_cast<std::size_t>(std::max(1.0, ax.p1 - ax.p0));
   for (const Trace& tr : traces) body += trace_element(tr, ax, ay, columns, id, total_points);
+  body += marks(plot, ax, ay);
   if (!axes.note.empty()) {
     body += "<text class=\"note\" x=\"" + pixels((ax.p0 + ax.p1) / 2) + "\" y=\"" + pixels((ay.p0 + ay.p1) / 2) +
             "\" text-anchor=\"middle\">" + axes.note + "</text>";

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Plots as inline SVG: axes with ticks, traces thinned to a few points per
 // pixel column (faint ones behind the others, broken ones with gaps), a
-// shaded band and marker lines.
+// shaded band and marker lines, labelled or not.
 #pragma once
 
 #include <cstddef>
@@ -49,6 +49,14 @@ struct Trace {
   bool gaps = false;
 };
 
+/// A labelled vertical line: the onset on a time axis, a corner on a
+/// frequency axis.
+struct Mark {
+  double x = 0.0;
+  std::string label;    // written beside the line ("onset", "high-pass 0.1 Hz")
+  std::string tooltip;  // shown over the line
+};
+
 struct Plot {
   std::string id;           // id attribute of the <svg>
   std::string title;        // shown above the plot
@@ -61,6 +69,8 @@ struct Plot {
   /// Dashed vertical line and its tooltip.
   std::optional<double> marker;
   std::string marker_label;
+  /// Labelled vertical lines, dashed like the marker, over the traces.
+  std::vector<Mark> marks;
   /// Fixed x range, instead of the data's range rounded out to whole
   /// decades on a logarithmic axis (points outside it are clipped).
   std::optional<std::pair<double, double>> x_range;
@@ -73,8 +83,11 @@ struct Plot {
 /// most two points per pixel column of the plotting area (faint ones per
 /// two pixel columns; each piece of a trace with gaps on its own), and drawn in their order, the first at the
 /// back. The labels of the traces that have one are written right-aligned
-/// on the title line, each in its trace's colour. The data-points attribute
-/// of the <svg> counts the points written.
+/// on the title line, each in its trace's colour. The marks that fall
+/// inside the x range come after the traces, each label near the top of
+/// the plotting area: right of its line when it fits there, else left of
+/// it, every further mark's label a text line lower. The
+/// data-points attribute of the <svg> counts the points written.
 std::string render_plot(const Plot& plot, const std::vector<Trace>& traces);
 
 }  // namespace wavefft::report

@@ -3,14 +3,14 @@
 # wavefft-report on real runs of wavefft: generated records processed with
 # different answers, and the warnings each page must (and must not) give;
 # the unit, the measures, the response spectra and the Fourier amplitude
-# spectra; then the failures of
-# wavefft-report itself (missing files, two waveform files, a page in new
-# folders and one that cannot be written, an --input file that is not the
-# run's input).
+# spectra; the correction of a record corrected before the run; then the
+# failures of wavefft-report itself (missing files, two waveform files, a
+# page in new folders and one that cannot be written, an --input file that
+# is not the run's input).
 #
-#   pages_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT
+#   pages_test.sh WAVEFFT MAKE_SAMPLE WAVEFFT_REPORT WAVEFFT_CORRECT
 set -eu
-wavefft=$1 make_sample=$2 report=$3
+wavefft=$1 make_sample=$2 report=$3 correct=$4
 
 work=$(mktemp -d "${TMPDIR:-/tmp}/wavefft-pages.XXXXXX")
 trap 'rm -rf "$work"' EXIT
@@ -179,6 +179,37 @@ grep -q 'duration/2π = 13.04' drift/report.html || fail "drift: the amplificati
 run nopad pow2.txt 0 1 "0.1 0.2 20 25" 0 0 0 acc.csv
 expect_warnings nopad "no-padding"
 grep -q '<td>4096 (no padding)</td>' nopad/report.html || fail "nopad: the transform length line"
+
+# A corrected record as wavefft-batch --correct leaves it: the raw
+# record.txt, corrected.txt that wavefft ran on, and the summary
+# correct.json. The sample has some 10 s of quiet before its onset: the
+# onset on the three input plots, a signal and noise plot per component
+# with the summary's corners, and no warning.
+mkdir corrected
+cp sample.txt corrected/record.txt
+(
+  cd corrected &&
+    "$correct" -o corrected.txt --summary correct.json record.txt &&
+    { echo corrected.txt; printf '%s\n' 0 1 "0.1 0.2 20 25" 0 0 1 acc.csv; echo; } | "$wavefft" >console.txt &&
+    "$report" >report.out 2>report.err
+) || fail "corrected: wavefft-correct, wavefft or wavefft-report failed: $(cat corrected/report.err 2>/dev/null)"
+expect_warnings corrected ""
+onset=$(sed -n 's/^ *"onset_s": \([0-9.]*\),$/\1/p' corrected/correct.json)
+[ "$(grep -o "<title>onset at $(printf %.6g "$onset") s (correct.json)</title></line><text class=\"mark\"[^>]*>onset<" \
+  corrected/report.html | wc -l)" -eq 3 ] || fail "corrected: the onset at $onset s is not marked on three plots"
+hp=$(sed -n 's/.*"highpass_hz": \([0-9.]*\),.*/\1/p' corrected/correct.json | head -n 1)
+grep -q "<text class=\"mark\"[^>]*>high-pass $(printf %.4g "$hp") Hz</text>" corrected/report.html ||
+  fail "corrected: no high-pass line at $hp Hz"
+for c in 1 2 3; do
+  grep -q "id=\"snr-comp$c\"" corrected/report.html || fail "corrected: no signal and noise plot of comp$c"
+done
+grep -q 'correct.json and record.txt.</p>' corrected/report.html || fail "corrected: the foot does not name them"
+# A summary that cannot be read: one warning, the page without the section.
+printf '{"onset_s": x}\n' >corrected/correct.json
+"$report" --warnings corrected.tsv --out unreadable.html corrected >/dev/null || fail "corrected: unreadable summary"
+[ "$(cut -f1,2 corrected.tsv)" = "correction${tab}Correction summary unreadable" ] ||
+  fail "corrected: warnings '$(cat corrected.tsv)'"
+if grep -q 'Signal and noise\|class="mark"' unreadable.html; then fail "corrected: a section without a summary"; fi
 
 # A folder without the run's files: exit 1, both missing files named.
 mkdir empty
