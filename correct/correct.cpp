@@ -54,6 +54,9 @@ bool drifts(std::span<const double> a, double dt, double gal_per_unit) {
   return end > kDriftEnd || end > kDriftShare * peak(d);
 }
 
+constexpr std::size_t kHorizontals[] = {0, 1};
+constexpr std::size_t kVertical[] = {2};
+
 class Corrector {
  public:
   Corrector(const std::array<std::span<const double>, 3>& a, double dt, const Settings& s, std::size_t noise_end)
@@ -67,32 +70,53 @@ class Corrector {
     return out;
   }
 
-  // Corrects the components of `group` (which share their corners in
-  // `reports`), raising the high-pass corner while any drifts.
-  void settle(std::span<const std::size_t> group, std::array<ComponentReport, 3>& reports,
-              std::array<std::vector<double>, 3>& out, bool raise) const {
-    double hp = reports[group[0]].highpass_hz;
-    const std::optional<double> lp = reports[group[0]].lowpass_hz;
-    for (std::size_t c : group) out[c] = run(c, hp, lp);
-    if (!raise) return;
-    auto any_drift = [&] {
-      return std::any_of(group.begin(), group.end(), [&](std::size_t c) { return drifts(out[c], dt_, s_.gal_per_unit); });
-    };
-    while (any_drift()) {
-      const double next = hp * kCornerStep;
-      if (!(next <= kHighestHighpass)) {
-        for (std::size_t c : group) reports[c].flags.drift = true;
-        return;
+  // Corrects every component, then, while `raise`, raises the high-pass
+  // corner of each group whose components drift (the horizontals together,
+  // the vertical alone) and corrects its components again. The components
+  // of each pass run side by side.
+  void settle(std::array<ComponentReport, 3>& reports, std::array<std::vector<double>, 3>& out, bool raise) const {
+    std::array<bool, kGroups.size()> active{};
+    active.fill(true);
+    for (;;) {
+      std::vector<std::size_t> pending;
+      for (std::size_t g = 0; g < kGroups.size(); ++g) {
+        if (active[g]) pending.insert(pending.end(), kGroups[g].begin(), kGroups[g].end());
       }
-      hp = next;
-      for (std::size_t c : group) {
-        reports[c].highpass_hz = hp;
-        out[c] = run(c, hp, lp);
-      }
+      if (pending.empty()) return;
+      run_jobs(pending.size(), [&](std::size_t k) {
+        const std::size_t c = pending[k];
+        out[c] = run(c, reports[c].highpass_hz, reports[c].lowpass_hz);
+      });
+      for (std::size_t g = 0; g < kGroups.size(); ++g) active[g] = active[g] && raise && raise_corner(kGroups[g], reports, out);
     }
   }
 
  private:
+  // The horizontals share their corners and their passes; the vertical goes
+  // its own way, and first: while it is being planned, the horizontals'
+  // transform (another length) can be.
+  static constexpr std::array<std::span<const std::size_t>, 2> kGroups{std::span<const std::size_t>(kVertical),
+                                                                      std::span<const std::size_t>(kHorizontals)};
+
+  // When a component of `group` drifts: its corner raised 1.5 times and
+  // true, or, past the highest corner, the drift flag and false. False when
+  // none drifts.
+  bool raise_corner(std::span<const std::size_t> group, std::array<ComponentReport, 3>& reports,
+                    const std::array<std::vector<double>, 3>& out) const {
+    const bool drifting = std::any_of(group.begin(), group.end(),
+                                      [&](std::size_t c) { return drifts(out[c], dt_, s_.gal_per_unit); });
+    if (!drifting) return false;
+    const double next = reports[group[0]].highpass_hz * kCornerStep;
+    for (std::size_t c : group) {
+      if (next <= kHighestHighpass) {
+        reports[c].highpass_hz = next;
+      } else {
+        reports[c].flags.drift = true;
+      }
+    }
+    return next <= kHighestHighpass;
+  }
+
   double dt_;
   const Settings& s_;
   PolynomialBaseline baseline_;
@@ -141,14 +165,7 @@ Correction correct_record(const std::array<std::span<const double>, 3>& a, doubl
 
   const Corrector corrector(a, dt, s, noise_end);
   const bool raise = !s.highpass;
-  // The horizontals share their corners and their loop; the vertical goes
-  // its own way, beside them.
-  static constexpr std::size_t kHorizontals[] = {0, 1};
-  static constexpr std::size_t kVertical[] = {2};
-  run_jobs(2, [&](std::size_t group) {
-    corrector.settle(group == 0 ? std::span<const std::size_t>(kHorizontals) : std::span<const std::size_t>(kVertical),
-                     c.components, c.corrected, raise);
-  });
+  corrector.settle(c.components, c.corrected, raise);
 
   for (std::size_t k = 0; k < 3; ++k) {
     c.components[k].pga_after = peak(c.corrected[k]);

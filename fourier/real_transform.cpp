@@ -9,6 +9,7 @@
 #include <mutex>
 #include <new>
 #include <stdexcept>
+#include <utility>
 #include <vector>
 
 namespace wavefft::fourier {
@@ -72,23 +73,41 @@ struct CachedPlan {
   Plan plan;
 };
 
-Plan plan_for(int n, Direction d) {
-  static std::mutex cache_lock;
-  static std::vector<CachedPlan> cache;  // most recently used last
-  {
-    const std::lock_guard<std::mutex> hold(cache_lock);
-    for (std::size_t k = 0; k < cache.size(); ++k) {
-      if (cache[k].n == n && cache[k].direction == d) {
-        std::rotate(cache.begin() + static_cast<std::ptrdiff_t>(k), cache.begin() + static_cast<std::ptrdiff_t>(k) + 1,
-                    cache.end());
-        return cache.back().plan;
+struct PlanCache {
+  std::mutex lock;
+  std::vector<CachedPlan> plans;  // most recently used last
+
+  // The plan of (n, d) when it is here, moved to the end; else empty.
+  Plan find(int n, Direction d) {
+    const std::lock_guard<std::mutex> hold(lock);
+    for (std::size_t k = 0; k < plans.size(); ++k) {
+      if (plans[k].n == n && plans[k].direction == d) {
+        std::rotate(plans.begin() + static_cast<std::ptrdiff_t>(k), plans.begin() + static_cast<std::ptrdiff_t>(k) + 1,
+                    plans.end());
+        return plans.back().plan;
       }
     }
+    return nullptr;
   }
+
+  void add(int n, Direction d, Plan p) {
+    const std::lock_guard<std::mutex> hold(lock);
+    if (plans.size() == kCachedPlans) plans.erase(plans.begin());
+    plans.push_back({n, d, std::move(p)});
+  }
+};
+
+// Threads that ask for the same new length at once make its plan once: the
+// plans are made one at a time, and each maker looks again once its turn
+// comes.
+Plan plan_for(int n, Direction d) {
+  static PlanCache cache;
+  static std::mutex making;
+  if (Plan p = cache.find(n, d)) return p;
+  const std::lock_guard<std::mutex> turn(making);
+  if (Plan p = cache.find(n, d)) return p;
   Plan made = make_plan(n, d);
-  const std::lock_guard<std::mutex> hold(cache_lock);
-  if (cache.size() == kCachedPlans) cache.erase(cache.begin());
-  cache.push_back({n, d, made});
+  cache.add(n, d, made);
   return made;
 }
 
