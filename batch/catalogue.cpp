@@ -5,12 +5,14 @@
 #include <algorithm>
 #include <climits>
 #include <fstream>
+#include <iterator>
 #include <map>
 #include <optional>
 #include <system_error>
 #include <thread>
 
 #include "batch/console.h"
+#include "batch/correct_columns.h"
 #include "batch/eas_columns.h"
 #include "batch/measures_csv.h"
 #include "batch/record_head.h"
@@ -37,10 +39,13 @@ std::string strip_slashes(std::string s) {
 // The files a record's folder gets from the batch: cleared before a record
 // runs, so that a folder reused from an earlier batch tells nothing stale.
 const char* const kOwnFiles[] = {
-    "record.txt",     "import.stdout",   "import.stderr",   "import.status", "wavefft.stdout",   "wavefft.stderr",
-    "wavefft.status", "measures.stdout", "measures.stderr", "measures.status", "measures.csv",   "spectra.csv",
-    "fas.csv",        "report.stdout",   "report.stderr",   "report.status", "report.html",     "warnings.tsv",
-    ".wavefft-record"};
+    "record.txt",     "import.stdout",   "import.stderr",   "import.status",   "corrected.txt",  "correct.json",
+    "correct.stdout", "correct.stderr",  "correct.status",  "wavefft.stdout",  "wavefft.stderr", "wavefft.status",
+    "measures.stdout", "measures.stderr", "measures.status", "measures.csv",   "spectra.csv",    "fas.csv",
+    "report.stdout",  "report.stderr",   "report.status",   "report.html",     "warnings.tsv",   ".wavefft-record"};
+
+// What wavefft itself writes beside its output, whatever the options.
+const char* const kProgramFiles[] = {"amp3.csv", "fort.99"};
 
 // Runs one step with the record's folder as working directory; the streams
 // and the exit status go to STEM.stdout, STEM.stderr, STEM.status.
@@ -112,7 +117,28 @@ std::optional<Stop> import_record(const Job& job, const Settings& s, const fs::p
   return std::nullopt;
 }
 
-// 2. wavefft with the processing options on the record typed as `typed`:
+// 2. With --correct: wavefft-correct on the record `record` (as given or
+// imported), the corrected record into corrected.txt and its summary into
+// correct.json in `folder`; the summary's corners and flags into `row`.
+// Nothing when the record was corrected, flagged or not.
+std::optional<Stop> correct_record(const Settings& s, const fs::path& folder, const std::string& record, Row& row) {
+  if (s.correct.empty()) return Stop{"correct-failed", "", no_tool("wavefft-correct")};
+  // The batch's --unit stands over the record's header word here as for the
+  // measures; "--" keeps a record named "-x" a record.
+  std::vector<std::string> args{s.correct.string(), "--summary", "correct.json", "-o", "corrected.txt"};
+  if (!s.unit.empty()) args.insert(args.end(), {"--unit", s.unit});
+  args.insert(args.end(), {"--", record});
+  const int code = step(folder, "correct", args);
+  if (code != 0) return Stop{"correct-failed", std::to_string(code), first_line(folder / "correct.stderr")};
+  try {
+    read_correction(folder / "correct.json", row);
+  } catch (const correct::SummaryError& e) {
+    return Stop{"correct-failed", "0", e.what()};
+  }
+  return std::nullopt;
+}
+
+// 3. wavefft with the processing options on the record typed as `typed`:
 // the count and step it printed into `nt_dt`, the step and duration into
 // `row`. Nothing when it ended normally.
 std::optional<Stop> transform(const fs::path& folder, const Settings& s, const std::string& typed, Row& row,
@@ -149,7 +175,7 @@ void fill_eas(const fs::path& record, const std::string& unit, const std::string
   }
 }
 
-// 3. The measures of the processed record (`output`) while it is still an
+// 4. The measures of the processed record (`output`) while it is still an
 // acceleration, else of the input, in `unit`: wavefft-measures, then its
 // numbers and the EAS cells of the same record into `row`. Nothing when the
 // record may go on to its report.
@@ -187,7 +213,7 @@ std::optional<Stop> measure(const fs::path& folder, const Settings& s, const fs:
   return std::nullopt;
 }
 
-// 4. The report page of the record `input` (measured in `unit`, "" when
+// 5. The report page of the record `input` (measured in `unit`, "" when
 // not), its warnings' titles put before `notes`; the page goes into `row`.
 // Nothing when the page was written.
 std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& folder, const fs::path& input,
@@ -206,8 +232,11 @@ std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& fo
   return std::nullopt;
 }
 
-// Steps 1 to 4 of a record in its folder, each step's findings into `row`
+// Steps 1 to 5 of a record in its folder, each step's findings into `row`
 // and `notes`: what stopped it, or nothing when it went through to its page.
+// `input` is the record that wavefft and the measures take: as given,
+// imported (record.txt) or corrected (corrected.txt); `typed` its name
+// for the programs started in the folder.
 std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path& folder, Row& row,
                               std::vector<std::string>& notes) {
   fs::path input = job.path;
@@ -216,19 +245,23 @@ std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path&
     if (std::optional<Stop> stop = import_record(job, s, folder, notes)) return stop;
     input = folder / "record.txt";
     typed = "record.txt";
-  } else {
-    typed = typed_record(folder, input);
   }
   const Header header = read_header(read_head(input, kHeadBytes));
   row.event = header.event;
   row.station = header.station;
   row.components = header.components;
+  if (s.with_correction) {
+    if (std::optional<Stop> stop = correct_record(s, folder, typed.empty() ? input.string() : typed, row)) return stop;
+    input = folder / "corrected.txt";
+    typed = "corrected.txt";
+  }
+  if (typed.empty()) typed = typed_record(folder, input);
 
   std::optional<NtDt> nt_dt;
   if (std::optional<Stop> stop = transform(folder, s, typed, row, nt_dt)) return stop;
   const fs::path output = folder / s.options.output;
 
-  // 3. The measures, of the processed record while it is an acceleration.
+  // 4. The measures, of the processed record while it is an acceleration.
   const std::string unit = measures_unit(s.unit, header.unit);
   if (unit.empty()) {
     notes.push_back("no unit: measures not computed (give --unit)");
@@ -323,6 +356,12 @@ std::vector<Job> expand_arguments(const std::vector<std::string>& args, std::str
     }
   }
   return jobs;
+}
+
+bool is_folder_file(std::string_view name) {
+  const auto named = [name](const char* f) { return name == f; };
+  return std::any_of(std::begin(kOwnFiles), std::end(kOwnFiles), named) ||
+         std::any_of(std::begin(kProgramFiles), std::end(kProgramFiles), named);
 }
 
 Row process_record(const Job& job, const Settings& s) {

@@ -10,6 +10,7 @@
 #include <filesystem>
 #include <functional>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "batch/import_step.h"
@@ -26,10 +27,10 @@ enum class Form { answers, records };
 enum class FirstArg { missing, record, other_file, folder };
 
 /// The answer-file form when no processing option and no option of the
-/// records form (--unit, an import option) is given, there are at least two
-/// positional arguments and the first is a regular file that is not a
-/// record (or does not exist: an answer file typed wrong, which that form
-/// refuses). Otherwise the records form.
+/// records form (--unit, --correct, an import option) is given, there are
+/// at least two positional arguments and the first is a regular file that
+/// is not a record (or does not exist: an answer file typed wrong, which
+/// that form refuses). Otherwise the records form.
 Form choose_form(bool any_processing_option, bool records_option_given, std::size_t positionals, FirstArg first);
 
 /// One record of the records form.
@@ -61,12 +62,19 @@ std::string measures_unit(const std::string& given, const std::string& header_wo
 /// What every record of the records form shares.
 struct Settings {
   std::filesystem::path outdir;  // absolute
-  std::filesystem::path wavefft, import, measures, report;  // empty: not found
+  std::filesystem::path wavefft, import, correct, measures, report;  // empty: not found
+  bool with_correction = false;  // --correct: wavefft-correct before wavefft
   std::vector<std::string> option_args;  // the processing options as typed
   cli::ProcessingOptions options;
   std::string unit;  // --unit, or empty: the records' unit, also the unit each import writes
   ImportOptions import_options;  // handed to each import (import_arguments)
 };
+
+/// True when `name` is a file the batch writes in every record's folder: a
+/// step's standard streams and status, what the steps write (record.txt,
+/// corrected.txt, correct.json, measures.csv, ...) and wavefft's own
+/// amp3.csv and fort.99. --output may name none of them.
+bool is_folder_file(std::string_view name);
 
 /// Takes one record through the chain; returns its summary row.
 Row process_record(const Job& job, const Settings& s);

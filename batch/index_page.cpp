@@ -3,10 +3,13 @@
 // a catalogue, each linked to its report page, sortable by any column. The
 // page needs no server and loads nothing: the style and the few lines of
 // script that sort the table are inline.
+#include <algorithm>
 #include <cmath>
 #include <map>
 #include <optional>
+#include <span>
 #include <string_view>
+#include <utility>
 
 #include "batch/summary.h"
 #include "common/html.h"
@@ -19,6 +22,7 @@ using common::escape_html;
 
 constexpr std::size_t kRecordColumn = common::catalogue_column("record");
 constexpr std::size_t kStatusColumn = common::catalogue_column("status");
+constexpr std::size_t kCornersColumn = common::catalogue_column("hp1_hz");
 
 // A relative path as the href of a link: every byte but the unreserved
 // characters and '/' is percent-encoded, so that blanks, '#', '?', '%',
@@ -69,48 +73,94 @@ void record_cell(std::string& h, const Row& row) {
   h += "</td>";
 }
 
+// The status, then the diagnostic of a failed record and the correction's
+// flags; sorted by the status and then the flags, so that flagged records
+// follow the others of their status.
 void status_cell(std::string& h, const Row& row) {
-  h += "<td data-sort=\"" + escape_html(row.status) + "\"><span class=\"status\"";
+  const std::string key = row.flags.empty() ? row.status : row.status + " " + row.flags;
+  h += "<td data-sort=\"" + escape_html(key) + "\"><span class=\"status\"";
   if (!row.exit.empty()) h += " title=\"exit status " + escape_html(row.exit) + "\"";
   h += ">" + escape_html(row.status) + "</span>";
   if (row.status != "normal" && !row.diagnostic.empty()) {
     h += "<div class=\"diag\">" + escape_html(row.diagnostic) + "</div>";
+  }
+  if (!row.flags.empty()) h += "<div class=\"flags\">" + escape_html(row.flags) + "</div>";
+  h += "</td>";
+}
+
+// The largest high-pass corner of the three components, as written: the
+// lowest frequency that all of them keep. "" when none is a number.
+std::string highest_highpass(const Row& row) {
+  std::string text;
+  double highest = 0.0;
+  for (const std::string* hp : {&row.hp1_hz, &row.hp2_hz, &row.hp3_hz}) {
+    const std::optional<double> v = common::to_number(*hp, common::NumberGrammar{});
+    if (v && std::isfinite(*v) && (text.empty() || *v > highest)) {
+      highest = *v;
+      text = *hp;
+    }
+  }
+  return text;
+}
+
+// The correction's corners: a block "HP–LP" per component in the order of
+// the components ("none" for no low-pass), a line break allowed after the
+// dash; sorted by the largest high-pass corner. Empty without corners.
+void corners_cell(std::string& h, const Row& row) {
+  h += "<td class=\"band\" data-sort=\"" + escape_html(highest_highpass(row)) + "\">";
+  const std::pair<const std::string&, const std::string&> bands[] = {
+      {row.hp1_hz, row.lp1_hz}, {row.hp2_hz, row.lp2_hz}, {row.hp3_hz, row.lp3_hz}};
+  for (const auto& [hp, lp] : bands) {
+    if (hp.empty() && lp.empty()) continue;
+    h += "<div>" + escape_html(four_digits(hp)) + "\u2013<wbr>" + (lp.empty() ? "none" : escape_html(four_digits(lp))) +
+         "</div>";
   }
   h += "</td>";
 }
 
 // The cell of column `c` (a position in common::kCatalogueColumns) of `row`.
 void cell(std::string& h, const Row& row, std::size_t c) {
-  // The record links to its page; the status carries the exit status and,
-  // for a failed record, the diagnostic: both look at other fields too.
+  // The record links to its page; the status carries the exit status, the
+  // diagnostic of a failed record and the flags of a corrected one; the
+  // corners are those of all three components: they look at other fields too.
   if (c == kRecordColumn) return record_cell(h, row);
   if (c == kStatusColumn) return status_cell(h, row);
+  if (c == kCornersColumn) return corners_cell(h, row);
   const std::string& text = row.*kRowFields[c];
   if (common::kCatalogueColumns[c].numeric) return number_cell(h, text);
   text_cell(h, text);
 }
 
-// The page's 1-based column of the catalogue column `name`, for the style's
-// nth-child (0 when the page does not show it).
-constexpr std::size_t page_position(std::string_view name) {
-  for (std::size_t k = 0; k < common::kPageColumns.size(); ++k) {
-    if (common::kCatalogueColumns[common::kPageColumns[k]].name == name) return k + 1;
+// The 1-based place of the catalogue column `name` among the page's
+// `columns`, for the style's nth-child (0 when the page does not show it).
+constexpr std::size_t page_position(std::span<const std::size_t> columns, std::string_view name) {
+  for (std::size_t k = 0; k < columns.size(); ++k) {
+    if (common::kCatalogueColumns[columns[k]].name == name) return k + 1;
   }
   return 0;
 }
 // The style keeps the first column in view when the page scrolls sideways,
-// and gives the warnings column room.
-static_assert(page_position("record") == 1, "the record is the page's first column");
-static_assert(page_position("warnings") != 0, "the page shows the warnings");
-static_assert(page_position("event") != 0, "the page shows the event");
+// and gives the warnings column room. page_columns may leave out the
+// corners, and no other column: the style takes its places from the
+// columns shown.
+static_assert(page_position(common::kPageColumns, "record") == 1, "the record is the page's first column");
+static_assert(page_position(common::kPageColumns, "warnings") != 0, "the page shows the warnings");
+static_assert(page_position(common::kPageColumns, "event") != 0, "the page shows the event");
+
+// A row with a corner of the correction.
+bool has_corners(const Row& row) {
+  return !(row.hp1_hz.empty() && row.hp2_hz.empty() && row.hp3_hz.empty() && row.lp1_hz.empty() &&
+           row.lp2_hz.empty() && row.lp3_hz.empty());
+}
 
 // The table fits the window where the cells' words allow: record names,
 // event codes, diagnostics and warnings wrap anywhere when a word alone is
-// too wide, the other texts between words, numbers never. Its sixteen columns fit 1400
-// pixels through a slightly smaller type and narrow side padding. A window
+// too wide, the other texts between words, numbers never (a band of
+// corners only after its dash). Its seventeen columns fit 1400 pixels
+// through a slightly smaller type and narrow side padding. A window
 // too narrow for it scrolls sideways, and the record column stays at its
 // left edge, over an opaque background; the headings stay at the top.
-std::string style() {
+std::string style(std::span<const std::size_t> columns) {
   return "body{font-family:system-ui,sans-serif;margin:1.5em;color:#222}"
          "h1{font-size:1.4em}"
          "table{border-collapse:collapse;font-size:0.85em}"
@@ -120,19 +170,22 @@ std::string style() {
          "th:first-child{left:0;z-index:3}"
          "tr.failed td:first-child{background:#fde8e8}"
          "td:nth-child(" +
-         std::to_string(page_position("warnings")) +
+         std::to_string(page_position(columns, "warnings")) +
          "){min-width:12em;overflow-wrap:anywhere}"
          // An agency's event code ("20141231234900M4.2") is one long word:
          // it wraps too rather than push the table wider.
          "td:nth-child(" +
-         std::to_string(page_position("event")) + "){overflow-wrap:anywhere}"
+         std::to_string(page_position(columns, "event")) + "){overflow-wrap:anywhere}"
          "th button{font:inherit;font-weight:bold;background:none;border:0;padding:0;cursor:pointer;color:inherit}"
          "th[aria-sort=ascending] button::after{content:\" \\25B2\"}"
          "th[aria-sort=descending] button::after{content:\" \\25BC\"}"
          "td.num{text-align:right;font-variant-numeric:tabular-nums;white-space:nowrap}"
+         "td.band{text-align:right;font-variant-numeric:tabular-nums}"
+         "td.band div+div{margin-top:0.3em}"
          "tr.failed{background:#fde8e8}"
          "tr.failed .status{color:#a00;font-weight:bold}"
          ".diag{font-size:0.85em;color:#555;min-width:10em;max-width:30em;overflow-wrap:anywhere}"
+         ".flags{font-size:0.85em;color:#8a5a00}"
          ".note{font-size:0.85em;color:#555;max-width:60em}";
 }
 
@@ -174,12 +227,12 @@ constexpr const char* kScript =
     "})();\n";
 
 // The page up to its heading: the document's head with the title and the
-// style, then <body> and <h1>TITLE</h1>.
-void page_head(std::string& h, const std::string& title) {
+// style of the table of `columns`, then <body> and <h1>TITLE</h1>.
+void page_head(std::string& h, const std::string& title, std::span<const std::size_t> columns) {
   h += "<!DOCTYPE html>\n<html lang=\"en\"><head><meta charset=\"utf-8\">"
        "<meta name=\"viewport\" content=\"width=device-width, initial-scale=1\">";
   h += "<title>" + escape_html(title) + "</title><style>";
-  h += style();
+  h += style(columns);
   h += "</style></head>\n<body>\n<h1>" + escape_html(title) + "</h1>\n";
 }
 
@@ -214,12 +267,12 @@ void counts_paragraph(std::string& h, const std::vector<Row>& rows) {
   h += ".</p>\n";
 }
 
-// The table: a heading button per page column (data-type "number" or
-// "text" for the script), then one row per Row, a failed one of class
+// The table: a heading button per column of `columns` (data-type "number"
+// or "text" for the script), then one row per Row, a failed one of class
 // "failed".
-void catalogue_table(std::string& h, const std::vector<Row>& rows) {
+void catalogue_table(std::string& h, const std::vector<Row>& rows, std::span<const std::size_t> columns) {
   h += "<table id=\"catalogue\"><thead><tr>";
-  for (const std::size_t c : common::kPageColumns) {
+  for (const std::size_t c : columns) {
     const common::CatalogueColumn& column = common::kCatalogueColumns[c];
     h += std::string("<th data-type=\"") + (column.numeric ? "number" : "text") + "\" aria-sort=\"none\">" +
          "<button type=\"button\">" + escape_html(column.heading) + "</button></th>";
@@ -227,7 +280,7 @@ void catalogue_table(std::string& h, const std::vector<Row>& rows) {
   h += "</tr></thead>\n<tbody>\n";
   for (const Row& row : rows) {
     h += row.status == "normal" ? "<tr>" : "<tr class=\"failed\">";
-    for (const std::size_t c : common::kPageColumns) cell(h, row, c);
+    for (const std::size_t c : columns) cell(h, row, c);
     h += "</tr>\n";
   }
   h += "</tbody></table>\n";
@@ -242,18 +295,33 @@ constexpr const char* kNote =
     "their Fourier amplitudes), smoothed with the Konno-Ohmachi window of bandwidth 188.5, at 1 Hz and 5 Hz; "
     "blank where the record has no line near that frequency or samples too coarsely for it. "
     "All are measured on the processed record when the processing left an acceleration, "
-    "else on the input record: the column Measured says which (blank: not measured). Numbers are shown "
+    "else on the input record: the column Measured says which (blank: not measured). A batch run with "
+    "--correct corrects each record first and measures the corrected one: Corners holds the band each "
+    "component was filtered to, a line \"high-pass\u2013low-pass\" (Hz) per component in the order of the "
+    "column Components (none: no low-pass), and sorts by the highest high-pass corner; the status is followed "
+    "by what the correction left to be looked at, as compN:FLAG (FLAG: no-noise, low-snr, drift or residual), "
+    "and a flagged record sorts after the others of its status. Numbers are shown "
     "to 4 significant digits and sort by their full value. A click on a heading sorts by that column; a "
     "second click reverses the order.</p>\n";
 
 }  // namespace
 
+std::vector<std::size_t> page_columns(const std::vector<Row>& rows) {
+  const bool corners = std::any_of(rows.begin(), rows.end(), has_corners);
+  std::vector<std::size_t> columns;
+  for (const std::size_t c : common::kPageColumns) {
+    if (c != kCornersColumn || corners) columns.push_back(c);
+  }
+  return columns;
+}
+
 std::string render_index(const std::vector<Row>& rows, const std::string& title) {
+  const std::vector<std::size_t> columns = page_columns(rows);
   std::string h;
   h.reserve(1024 + rows.size() * 700);
-  page_head(h, title);
+  page_head(h, title, columns);
   counts_paragraph(h, rows);
-  catalogue_table(h, rows);
+  catalogue_table(h, rows, columns);
   h += kNote;
   h += "<script>\n";
   h += kScript;

@@ -3,8 +3,8 @@
 // companion programs, N records at a time, each in its own folder, and
 // writes a summary table (and, for the records form, an index page).
 //
-//   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [IMPORT OPTIONS]
-//                 [PROCESSING OPTIONS] RECORD_OR_FOLDER...
+//   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [--correct]
+//                 [IMPORT OPTIONS] [PROCESSING OPTIONS] RECORD_OR_FOLDER...
 //   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...
 //   wavefft-batch --join -o OUTDIR DIR...
 #include <sys/stat.h>
@@ -60,11 +60,12 @@ void usage(std::ostream& out) {
   out << kSynopsis
       << "\n"
          "Takes each record through wavefft-import (for a folder of agency files),\n"
-         "wavefft with the processing options, wavefft-measures and wavefft-report,\n"
-         "up to N records at a time, each in its own folder OUTDIR/NAME/ (NAME: the\n"
-         "file or folder name). A folder that holds only subfolders is a folder of\n"
-         "records: each subfolder is one. Writes OUTDIR/summary.tsv and\n"
-         "OUTDIR/index.html, a sortable page linking every record's report.\n"
+         "wavefft-correct (with --correct), wavefft with the processing options,\n"
+         "wavefft-measures and wavefft-report, up to N records at a time, each in\n"
+         "its own folder OUTDIR/NAME/ (NAME: the file or folder name). A folder\n"
+         "that holds only subfolders is a folder of records: each subfolder is\n"
+         "one. Writes OUTDIR/summary.tsv and OUTDIR/index.html, a sortable page\n"
+         "linking every record's report.\n"
          "\n"
          "With an answer file and no processing option, runs wavefft alone on each\n"
          "RECORD, typing the record's path and then the lines of ANSWERS, and\n"
@@ -77,6 +78,12 @@ void usage(std::ostream& out) {
          "  --unit U    unit of the records: g, gal, m_s2 or mm_s2 (default: the\n"
          "              fourth header word of each record); a folder of agency\n"
          "              files is imported in this unit\n"
+         "  --correct   correct each record first (wavefft-correct: onset, band-pass\n"
+         "              with corners from the noise, baseline) into corrected.txt,\n"
+         "              its summary into correct.json; wavefft and the measures then\n"
+         "              take corrected.txt. summary.tsv gets the corners (hp1_hz ..\n"
+         "              lp3_hz) and the flags (\"comp1:drift comp3:low-snr\"); a\n"
+         "              flagged record is still normal\n"
          "  --join      one summary and index page from the outputs of several batches\n"
          "  -h, --help  show this text\n"
          "  --version   show the version\n"
@@ -93,8 +100,9 @@ void usage(std::ostream& out) {
          "Processing options (as for wavefft):\n"
       << cli::kOptionsHelp
       << "\n"
-         "Status of a record: normal, import-failed, diagnostic, stopped-too-long,\n"
-         "signal, measures-failed, report-failed, missing, error, not-run.\n"
+         "Status of a record: normal, import-failed, correct-failed, diagnostic,\n"
+         "stopped-too-long, signal, measures-failed, report-failed, missing, error,\n"
+         "not-run.\n"
          "Exit status: 0 when every record is normal, 1 otherwise, 2 for wrong\n"
          "arguments, 130 or 143 after an interrupt or termination.\n";
 }
@@ -112,6 +120,7 @@ struct Args {
   std::string program;
   std::string unit;
   bool join = false;
+  bool correct = false;  // --correct
   batch::ImportOptions import;
   cli::ProcessingOptions options;
   std::vector<std::string> option_args;
@@ -186,6 +195,10 @@ int take_option_argument(int argc, char** argv, int& i, Args& a) {
   }
   if (arg == "--join") {
     a.join = true;
+    return -1;
+  }
+  if (arg == "--correct") {
+    a.correct = true;
     return -1;
   }
   std::string error;
@@ -475,6 +488,7 @@ int join_form(const Args& a) {
   if (a.positionals.empty()) return refuse("--join needs at least one batch output folder");
   if (a.options.any || !a.unit.empty()) return refuse("--join takes no processing option and no --unit");
   if (a.import.seen != 0) return refuse("--join takes no import option");
+  if (a.correct) return refuse("--join takes no --correct");
   std::vector<fs::path> dirs(a.positionals.begin(), a.positionals.end());
   fs::path outdir;
   if (const int refused = make_outdir(a, outdir); refused >= 0) return refused;
@@ -492,12 +506,8 @@ int join_form(const Args& a) {
 // on, else the exit status of the refusal.
 int check_output_name(const std::string& output) {
   if (output.find('/') != std::string::npos) return refuse("--output: '" + output + "' must be a plain file name here");
-  for (const char* own : {"record.txt", "wavefft.stdout", "wavefft.stderr", "wavefft.status", "import.stdout",
-                          "import.stderr", "import.status", "measures.stdout", "measures.stderr", "measures.status",
-                          "measures.csv", "spectra.csv", "fas.csv", "report.html", "warnings.tsv", "report.stdout",
-                          "report.stderr",
-                          "report.status", "amp3.csv", "fort.99", ".wavefft-record"}) {
-    if (output == own) return refuse("--output: '" + output + "' is a file the batch writes in each record's folder");
+  if (batch::is_folder_file(output)) {
+    return refuse("--output: '" + output + "' is a file the batch writes in each record's folder");
   }
   return -1;
 }
@@ -547,6 +557,8 @@ int records_form(const Args& a) {
   s.wavefft = wavefft_program(a);
   if (s.wavefft.empty()) return refuse(no_program(a));
   s.import = batch::find_tool("wavefft-import");
+  s.correct = batch::find_tool("wavefft-correct");
+  s.with_correction = a.correct;
   s.measures = batch::find_tool("wavefft-measures");
   s.report = batch::find_tool("wavefft-report");
   s.option_args = a.option_args;
@@ -578,7 +590,8 @@ int main(int argc, char** argv) {
   Args a;
   if (const int done = parse(argc, argv, a); done >= 0) return done;
   if (a.join) return join_form(a);
-  const auto form = batch::choose_form(a.options.any, !a.unit.empty() || a.import.seen != 0, a.positionals.size(),
+  const bool records_option = !a.unit.empty() || a.import.seen != 0 || a.correct;
+  const auto form = batch::choose_form(a.options.any, records_option, a.positionals.size(),
                                        a.positionals.empty() ? batch::FirstArg::missing : first_arg(a.positionals.front()));
   if (form == batch::Form::answers) return answers_form(a);
   return records_form(a);

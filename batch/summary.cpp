@@ -3,6 +3,8 @@
 // several batches. The page itself is made in index_page.cpp.
 #include "batch/summary.h"
 
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <system_error>
 
@@ -17,11 +19,15 @@ namespace {
 // four columns are ours.
 constexpr std::string_view kOlderHeader = "record\tstatus\texit\tdiagnostic";
 
-// The header of the table the batch wrote before the EAS columns: today's
-// columns but eas_1hz and eas_5hz. Its rows still read, those cells empty.
-constexpr std::string_view kBeforeEasHeader =
+// The headers of the tables the batch wrote before some of today's columns
+// existed: their rows still read, the missing cells empty. First before the
+// EAS columns, then before the correction's corners and flags.
+constexpr std::string_view kEarlierHeaders[] = {
     "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
-    "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage";
+    "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage",
+    "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
+    "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage",
+};
 
 // Every column name of `header` is one of today's columns.
 constexpr bool names_are_columns(std::string_view header) {
@@ -32,7 +38,14 @@ constexpr bool names_are_columns(std::string_view header) {
   }
   return true;
 }
-static_assert(names_are_columns(kBeforeEasHeader), "an earlier table's column is not read into any of today's");
+static_assert(std::all_of(std::begin(kEarlierHeaders), std::end(kEarlierHeaders), names_are_columns),
+              "an earlier table's column is not read into any of today's");
+
+// `line` is today's header or one of the earlier ones.
+bool known_header(std::string_view line) {
+  return line == common::catalogue_header() ||
+         std::find(std::begin(kEarlierHeaders), std::end(kEarlierHeaders), line) != std::end(kEarlierHeaders);
+}
 
 std::string shown(const std::filesystem::path& path) { return path.string(); }
 
@@ -50,7 +63,7 @@ void write_replacing(const std::filesystem::path& path, std::string_view text) {
 // batch wrote before. Throws for any other line.
 std::vector<std::size_t> table_layout(std::string_view line, const std::filesystem::path& path) {
   std::vector<std::size_t> layout;
-  if (line == common::catalogue_header() || line == kBeforeEasHeader) {
+  if (known_header(line)) {
     for (const std::string_view name : common::split_at(line, '\t')) layout.push_back(common::catalogue_column(name));
     return layout;
   }

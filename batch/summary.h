@@ -9,6 +9,7 @@
 
 #include <algorithm>
 #include <array>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -39,6 +40,12 @@ struct Row {
   std::string rotd50_10;    // g, RotD50 at 1 s
   std::string eas_1hz;      // g s, the smoothed EAS of the two horizontals at 1 Hz
   std::string eas_5hz;      // g s, the same at 5 Hz
+  // With --correct, wavefft-correct's corners of components 1, 2 and 3 (Hz;
+  // a low-pass cell is empty when no low-pass was applied) and the
+  // components' flags ("comp1:drift comp3:low-snr"); all empty without it.
+  std::string hp1_hz, hp2_hz, hp3_hz;
+  std::string lp1_hz, lp2_hz, lp3_hz;
+  std::string flags;
   std::string warnings;     // "; "-separated titles: the report's warnings and the batch's notes
   std::string page;         // the record's report page, relative to OUTDIR ("" when none)
 };
@@ -49,7 +56,8 @@ inline constexpr std::array<std::string Row::*, common::kCatalogueColumns.size()
     &Row::record,   &Row::status,   &Row::exit,     &Row::diagnostic, &Row::folder,    &Row::event,
     &Row::station,  &Row::components, &Row::dt,     &Row::duration,   &Row::measured,  &Row::pga,
     &Row::pgv,      &Row::psa_02,   &Row::psa_10,   &Row::rotd50_10,  &Row::eas_1hz,   &Row::eas_5hz,
-    &Row::warnings, &Row::page};
+    &Row::hp1_hz,   &Row::hp2_hz,   &Row::hp3_hz,   &Row::lp1_hz,     &Row::lp2_hz,    &Row::lp3_hz,
+    &Row::flags,    &Row::warnings, &Row::page};
 static_assert(std::find(kRowFields.begin(), kRowFields.end(), nullptr) == kRowFields.end(),
               "every column of the catalogue needs its member of Row");
 
@@ -64,14 +72,22 @@ std::string one_line(std::string_view text);
 void write_summary(const std::filesystem::path& path, const std::vector<Row>& rows);
 
 /// Reads a summary.tsv written by write_summary, or by an earlier batch
-/// without the EAS columns (those cells are then empty). Throws
+/// without the EAS columns or without the correction's columns (those cells
+/// are then empty). Throws
 /// std::runtime_error naming the file (and line) when it is missing or not
 /// such a table.
 std::vector<Row> read_summary(const std::filesystem::path& path);
 
+/// The columns of the page of `rows`, left to right, as positions in
+/// common::kCatalogueColumns: common::kPageColumns, but the corners' column
+/// only when some row has a corner (a batch run with --correct), so that
+/// the page of a batch without it has no empty column.
+std::vector<std::size_t> page_columns(const std::vector<Row>& rows);
+
 /// The self-contained catalogue page: one table row per Row, linking the
-/// record to its page when it has one, every column sortable by a click on
-/// its heading (a few lines of plain script, no framework, no server).
+/// record to its page when it has one, every column of page_columns(rows)
+/// sortable by a click on its heading (a few lines of plain script, no
+/// framework, no server).
 /// `title` goes in <title> and <h1>. The table fits a window 1400 pixels
 /// wide, long texts wrapped; in a narrower one the page scrolls sideways
 /// and the record column stays at the window's left edge.

@@ -22,7 +22,13 @@ struct CatalogueColumn {
 
 /// summary.tsv's columns, in the order of its fields. The first four are
 /// those of the answer-file form's table (record, status, exit, diagnostic).
-inline constexpr std::array<CatalogueColumn, 20> kCatalogueColumns = {{
+/// The corner and flag columns are those of wavefft-correct's summary of the
+/// record (wavefft-batch --correct): hpN_hz and lpN_hz the high-pass and
+/// low-pass corners of component N, flags the components' flags as
+/// "compN:WORD" joined by blanks. On the page the six corners share one
+/// column, under hp1_hz's heading, and the flags are shown in the status's
+/// cell (batch/index_page.cpp).
+inline constexpr std::array<CatalogueColumn, 27> kCatalogueColumns = {{
     {"record", "Record", false},          {"status", "Status", false},
     {"exit", "", false},                  {"diagnostic", "", false},
     {"folder", "", false},                {"event", "Event", false},
@@ -32,7 +38,11 @@ inline constexpr std::array<CatalogueColumn, 20> kCatalogueColumns = {{
     {"pgv", "PGV (cm/s)", true},          {"psa_02", "PSA 0.2 s (g)", true},
     {"psa_10", "PSA 1 s (g)", true},      {"rotd50_10", "RotD50 1 s (g)", true},
     {"eas_1hz", "EAS 1 Hz (g·s)", true},  {"eas_5hz", "EAS 5 Hz (g·s)", true},
-    {"warnings", "Warnings", false},      {"page", "", false},
+    {"hp1_hz", "Corners (Hz)", true},     {"hp2_hz", "", true},
+    {"hp3_hz", "", true},                 {"lp1_hz", "", true},
+    {"lp2_hz", "", true},                 {"lp3_hz", "", true},
+    {"flags", "", false},                 {"warnings", "Warnings", false},
+    {"page", "", false},
 }};
 
 /// The position in kCatalogueColumns of the column named `name`
@@ -45,13 +55,13 @@ constexpr std::size_t catalogue_column(std::string_view name) {
 
 /// index.html's columns, left to right, as positions in kCatalogueColumns:
 /// every column with a heading, once.
-inline constexpr std::array<std::size_t, 16> kPageColumns = {
+inline constexpr std::array<std::size_t, 17> kPageColumns = {
     catalogue_column("record"),    catalogue_column("station"),  catalogue_column("event"),
     catalogue_column("components"), catalogue_column("dt"),      catalogue_column("duration"),
     catalogue_column("status"),    catalogue_column("measured"), catalogue_column("pga"),
     catalogue_column("pgv"),       catalogue_column("psa_02"),   catalogue_column("psa_10"),
     catalogue_column("rotd50_10"), catalogue_column("eas_1hz"),  catalogue_column("eas_5hz"),
-    catalogue_column("warnings")};
+    catalogue_column("hp1_hz"),    catalogue_column("warnings")};
 
 /// summary.tsv's header line without its line end: the names joined by tabs,
 /// "record\tstatus\texit\t...\tpage".

@@ -69,6 +69,7 @@ struct Option {
 constexpr Option kOptions[] = {
     {"-o", [](Arguments& a, std::string_view v) { a.out = std::string(v); }},
     {"--summary", [](Arguments& a, std::string_view v) { a.summary = std::string(v); }},
+    {"--unit", [](Arguments& a, std::string_view v) { a.unit = std::string(v); }},
     {"--highpass", [](Arguments& a, std::string_view v) { a.settings.highpass = corner("--highpass", v); }},
     {"--lowpass", [](Arguments& a, std::string_view v) { set_lowpass(a.settings, v); }},
     {"--order", [](Arguments& a, std::string_view v) { set_order(a.settings, v); }},

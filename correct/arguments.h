@@ -14,6 +14,7 @@ namespace wavefft::correct {
 struct Arguments {
   std::optional<std::string> out;      // -o; empty: standard output
   std::optional<std::string> summary;  // --summary
+  std::optional<std::string> unit;     // --unit: the values' unit, over the header's word
   std::string record;
   Settings settings;  // gal_per_unit is the record's, set later
 };

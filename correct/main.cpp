@@ -5,6 +5,7 @@
 // the same input layout, with a JSON summary of what was done. The steps:
 // read the arguments, read the record, settle the settings, correct, write
 // the record and the summary (to temporary names, renamed when complete).
+#include <algorithm>
 #include <array>
 #include <cerrno>
 #include <cmath>
@@ -42,7 +43,7 @@ constexpr const char* kTool = "wavefft-correct";
 constexpr std::string_view kHelp =
     "Usage: wavefft-correct [-o OUT] [--highpass F|auto] [--lowpass F|auto|none] [--order N]\n"
     "                       [--taper FRAC] [--baseline poly6|none] [--onset T|auto]\n"
-    "                       [--summary FILE] RECORD\n"
+    "                       [--summary FILE] [--unit U] RECORD\n"
     "       wavefft-correct --help | --version\n"
     "\n"
     "Corrects a raw three-component acceleration record in the program's input\n"
@@ -66,6 +67,8 @@ constexpr std::string_view kHelp =
     "  --onset T        the onset in seconds after the first sample, or auto\n"
     "                   (the default: the Akaike criterion on component 3)\n"
     "  --summary FILE   a JSON description of the corners, flags and residuals\n"
+    "  --unit U         the values' unit, g, gal, m_s2 or mm_s2, over the fourth\n"
+    "                   header word (which the corrected record then says)\n"
     "  --help           show this text and exit\n"
     "  --version        show the version and exit\n"
     "\n"
@@ -81,7 +84,10 @@ struct Refusal {
   std::string message;
 };
 
-wr::RecordFile read_record(const std::string& path) {
+// The record, its unit settled: --unit U over the fourth header word, which
+// then becomes U in the corrected record's header too.
+wr::RecordFile read_record(const wc::Arguments& args) {
+  const std::string& path = args.record;
   wr::RecordFile rec;
   try {
     rec = wr::read_record_file(path);
@@ -91,10 +97,18 @@ wr::RecordFile read_record(const std::string& path) {
   if (rec.kind != wr::RecordFile::Kind::input_layout) {
     throw Refusal{path + ": a waveform file; wavefft-correct reads the program's input layout (as wavefft-import writes it)"};
   }
+  if (args.unit) {
+    rec.unit = common::parse_acceleration_unit(*args.unit);
+    if (!rec.unit) throw Refusal{"--unit: unknown unit \"" + *args.unit + "\" (use g, gal, m_s2 or mm_s2)"};
+    static constexpr const char* kFill[] = {"unknown", "unknown", "acceleration"};
+    for (std::size_t k = rec.header_words.size(); k < 3; ++k) rec.header_words.emplace_back(kFill[k]);
+    rec.header_words.resize(std::max<std::size_t>(rec.header_words.size(), 4));
+    rec.header_words[3] = *args.unit;
+  }
   if (!rec.unit) {
     const std::string word = rec.header_words.size() > 3 ? rec.header_words[3] : "";
     throw Refusal{path + ": the fourth header word \"" + word +
-                  "\" is not an acceleration unit (g, gal, m_s2 or mm_s2)"};
+                  "\" is not an acceleration unit (g, gal, m_s2 or mm_s2); give the unit with --unit"};
   }
   return rec;
 }
@@ -128,7 +142,7 @@ void write_outputs(const wc::Arguments& args, const std::string& record, const s
 }
 
 int run(const wc::Arguments& args) {
-  wr::RecordFile rec = read_record(args.record);
+  wr::RecordFile rec = read_record(args);
   wc::Settings settings = args.settings;
   settings.gal_per_unit = common::convert_unit(1.0, *rec.unit, common::Unit::gal);
   if (const std::string why = wc::check_settings(settings, rec.comp[0].size(), rec.dt); !why.empty()) {

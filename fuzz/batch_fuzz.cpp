@@ -114,7 +114,7 @@ constexpr const auto& kFields = wb::kRowFields;
 void check_page(const std::vector<wb::Row>& rows, const std::string& title) {
   const std::string page = wb::render_index(rows, title);
   check(count(page, "<tr") == rows.size() + 1);
-  check(count(page, "</td>") == wavefft::common::kPageColumns.size() * rows.size());
+  check(count(page, "</td>") == wb::page_columns(rows).size() * rows.size());
   check(count(page, "<table") == 1 && count(page, "<script") == 1 && count(page, "</html>") == 1);
   std::vector<wb::Row> plain = rows;
   for (wb::Row& r : plain) {

@@ -14,8 +14,10 @@
 set -euo pipefail
 . "$(dirname "$0")/seed-file.sh" "$@"
 
-header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage'
-# The table of the batches before the EAS columns, which still reads.
+header=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\thp1_hz\thp2_hz\thp3_hz\tlp1_hz\tlp2_hz\tlp3_hz\tflags\twarnings\tpage'
+# The tables of the batches before the correction's columns and before the
+# EAS columns, which still read.
+before_correction=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage'
 earlier=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'
 
 # --- a real batch ---------------------------------------------------------------
@@ -23,6 +25,10 @@ batch=$root/build/wavefft-batch
 if [ -x "$batch" ]; then
   work=$(mktemp -d)
   trap 'rm -rf "$work"' EXIT
+  # With --correct the summary also has corners and flags.
+  if (cd "$work" && "$batch" -j 1 -o out-corrected --correct "$root/tests/data/import/raw/knet") >/dev/null 2>&1; then
+    seed 00 < "$work/out-corrected/summary.tsv"
+  fi
   if (cd "$work" && "$batch" -j 1 -o out --bandpass 0.1,0.2,20,25 "$root/tests/data/import/raw/knet") \
       >/dev/null 2>&1; then
     seed 00 < "$work/out/summary.tsv"
@@ -46,6 +52,7 @@ bad=$'<b>x</b>.txt\tdiagnostic\t2\tlately reading "x" & <y>\tA B#?%\'\t<e>\t&amp
 printf '%s\n' "$header" "$row" | seed 00
 printf '%s\n' "$header" "$row" "$bad" | seed 00
 printf '%s\n' "$earlier" "$earlier_row" | seed 00
+printf '%s\n' "$before_correction" "$row" | seed 00
 printf '%s\n' "$earlier" "$row" | seed 00
 printf '%s\n' "$header" | seed 00
 printf '%s' "$header" | seed 00

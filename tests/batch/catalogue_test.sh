@@ -54,7 +54,7 @@ expect() {  # REC COLUMN VALUE
   [ "$got" = "$3" ] || fail "$1: $2 is '$got', expected '$3'"
 }
 
-[ "$(sed -n 1p "$sum")" = "$(printf 'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage')" ] ||
+[ "$(sed -n 1p "$sum")" = "$(printf 'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\thp1_hz\thp2_hz\thp3_hz\tlp1_hz\tlp2_hz\tlp3_hz\tflags\twarnings\tpage')" ] ||
   fail "header '$(sed -n 1p "$sum")'"
 # One row per record, in the order given; the downloads folder is two.
 [ "$(cut -f 1 "$sum" | tail -n +2 | tr '\n' ' ')" = "in/CHB002 in/RSN763_GIL in/sample.txt in/broken.txt in/missing.txt in/volts.txt downloads/NGNH31_kik downloads/WPWS in/NSMN_0921 " ] ||

@@ -34,8 +34,10 @@ row() {
 }
 header="record${tab}status${tab}exit${tab}diagnostic${tab}folder${tab}event${tab}station${tab}components${tab}dt"
 header="$header${tab}duration${tab}measured${tab}pga${tab}pgv${tab}psa_02${tab}psa_10${tab}rotd50_10${tab}warnings${tab}page"
-# Today's header: the EAS columns before the warnings.
-eas_header=$(printf '%s' "$header" | sed "s/${tab}warnings${tab}/${tab}eas_1hz${tab}eas_5hz${tab}warnings${tab}/")
+# Today's header: the EAS columns, the correction's corners and its flags
+# before the warnings.
+today_header=$(printf '%s' "$header" |
+  sed "s/${tab}warnings${tab}/${tab}eas_1hz${tab}eas_5hz${tab}hp1_hz${tab}hp2_hz${tab}hp3_hz${tab}lp1_hz${tab}lp2_hz${tab}lp3_hz${tab}flags${tab}warnings${tab}/")
 mkdir b1 b2
 {
   echo "$header"
@@ -145,7 +147,8 @@ big_probe='<script>
 # offset of 0.1 g under a burst of 0.3 g, band-passed (its report warns of
 # edge transients, and the batch's warnings column must show that), joined
 # with rows of long texts: a record name no window could show on one line,
-# a diagnostic naming a long path, warnings of many words.
+# a diagnostic naming a long path, warnings of many words, the corners and
+# flags of a correction (a column of corners, the flags under the status).
 awk 'BEGIN {
   printf "Synth2026 GEN acceleration g\nTIME NS EW"
   for (j = 3; j <= 42; j++) printf (j == 11 ? " UD" : " V%02d"), j
@@ -163,17 +166,24 @@ awk 'BEGIN {
 status=0
 "$batch" -o real --bandpass 0.1,0.2,20,25 offset.txt >real.log 2>&1 || status=$?
 [ "$status" -eq 0 ] || { echo "FAIL: wavefft-batch on offset.txt ended with status $status"; cat real.log; exit 1; }
-[ "$(awk -F "$tab" 'NR == 2 { print $19 }' real/summary.tsv)" = "Edge transients" ] ||
-  fail "offset.txt: the warnings column of summary.tsv is '$(awk -F "$tab" 'NR == 2 { print $19 }' real/summary.tsv)'"
+# Column NAME of the first row of summary.tsv FILE.
+first_row() {
+  awk -F "$tab" -v name="$1" 'NR == 1 { for (i = 1; i <= NF; i++) c[$i] = i } NR == 2 { print $(c[name]) }' "$2"
+}
+[ "$(first_row warnings real/summary.tsv)" = "Edge transients" ] ||
+  fail "offset.txt: the warnings column of summary.tsv is '$(first_row warnings real/summary.tsv)'"
 mkdir b4
 long_name=catalogue-of-the-2011-sequence-station-CHB0021103111446-east-west-component-corrected.txt
 long_warnings='Edge transients; Displacement drifts; Integration with energy at the lowest lines; no unit: measures not computed (give --unit)'
-# EAS values in their widest form on the page ("1.926e-05").
+# EAS values and corners in their widest form on the page ("1.926e-05",
+# "0.1259"), and the flags of a record flagged on every component.
+corners='0.12589254117941673\t0.12589254117941673\t0.5754399373371569\t33.11311214825911\t33.11311214825911\t38.607054321538115'
+long_flags='comp1:no-noise comp1:drift comp1:residual comp2:no-noise comp2:drift comp2:residual comp3:no-noise comp3:drift comp3:residual'
 {
-  echo "$eas_header"
-  printf '%s\tnormal\t0\t\t%s\t20110311144618M9.0\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t1.9260195918762994e-05\t0.0005691698555547587\t%s\t%s/report.html\n' \
-    "$long_name" "$long_name" "$long_warnings" "$long_name"
-  printf 'failed.txt\treport-failed\t1\twavefft-report: /very/long/path/to/some/folder/of/records/failed.txt/amp3.csv line 5: field 2 is not a number: "garbage"\tfailed.txt\tEv\tST\tNS EW UD\t0.005\t120\tinput\t0.5\t50\t1.2\t0.3\t0.25\t\t\tAliasing; Edge transients\t\n'
+  echo "$today_header"
+  printf '%s\tnormal\t0\t\t%s\t20110311144618M9.0\tCHB002\tN-S E-W U-D\t0.01\t300\tprocessed\t0.1234567\t12.345678\t0.3456789\t0.0987654\t0.0876543\t1.9260195918762994e-05\t0.0005691698555547587\t%b\t%s\t%s\t%s/report.html\n' \
+    "$long_name" "$long_name" "$corners" "$long_flags" "$long_warnings" "$long_name"
+  printf 'failed.txt\treport-failed\t1\twavefft-report: /very/long/path/to/some/folder/of/records/failed.txt/amp3.csv line 5: field 2 is not a number: "garbage"\tfailed.txt\tEv\tST\tNS EW UD\t0.005\t120\tinput\t0.5\t50\t1.2\t0.3\t0.25\t\t\t\t\t\t\t\t\t\tAliasing; Edge transients\t\n'
 } >b4/summary.tsv
 join layout real b4
 
@@ -234,6 +244,7 @@ expect() {
 grep -q 'data-probe="done"' dom.html || fail "the probe script did not run on the joined page"
 expect data-rows dom.html 9
 expect data-failed-rows dom.html 2
+# No record of these batches was corrected: no column of corners.
 expect data-buttons dom.html 16
 expect data-order0 dom.html 'rec a.txt|zeta.txt|beta #2.txt|gamma.txt|alpha.txt|delta.txt|eta.txt|mu.txt|nu.txt'
 # Numbers compare as numbers (9.5 before 12, 3.2e-05 first); empty cells
@@ -270,7 +281,7 @@ for width in 1400 800; do
 done
 expect data-warning-cell layout-1400.html "Edge transients"
 # The EAS at 1 Hz of the real record, to 4 digits, under its heading.
-eas=$(awk -F "$tab" 'NR == 2 { print $17 }' real/summary.tsv)
+eas=$(first_row eas_1hz real/summary.tsv)
 [ -n "$eas" ] || fail "offset.txt: no EAS at 1 Hz in summary.tsv"
 expect data-eas-cell layout-1400.html "$(awk -v v="$eas" 'BEGIN { printf "%.4g", v }')"
 [ "$(attr data-table-right layout-1400.html)" -le 1400 ] && [ "$(attr data-page-width layout-1400.html)" -le 1400 ] ||

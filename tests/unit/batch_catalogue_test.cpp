@@ -33,6 +33,18 @@ TEST(BatchCatalogue, UnitOfTheMeasures) {
   for (const char* word : {"G", "counts", "none", "gal ", ""}) EXPECT_EQ(measures_unit("", word), "") << word;
 }
 
+// --output may not name a file the batch keeps in a record's folder: the
+// steps' files, the correction's among them, and wavefft's own.
+TEST(BatchCatalogue, FilesOfARecordsFolder) {
+  for (const char* name : {"record.txt", "corrected.txt", "correct.json", "correct.stdout", "correct.stderr",
+                           "correct.status", "wavefft.status", "fas.csv", "amp3.csv", "fort.99", ".wavefft-record"}) {
+    EXPECT_TRUE(is_folder_file(name)) << name;
+  }
+  for (const char* name : {"wave.csv", "corrected.csv", "correct", "record.txt ", "", "CORRECTED.TXT"}) {
+    EXPECT_FALSE(is_folder_file(name)) << name;
+  }
+}
+
 class BatchArguments : public ::testing::Test {
  protected:
   void SetUp() override {

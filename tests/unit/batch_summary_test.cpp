@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <filesystem>
@@ -66,8 +67,9 @@ Row distinct_row(const std::string& t) {
              .station = t + "-station", .components = t + "-components", .dt = t + "-dt",
              .duration = t + "-duration", .measured = t + "-measured", .pga = t + "-pga", .pgv = t + "-pgv",
              .psa_02 = t + "-psa_02", .psa_10 = t + "-psa_10", .rotd50_10 = t + "-rotd50_10",
-             .eas_1hz = t + "-eas_1hz", .eas_5hz = t + "-eas_5hz", .warnings = t + "-warnings",
-             .page = t + "-page"};
+             .eas_1hz = t + "-eas_1hz", .eas_5hz = t + "-eas_5hz", .hp1_hz = t + "-hp1_hz",
+             .hp2_hz = t + "-hp2_hz", .hp3_hz = t + "-hp3_hz", .lp1_hz = t + "-lp1_hz", .lp2_hz = t + "-lp2_hz",
+             .lp3_hz = t + "-lp3_hz", .flags = t + "-flags", .warnings = t + "-warnings", .page = t + "-page"};
 }
 
 // A row with the fields named (by their summary.tsv names) set, the others
@@ -125,7 +127,8 @@ std::vector<std::string> elements(const std::string& html, const std::string& op
 TEST(BatchSummary, HeaderIsTheTableOfColumns) {
   EXPECT_EQ(wavefft::common::catalogue_header(),
             "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
-            "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage");
+            "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\thp1_hz\thp2_hz\thp3_hz\tlp1_hz\tlp2_hz\t"
+            "lp3_hz\tflags\twarnings\tpage");
   EXPECT_EQ(wavefft::batch::one_line("a\tb\nc\rd"), "a b c d");
 }
 
@@ -140,17 +143,17 @@ TEST(BatchSummary, WritesEveryColumnUnderItsNameAndReadsItBack) {
   std::vector<Row> rows = {distinct_row("a"), awkward, Row{}};
   wavefft::batch::write_summary(file, rows);
 
-  // Every line has 20 fields; each value sits under its own name.
+  // Every line has 27 fields; each value sits under its own name.
   const std::vector<std::string> lines = split(slurp(file), '\n');
   ASSERT_EQ(lines.size(), 5U);  // header, 3 rows, the empty rest after the last line end
   EXPECT_EQ(lines[0], wavefft::common::catalogue_header());
   EXPECT_EQ(lines[4], "");
   const std::vector<std::string> names = split(lines[0], '\t');
-  ASSERT_EQ(names.size(), 20U);
+  ASSERT_EQ(names.size(), 27U);
   const std::vector<std::string> first = split(lines[1], '\t');
-  ASSERT_EQ(first.size(), 20U);
+  ASSERT_EQ(first.size(), 27U);
   for (std::size_t c = 0; c < names.size(); ++c) EXPECT_EQ(first[c], "a-" + names[c]);
-  EXPECT_EQ(split(lines[3], '\t'), std::vector<std::string>(20, ""));
+  EXPECT_EQ(split(lines[3], '\t'), std::vector<std::string>(27, ""));
   // Nothing else is left in the folder: the temporary file was renamed.
   EXPECT_EQ(std::distance(fs::directory_iterator(tmp.path()), fs::directory_iterator()), 1);
 
@@ -172,13 +175,13 @@ TEST(BatchSummary, RefusesWhatIsNotSuchATableNamingFileAndLine) {
   TempDir tmp;
   const fs::path file = tmp.path() / "summary.tsv";
   const std::string header = wavefft::common::catalogue_header();
-  const std::string good = "r\tnormal\t0" + std::string(17, '\t');
+  const std::string good = "r\tnormal\t0" + std::string(24, '\t');
   // (text of summary.tsv, what the message must say)
   const std::pair<std::string, std::string> refused[] = {
       {"", "summary.tsv: empty file"},
       {"record\tstatus\texit\tdiagnostic\nr.txt\tnormal\t0\t\n", "older four-column form"},
       {"record\tstatus\n" + good + "\n", "summary.tsv line 1: not the header"},
-      {header + "\n" + good + "\n" + good + "\textra\n", "summary.tsv line 3: 21 fields, expected 20"},
+      {header + "\n" + good + "\n" + good + "\textra\n", "summary.tsv line 3: 28 fields, expected 27"},
       {header + "\n" + good + "\n\n", "line 3: 1 fields"},
       {"\n", "line 1: not the header"},
   };
@@ -219,9 +222,11 @@ TEST(BatchIndexPage, HeadingsAndCellsFollowThePageOrder) {
             "<button type=\"button\">PGA (g)</button>|<button type=\"button\">PGV (cm/s)</button>|"
             "<button type=\"button\">PSA 0.2 s (g)</button>|<button type=\"button\">PSA 1 s (g)</button>|"
             "<button type=\"button\">RotD50 1 s (g)</button>|<button type=\"button\">EAS 1 Hz (g·s)</button>|"
-            "<button type=\"button\">EAS 5 Hz (g·s)</button>|<button type=\"button\">Warnings</button>|");
+            "<button type=\"button\">EAS 5 Hz (g·s)</button>|<button type=\"button\">Corners (Hz)</button>|"
+            "<button type=\"button\">Warnings</button>|");
   expect_contains(page, {"<th data-type=\"number\" aria-sort=\"none\"><button type=\"button\">dt (s)",
-                         "<th data-type=\"text\" aria-sort=\"none\"><button type=\"button\">Measured"});
+                         "<th data-type=\"text\" aria-sort=\"none\"><button type=\"button\">Measured",
+                         "<th data-type=\"number\" aria-sort=\"none\"><button type=\"button\">Corners (Hz)"});
   const std::vector<std::string> cells = elements(row_with(page, ">a-record<"), "td", "td");
   ASSERT_EQ(cells.size(), wavefft::common::kPageColumns.size());
   for (std::size_t k = 0; k < cells.size(); ++k) {
@@ -280,6 +285,49 @@ TEST(BatchIndexPage, ShowsNumbersToFourDigitsAndKeepsTheFullValueForSorting) {
   expect_contains(row_with(wavefft::batch::render_index({r}, "t"), ">rec<"),
                   {"data-sort=\"n/a\">n/a</td>", "data-sort=\"inf\">inf</td>", "data-sort=\"1.5x\">1.5x</td>",
                    "data-sort=\"+5\">+5</td>", "data-sort=\"1e999\">1e999</td>"});
+}
+
+// The corners of the three components share one cell, a band per line,
+// sorted by the highest high-pass; the flags follow the status, which sorts
+// by both. A record without a correction has an empty cell, sorted last;
+// a page without any correction has no such column.
+TEST(BatchIndexPage, ShowsTheCorrectionsBandsInOneCellAndItsFlagsUnderTheStatus) {
+  const Row corrected = row_of({{"record", "corrected"}, {"status", "normal"}, {"hp1_hz", "0.12589254117941673"},
+                                {"hp2_hz", "1"}, {"hp3_hz", "0.30000000000000004"}, {"lp1_hz", "33.11311214825911"},
+                                {"lp3_hz", "40"}, {"flags", "comp1:drift comp3:<low-snr>"}});
+  const Row plain = row_of({{"record", "plain"}, {"status", "normal"}});
+  const Row failed = row_of({{"record", "failed"}, {"status", "report-failed"}, {"diagnostic", "no page"},
+                             {"hp1_hz", "0.1"}, {"hp2_hz", "n/a"}, {"hp3_hz", "0.05"}, {"flags", "comp2:drift"}});
+  const std::string page = wavefft::batch::render_index({corrected, plain, failed}, "t");
+
+  expect_contains(row_with(page, ">corrected<"),
+                  {"<td class=\"band\" data-sort=\"1\"><div>0.1259\u2013<wbr>33.11</div><div>1\u2013<wbr>none</div>"
+                   "<div>0.3\u2013<wbr>40</div></td>",
+                   "<td data-sort=\"normal comp1:drift comp3:&lt;low-snr&gt;\"><span class=\"status\">normal</span>"
+                   "<div class=\"flags\">comp1:drift comp3:&lt;low-snr&gt;</div></td>"});
+  EXPECT_EQ(row_with(page, ">corrected<").rfind("<tr>", 0), 0U) << "a flagged record is not a failed one";
+  expect_contains(row_with(page, ">plain<"),
+                  {"<td class=\"band\" data-sort=\"\"></td>",
+                   "<td data-sort=\"normal\"><span class=\"status\">normal</span></td>"});
+  // The page of records none of which was corrected has no column of
+  // corners; the style's place of the warnings column follows.
+  const std::string uncorrected = wavefft::batch::render_index({plain, plain}, "t");
+  EXPECT_EQ(uncorrected.find(">Corners (Hz)</button>"), std::string::npos);
+  EXPECT_NE(page.find(">Corners (Hz)</button>"), std::string::npos);
+  EXPECT_EQ(elements(row_with(uncorrected, ">plain<"), "td", "td").size(), wavefft::common::kPageColumns.size() - 1);
+  const auto warnings_style = [](std::size_t place) {
+    return "td:nth-child(" + std::to_string(place) + "){min-width:12em;overflow-wrap:anywhere}";
+  };
+  EXPECT_NE(uncorrected.find(warnings_style(wavefft::common::kPageColumns.size() - 1)), std::string::npos);
+  EXPECT_NE(page.find(warnings_style(wavefft::common::kPageColumns.size())), std::string::npos);
+  EXPECT_EQ(wavefft::batch::page_columns({plain}).size(), wavefft::common::kPageColumns.size() - 1);
+  EXPECT_EQ(wavefft::batch::page_columns({plain, corrected}).size(), wavefft::common::kPageColumns.size());
+
+  // A text that is no number is shown, not taken for the highest corner.
+  expect_contains(row_with(page, ">failed<"),
+                  {"<td class=\"band\" data-sort=\"0.1\"><div>0.1\u2013<wbr>none</div><div>n/a\u2013<wbr>none</div>"
+                   "<div>0.05\u2013<wbr>none</div></td>",
+                   "<div class=\"diag\">no page</div><div class=\"flags\">comp2:drift</div>"});
 }
 
 TEST(BatchIndexPage, CountsAndMarksFailedRecordsWithTheirDiagnostic) {
@@ -366,47 +414,74 @@ TEST(BatchJoin, RefusesFoldersWithoutASummaryOrGivenTwiceAndWritesNothing) {
   EXPECT_FALSE(fs::exists(out));
 }
 
-// A batch of an earlier version wrote no EAS columns: its table still reads,
-// every cell under its own name and the EAS cells empty, and joins with
-// today's tables into one of today's form.
-TEST(BatchJoin, ReadsAndJoinsATableWrittenBeforeTheEasColumns) {
-  TempDir tmp;
-  const std::string earlier_header =
+// Batches of earlier versions wrote no EAS columns, or no correction
+// columns: their tables still read, every cell under its own name and the
+// missing cells empty, and join with today's tables into one of today's
+// form.
+TEST(BatchJoin, ReadsAndJoinsTablesWrittenBeforeTheEasAndTheCorrectionColumns) {
+  const std::string before_eas =
       "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
       "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage";
-  std::string earlier_row;
-  for (const std::string& name : split(earlier_header, '\t')) earlier_row += (earlier_row.empty() ? "" : "\t") + ("old-" + name);
-  fs::create_directories(tmp.path() / "old");
-  fs::create_directories(tmp.path() / "new");
-  spit(tmp.path() / "old" / "summary.tsv", earlier_header + "\r\n" + earlier_row + "\r\n");
-  wavefft::batch::write_summary(tmp.path() / "new" / "summary.tsv", {distinct_row("n")});
+  const std::string before_correction =
+      "record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\t"
+      "pga\tpgv\tpsa_02\tpsa_10\trotd50_10\teas_1hz\teas_5hz\twarnings\tpage";
+  // (earlier header, the columns it lacks)
+  const std::pair<std::string, std::vector<std::string>> earlier[] = {
+      {before_eas, {"eas_1hz", "eas_5hz", "hp1_hz", "hp2_hz", "hp3_hz", "lp1_hz", "lp2_hz", "lp3_hz", "flags"}},
+      {before_correction, {"hp1_hz", "hp2_hz", "hp3_hz", "lp1_hz", "lp2_hz", "lp3_hz", "flags"}},
+  };
+  for (const auto& [earlier_header, lacking] : earlier) {
+    SCOPED_TRACE(earlier_header);
+    TempDir tmp;
+    std::string earlier_row;
+    for (const std::string& name : split(earlier_header, '\t')) {
+      earlier_row += (earlier_row.empty() ? "" : "\t") + ("old-" + name);
+    }
+    fs::create_directories(tmp.path() / "old");
+    fs::create_directories(tmp.path() / "new");
+    spit(tmp.path() / "old" / "summary.tsv", earlier_header + "\r\n" + earlier_row + "\r\n");
+    wavefft::batch::write_summary(tmp.path() / "new" / "summary.tsv", {distinct_row("n")});
 
-  const std::vector<Row> old_rows = wavefft::batch::read_summary(tmp.path() / "old" / "summary.tsv");
-  ASSERT_EQ(old_rows.size(), 1U);
-  Row expected = distinct_row("old");
-  expected.eas_1hz.clear();
-  expected.eas_5hz.clear();
-  EXPECT_EQ(fields(old_rows[0]), fields(expected));
+    const std::vector<Row> old_rows = wavefft::batch::read_summary(tmp.path() / "old" / "summary.tsv");
+    ASSERT_EQ(old_rows.size(), 1U);
+    Row expected = distinct_row("old");
+    for (const std::string& name : lacking) {
+      (expected.*wavefft::batch::kRowFields.at(wavefft::common::catalogue_column(name))).clear();
+    }
+    EXPECT_EQ(fields(old_rows[0]), fields(expected));
 
-  // Its lines are counted against its own header.
-  spit(tmp.path() / "bad.tsv", earlier_header + "\n" + earlier_row + "\tx\tx\n");
-  const std::string e = error_of([&] { wavefft::batch::read_summary(tmp.path() / "bad.tsv"); });
-  EXPECT_NE(e.find("bad.tsv line 2: 20 fields, expected 18"), std::string::npos) << e;
+    // Its lines are counted against its own header.
+    const std::size_t count = split(earlier_header, '\t').size();
+    spit(tmp.path() / "bad.tsv", earlier_header + "\n" + earlier_row + "\tx\tx\n");
+    const std::string e = error_of([&] { wavefft::batch::read_summary(tmp.path() / "bad.tsv"); });
+    EXPECT_NE(e.find("bad.tsv line 2: " + std::to_string(count + 2) + " fields, expected " + std::to_string(count)),
+              std::string::npos)
+        << e;
 
-  wavefft::batch::join(tmp.path() / "all", {tmp.path() / "old", tmp.path() / "new"});
-  EXPECT_EQ(split(slurp(tmp.path() / "all" / "summary.tsv"), '\n')[0], wavefft::common::catalogue_header());
-  const std::vector<Row> rows = wavefft::batch::read_summary(tmp.path() / "all" / "summary.tsv");
-  ASSERT_EQ(rows.size(), 2U);
-  // pga, warnings and the two EAS cells of each row: the earlier table's are empty.
-  auto cells_of = [](const Row& r) { return std::vector<std::string>{r.pga, r.warnings, r.eas_1hz, r.eas_5hz}; };
-  EXPECT_EQ(cells_of(rows[0]), (std::vector<std::string>{"old-pga", "old-warnings", "", ""}));
-  EXPECT_EQ(cells_of(rows[1]).at(2), "n-eas_1hz");
-  EXPECT_EQ(cells_of(rows[1]).at(3), "n-eas_5hz");
-  // On the page the earlier row's EAS cells are empty numbers, sorted last.
-  const std::vector<std::string> cells =
-      elements(row_with(slurp(tmp.path() / "all" / "index.html"), ">old-record<"), "td", "td");
-  ASSERT_EQ(cells.size(), wavefft::common::kPageColumns.size());
-  EXPECT_EQ(cells[cells.size() - 3], "");
-  EXPECT_EQ(cells[cells.size() - 2], "");
-  EXPECT_EQ(cells.back(), "old-warnings");
+    wavefft::batch::join(tmp.path() / "all", {tmp.path() / "old", tmp.path() / "new"});
+    EXPECT_EQ(split(slurp(tmp.path() / "all" / "summary.tsv"), '\n')[0], wavefft::common::catalogue_header());
+    const std::vector<Row> rows = wavefft::batch::read_summary(tmp.path() / "all" / "summary.tsv");
+    ASSERT_EQ(rows.size(), 2U);
+    // The folders and pages lead from the joined folder into each batch's.
+    Row old_joined = expected, new_joined = distinct_row("n");
+    old_joined.folder = "../old/old-folder";
+    old_joined.page = "../old/old-page";
+    new_joined.folder = "../new/n-folder";
+    new_joined.page = "../new/n-page";
+    EXPECT_EQ(fields(rows[0]), fields(old_joined));
+    EXPECT_EQ(fields(rows[1]), fields(new_joined));
+    // On the page the earlier row's missing cells are empty (numbers sorted
+    // last); the others show their own texts.
+    const std::vector<std::string> cells =
+        elements(row_with(slurp(tmp.path() / "all" / "index.html"), ">old-record<"), "td", "td");
+    ASSERT_EQ(cells.size(), wavefft::common::kPageColumns.size());
+    for (std::size_t k = 0; k < cells.size(); ++k) {
+      const std::string name(wavefft::common::kCatalogueColumns[wavefft::common::kPageColumns[k]].name);
+      const bool missing = std::find(lacking.begin(), lacking.end(), name) != lacking.end();
+      EXPECT_EQ(cells[k].find("old-" + name) != std::string::npos, !missing) << name << ": " << cells[k];
+      if (missing) {
+        EXPECT_EQ(cells[k], "") << name;
+      }
+    }
+  }
 }
