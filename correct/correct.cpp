@@ -64,8 +64,8 @@ class Corrector {
     for (std::size_t c = 0; c < 3; ++c) prepared_[c] = prepare(a[c], noise_end, s.taper);
   }
 
-  std::vector<double> run(std::size_t c, double highpass, std::optional<double> lowpass) const {
-    std::vector<double> out = butterworth(prepared_[c], dt_, highpass, lowpass, s_.order);
+  std::vector<double> run(std::size_t c, const Butterworth& filter) const {
+    std::vector<double> out = filtered(filter, prepared_[c]);
     if (s_.baseline) baseline_.remove(out, dt_);
     return out;
   }
@@ -77,16 +77,20 @@ class Corrector {
   void settle(std::array<ComponentReport, 3>& reports, std::array<std::vector<double>, 3>& out, bool raise) const {
     std::array<bool, kGroups.size()> active{};
     active.fill(true);
+    std::array<Butterworth, kGroups.size()> filters;  // one per group: its components share it
     for (;;) {
-      std::vector<std::size_t> pending;
+      std::vector<std::size_t> pending, group_of;
       for (std::size_t g = 0; g < kGroups.size(); ++g) {
-        if (active[g]) pending.insert(pending.end(), kGroups[g].begin(), kGroups[g].end());
+        if (!active[g]) continue;
+        pending.insert(pending.end(), kGroups[g].begin(), kGroups[g].end());
+        group_of.insert(group_of.end(), kGroups[g].size(), g);
       }
       if (pending.empty()) return;
-      run_jobs(pending.size(), [&](std::size_t k) {
-        const std::size_t c = pending[k];
-        out[c] = run(c, reports[c].highpass_hz, reports[c].lowpass_hz);
+      run_jobs(kGroups.size(), [&](std::size_t g) {
+        const ComponentReport& r = reports[kGroups[g][0]];
+        if (active[g]) filters[g] = make_butterworth(prepared_[0].size(), dt_, r.highpass_hz, r.lowpass_hz, s_.order);
       });
+      run_jobs(pending.size(), [&](std::size_t k) { out[pending[k]] = run(pending[k], filters[group_of[k]]); });
       for (std::size_t g = 0; g < kGroups.size(); ++g) active[g] = active[g] && raise && raise_corner(kGroups[g], reports, out);
     }
   }
@@ -160,12 +164,20 @@ Correction correct_record(const std::array<std::span<const double>, 3>& a, doubl
   c.noise_usable = c.onset && static_cast<double>(*c.onset) * dt >= kUsableNoiseSeconds;
   const std::size_t noise_end = c.noise_usable ? *c.onset : 0;
 
-  c.components = choose_corners(a, dt, s, noise_end);
+  // The corners (the spectra) beside what every pass starts from (the
+  // demeaned, tapered components and the baseline's basis).
+  std::optional<Corrector> corrector;
+  run_jobs(2, [&](std::size_t job) {
+    if (job == 0) {
+      c.components = choose_corners(a, dt, s, noise_end);
+    } else {
+      corrector.emplace(a, dt, s, noise_end);
+    }
+  });
   for (std::size_t k = 0; k < 3; ++k) c.components[k].pga_before = peak(a[k]);
 
-  const Corrector corrector(a, dt, s, noise_end);
   const bool raise = !s.highpass;
-  corrector.settle(c.components, c.corrected, raise);
+  corrector->settle(c.components, c.corrected, raise);
 
   for (std::size_t k = 0; k < 3; ++k) {
     c.components[k].pga_after = peak(c.corrected[k]);

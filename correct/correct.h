@@ -131,8 +131,20 @@ void taper(std::span<double> a, double frac);
 /// The filter's gain H(f) (lowpass empty: no low-pass).
 double butterworth_gain(double f, double highpass, std::optional<double> lowpass, int order);
 
-/// `a` filtered as the definitions say (padded, transformed, weighted,
-/// back); the first n samples.
+/// The filter for records of n samples at dt: the padded length N and the
+/// gain H of each line j = 0 .. N/2 (f = j / (N dt)). Throws
+/// std::invalid_argument when N would exceed kMaxTransform.
+struct Butterworth {
+  std::size_t length = 0;
+  std::vector<double> gain;
+};
+Butterworth make_butterworth(std::size_t n, double dt, double highpass, std::optional<double> lowpass, int order);
+
+/// `a` (the n samples `f` was made for) filtered: padded, transformed,
+/// weighted, transformed back (over N); the first n samples.
+std::vector<double> filtered(const Butterworth& f, std::span<const double> a);
+
+/// filtered(make_butterworth(a.size(), dt, highpass, lowpass, order), a).
 std::vector<double> butterworth(std::span<const double> a, double dt, double highpass,
                                 std::optional<double> lowpass, int order);
 

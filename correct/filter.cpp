@@ -43,19 +43,28 @@ std::optional<std::size_t> padded_length(std::size_t n, double dt, double highpa
   return n + static_cast<std::size_t>(pad);
 }
 
+Butterworth make_butterworth(std::size_t n, double dt, double highpass, std::optional<double> lowpass, int order) {
+  const std::optional<std::size_t> padded = padded_length(n, dt, highpass, order);
+  if (!padded) throw std::invalid_argument("the high-pass corner needs too long a transform");
+  Butterworth f;
+  f.length = *padded;
+  f.gain.resize(f.length / 2 + 1);
+  const double span = static_cast<double>(f.length) * dt;
+  for (std::size_t j = 0; j < f.gain.size(); ++j) {
+    f.gain[j] = butterworth_gain(static_cast<double>(j) / span, highpass, lowpass, order);
+  }
+  return f;
+}
+
+std::vector<double> filtered(const Butterworth& f, std::span<const double> a) {
+  std::vector<double> x = fourier::filter_real(a, f.length, f.gain);
+  for (double& v : x) v /= static_cast<double>(f.length);
+  return x;
+}
+
 std::vector<double> butterworth(std::span<const double> a, double dt, double highpass,
                                 std::optional<double> lowpass, int order) {
-  const std::optional<std::size_t> padded = padded_length(a.size(), dt, highpass, order);
-  if (!padded) throw std::invalid_argument("the high-pass corner needs too long a transform");
-  const std::size_t big_n = *padded;
-  const double span = static_cast<double>(big_n) * dt;
-  std::vector<double> gain(big_n / 2 + 1);
-  for (std::size_t j = 0; j < gain.size(); ++j) {
-    gain[j] = butterworth_gain(static_cast<double>(j) / span, highpass, lowpass, order);
-  }
-  std::vector<double> x = fourier::filter_real(a, big_n, gain);
-  for (double& v : x) v /= static_cast<double>(big_n);
-  return x;
+  return filtered(make_butterworth(a.size(), dt, highpass, lowpass, order), a);
 }
 
 }  // namespace wavefft::correct
