@@ -73,32 +73,34 @@ class Reader {
     return v;
   }
 
+  // OPEN item (',' item)* CLOSE, or OPEN CLOSE.
+  template <typename Item>
+  void sequence(char open, char close, Item item) {
+    expect(open);
+    if (take(close)) return;
+    do {
+      item();
+    } while (take(','));
+    expect(close);
+  }
+
   JsonValue array(std::size_t depth) {
     JsonValue v;
     v.kind = JsonValue::Kind::array;
-    expect('[');
-    if (take(']')) return v;
-    do {
-      v.items.push_back(value(depth));
-    } while (take(','));
-    expect(']');
+    sequence('[', ']', [&] { v.items.push_back(value(depth)); });
     return v;
   }
 
   JsonValue object(std::size_t depth) {
     JsonValue v;
     v.kind = JsonValue::Kind::object;
-    expect('{');
-    if (take('}')) return v;
-    do {
+    sequence('{', '}', [&] {
       skip_blanks();
       if (at_ >= s_.size() || s_[at_] != '"') fail("expected a member name");
-      std::string key = string();
+      v.names.push_back(string());
       expect(':');
-      v.names.push_back(std::move(key));
       v.items.push_back(value(depth));
-    } while (take(','));
-    expect('}');
+    });
     return v;
   }
 

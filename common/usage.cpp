@@ -21,4 +21,20 @@ int usage_error(std::string_view tool, std::string_view reason, std::string_view
   return kUsageStatus;
 }
 
+std::optional<int> help_or_version(int argc, char** argv, std::string_view tool, std::string_view help,
+                                   std::string_view version) {
+  if (argc != 2) return std::nullopt;
+  const std::string_view arg = argv[1];
+  std::string text;
+  if (arg == "--help") {
+    text = help;
+  } else if (arg == "--version") {
+    text.append(tool).append(" ").append(version).append("\n");
+  } else {
+    return std::nullopt;
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return 0;
+}
+
 }  // namespace wavefft::common

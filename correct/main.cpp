@@ -159,13 +159,8 @@ int run(const wc::Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("wavefft-correct %s\n", WAVEFFT_VERSION);
-    return 0;
+  if (const std::optional<int> done = common::help_or_version(argc, argv, kTool, kHelp, WAVEFFT_VERSION)) {
+    return *done;
   }
   try {
     std::vector<std::string_view> words(argv + 1, argv + argc);

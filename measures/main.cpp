@@ -505,13 +505,8 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && std::strcmp(argv[1], "--help") == 0) {
-    std::fwrite(kHelp.data(), 1, kHelp.size(), stdout);
-    return 0;
-  }
-  if (argc == 2 && std::strcmp(argv[1], "--version") == 0) {
-    std::printf("wavefft-measures %s\n", WAVEFFT_VERSION);
-    return 0;
+  if (const std::optional<int> done = common::help_or_version(argc, argv, kTool, kHelp, WAVEFFT_VERSION)) {
+    return *done;
   }
   try {
     const Options o = parse_arguments(argc, argv);

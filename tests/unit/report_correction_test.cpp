@@ -21,6 +21,7 @@
 
 #include <unistd.h>
 
+#include "tests/unit/test_files.h"
 #include "import/writer.h"
 #include "report/correction_page.h"
 #include "report/page.h"
@@ -30,15 +31,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder, removed with everything in it at the end of the test.
-struct TempDir {
-  fs::path dir = fs::temp_directory_path() / ("wavefft-correction-" + std::to_string(::getpid()) + "-" +
-                                              std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-  TempDir() { fs::create_directories(dir); }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
+// A fresh folder for one test.
+struct TempDir : testing::TempDir {
+  TempDir() : testing::TempDir("correction") {}
 };
 
 void write_file(const fs::path& p, const std::string& text) { std::ofstream(p, std::ios::binary) << text; }
@@ -150,9 +145,9 @@ std::string page(const fs::path& dir, const CorrectionView& view) {
 
 TEST(CorrectionPage, SpectraOfTheRawRecordAtTheOnsetAndTheOnsetMarked) {
   TempDir dir;
-  write_file(dir.dir / kSummaryFile, summary_text("6.006", "6.006"));
-  write_raw(dir.dir);
-  const CorrectionView view = read_correction(dir.dir, 1000, kDt);
+  write_file(dir.path() / kSummaryFile, summary_text("6.006", "6.006"));
+  write_raw(dir.path());
+  const CorrectionView view = read_correction(dir.path(), 1000, kDt);
   ASSERT_TRUE(view.spectra.has_value());
   EXPECT_TRUE(view.warnings.empty());
   // The onset at sample round(6.006 / 0.01) = 601, not 600; NaN where the
@@ -169,7 +164,7 @@ TEST(CorrectionPage, SpectraOfTheRawRecordAtTheOnsetAndTheOnsetMarked) {
   }
   EXPECT_FALSE(same(view.spectra->noise[0], correct::noise_spectra(a, kDt, 600).noise[0]));
 
-  const std::string html = page(dir.dir, view);
+  const std::string html = page(dir.path(), view);
   // The onset at 0.5 + 6.006 s on each input plot (0.5 to 10.49 s over 346
   // pixels: 62 + 346 * 6.006 / 9.99 = 270.0), on no processed plot.
   for (const char* id : {"input-comp1", "input-comp2", "input-comp3"}) {
@@ -191,11 +186,11 @@ TEST(CorrectionPage, SpectraOfTheRawRecordAtTheOnsetAndTheOnsetMarked) {
 
 TEST(CorrectionPage, ASentenceInsteadOfThePlotsOrAWarning) {
   TempDir dir;
-  EXPECT_FALSE(read_correction(dir.dir, 1000, kDt).summary.has_value());
+  EXPECT_FALSE(read_correction(dir.path(), 1000, kDt).summary.has_value());
   auto says = [&](const std::string& summary, const std::string& sentence) {
-    write_file(dir.dir / kSummaryFile, summary);
-    const CorrectionView view = read_correction(dir.dir, 1000, kDt);
-    const std::string html = page(dir.dir, view);
+    write_file(dir.path() / kSummaryFile, summary);
+    const CorrectionView view = read_correction(dir.path(), 1000, kDt);
+    const std::string html = page(dir.path(), view);
     EXPECT_EQ(html.find("id=\"snr-comp"), std::string::npos) << sentence;
     EXPECT_NE(html.find("<p class=\"snr-none\">No signal and noise plots: " + sentence + "</p>"), std::string::npos)
         << sentence;
@@ -212,21 +207,21 @@ TEST(CorrectionPage, ASentenceInsteadOfThePlotsOrAWarning) {
 
   // What cannot be read or does not fit: a warning.
   const std::string instead = "The spectra could not be made; the warnings say why.";
-  write_raw(dir.dir);
+  write_raw(dir.path());
   EXPECT_EQ(says(summary_text("1e300", "6"), instead).substr(0, 29), "Onset outside the raw record:");
-  EXPECT_EQ(read_correction(dir.dir, 1000, 0.02).warnings.size(), 1u) << "another dt";
-  EXPECT_EQ(read_correction(dir.dir, 999, kDt).warnings.at(0).text,
+  EXPECT_EQ(read_correction(dir.path(), 1000, 0.02).warnings.size(), 1u) << "another dt";
+  EXPECT_EQ(read_correction(dir.path(), 999, kDt).warnings.at(0).text,
             "record.txt holds 1000 samples at 0.01 s, fort.99 999 records at 0.01 s: not the record this run "
             "corrected. No signal and noise spectra.");
-  write_file(dir.dir / kRawRecordFile, "Quake STA acceleration gal\nTIME\n0 x\n");
+  write_file(dir.path() / kRawRecordFile, "Quake STA acceleration gal\nTIME\n0 x\n");
   EXPECT_EQ(says(summary_text("6", "6"), instead).substr(0, 22), "Raw record unreadable:");
 
   // A summary that is not one: the reader's message, and no section.
-  write_file(dir.dir / kSummaryFile, "{\"onset_s\": 6, \"noise_s\": 6}\n");
-  const CorrectionView bad = read_correction(dir.dir, 1000, kDt);
+  write_file(dir.path() / kSummaryFile, "{\"onset_s\": 6, \"noise_s\": 6}\n");
+  const CorrectionView bad = read_correction(dir.path(), 1000, kDt);
   ASSERT_EQ(bad.warnings.size(), 1u);
   EXPECT_EQ(bad.warnings[0].kind, "correction");
-  const std::string html = page(dir.dir, bad);
+  const std::string html = page(dir.path(), bad);
   EXPECT_NE(html.find("<li data-warning=\"correction\"><b>Correction summary unreadable.</b> correct.json: "),
             std::string::npos);
   EXPECT_EQ(html.find("Signal and noise"), std::string::npos);

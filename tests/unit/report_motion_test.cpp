@@ -19,6 +19,7 @@
 
 #include <unistd.h>
 
+#include "tests/unit/test_files.h"
 #include "report/motion.h"
 #include "report/page.h"
 
@@ -27,16 +28,9 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// A fresh folder, removed with everything in it at the end of the test.
-struct TempDir {
-  fs::path dir = fs::temp_directory_path() / ("wavefft-motion-" + std::to_string(::getpid()) + "-" +
-                                              std::to_string(reinterpret_cast<std::uintptr_t>(this)));
-  TempDir() { fs::create_directories(dir); }
-  ~TempDir() {
-    std::error_code ec;
-    fs::remove_all(dir, ec);
-  }
-  const fs::path& path() const { return dir; }
+// A fresh folder for one test.
+struct TempDir : testing::TempDir {
+  TempDir() : testing::TempDir("motion") {}
 };
 
 void write_file(const fs::path& p, const std::string& text) {

@@ -5,10 +5,14 @@
 
 #include <gtest/gtest.h>
 
+#include <unistd.h>
+
+#include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iterator>
 #include <string>
+#include <system_error>
 
 namespace wavefft::testing {
 
@@ -25,5 +29,27 @@ inline std::string slurp(const std::filesystem::path& path) {
   EXPECT_TRUE(in.good()) << "cannot read " << path;
   return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
+
+/// A fresh folder under the system's temporary folder, named for `stem`,
+/// the process and the object; removed with everything in it at the end.
+class TempDir {
+ public:
+  explicit TempDir(const std::string& stem)
+      : dir_(std::filesystem::temp_directory_path() /
+             ("wavefft-" + stem + "-" + std::to_string(::getpid()) + "-" +
+              std::to_string(reinterpret_cast<std::uintptr_t>(this)))) {
+    std::filesystem::create_directories(dir_);
+  }
+  ~TempDir() {
+    std::error_code ec;
+    std::filesystem::remove_all(dir_, ec);
+  }
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return dir_; }
+
+ private:
+  std::filesystem::path dir_;
+};
 
 }  // namespace wavefft::testing
