@@ -69,12 +69,19 @@ PolynomialBaseline::PolynomialBaseline(std::size_t n) : n_(n) {
   }
 }
 
-// R b = Q^T d, back substitution over the kept columns.
-std::array<double, PolynomialBaseline::kTerms> PolynomialBaseline::fit(std::span<const double> d) const {
+// R b = Q^T d, back substitution over the kept columns; Q^T d summed as
+// the displacement is integrated from `a`.
+std::array<double, PolynomialBaseline::kTerms> PolynomialBaseline::fit(std::span<const double> a, double dt) const {
+  std::array<double, kTerms> qd{};
+  integrate_twice(a, dt, [&](std::size_t i, double, double d) {
+    for (std::size_t k = 0; k < kTerms; ++k) {
+      if (kept_[k]) qd[k] += q_[k][i] * d;
+    }
+  });
   std::array<double, kTerms> b{};
   for (std::size_t k = kTerms; k-- > 0;) {
     if (!kept_[k]) continue;
-    double s = dot(q_[k], d);
+    double s = qd[k];
     for (std::size_t j = k + 1; j < kTerms; ++j) s -= r_[k][j] * b[j];
     b[k] = s / r_[k][k];
   }
@@ -84,9 +91,7 @@ std::array<double, PolynomialBaseline::kTerms> PolynomialBaseline::fit(std::span
 // d(t) = sum_p b_p (t/T)^p, T = (n-1) dt -> d''(t) = sum_p p (p-1) b_p (t/T)^(p-2) / T^2.
 void PolynomialBaseline::remove(std::span<double> a, double dt) const {
   if (n_ < 2 || a.size() != n_) return;
-  const std::vector<double> v = integrate(a, dt);
-  const std::vector<double> d = integrate(v, dt);
-  const std::array<double, kTerms> b = fit(d);
+  const std::array<double, kTerms> b = fit(a, dt);
   const double span = static_cast<double>(n_ - 1) * dt;
   for (std::size_t i = 0; i < n_; ++i) {
     const double tau = scaled_time(i, n_);

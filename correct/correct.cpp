@@ -41,17 +41,15 @@ std::vector<double> prepare(std::span<const double> a, std::size_t noise_end, do
   return x;
 }
 
-// The displacement in cm of `a` (the record's unit).
-std::vector<double> displacement_cm(std::span<const double> a, double dt, double gal_per_unit) {
-  std::vector<double> d = integrate(integrate(a, dt), dt);
-  for (double& v : d) v *= gal_per_unit;
-  return d;
-}
-
+// The displacement (cm) still drifts: its last value beyond kDriftEnd or
+// beyond kDriftShare of its largest.
 bool drifts(std::span<const double> a, double dt, double gal_per_unit) {
-  const std::vector<double> d = displacement_cm(a, dt, gal_per_unit);
-  const double end = std::fabs(d.back());
-  return end > kDriftEnd || end > kDriftShare * peak(d);
+  double last = 0.0, largest = 0.0;
+  integrate_twice(a, dt, [&](std::size_t, double, double d) {
+    last = std::fabs(d * gal_per_unit);
+    largest = std::fmax(largest, last);
+  });
+  return last > kDriftEnd || last > kDriftShare * largest;
 }
 
 constexpr std::size_t kHorizontals[] = {0, 1};
@@ -64,33 +62,35 @@ class Corrector {
     for (std::size_t c = 0; c < 3; ++c) prepared_[c] = prepare(a[c], noise_end, s.taper);
   }
 
-  std::vector<double> run(std::size_t c, const Butterworth& filter) const {
-    std::vector<double> out = filtered(filter, prepared_[c]);
-    if (s_.baseline) baseline_.remove(out, dt_);
-    return out;
+  // The components of `group` (one or two) filtered with `filter` and
+  // their baselines removed, into `out`.
+  void run(std::span<const std::size_t> group, const Butterworth& filter,
+           std::array<std::vector<double>, 3>& out) const {
+    if (group.size() == 2) {
+      std::array<std::vector<double>, 2> y = filtered_pair(filter, prepared_[group[0]], prepared_[group[1]]);
+      out[group[0]] = std::move(y[0]);
+      out[group[1]] = std::move(y[1]);
+    } else {
+      out[group[0]] = filtered(filter, prepared_[group[0]]);
+    }
+    if (!s_.baseline) return;
+    for (std::size_t c : group) baseline_.remove(out[c], dt_);
   }
 
   // Corrects every component, then, while `raise`, raises the high-pass
   // corner of each group whose components drift (the horizontals together,
-  // the vertical alone) and corrects its components again. The components
-  // of each pass run side by side.
+  // the vertical alone) and corrects its components again. The groups of
+  // each pass run side by side; the two horizontals share one transform.
   void settle(std::array<ComponentReport, 3>& reports, std::array<std::vector<double>, 3>& out, bool raise) const {
     std::array<bool, kGroups.size()> active{};
     active.fill(true);
-    std::array<Butterworth, kGroups.size()> filters;  // one per group: its components share it
     for (;;) {
-      std::vector<std::size_t> pending, group_of;
-      for (std::size_t g = 0; g < kGroups.size(); ++g) {
-        if (!active[g]) continue;
-        pending.insert(pending.end(), kGroups[g].begin(), kGroups[g].end());
-        group_of.insert(group_of.end(), kGroups[g].size(), g);
-      }
-      if (pending.empty()) return;
+      if (std::none_of(active.begin(), active.end(), [](bool a) { return a; })) return;
       run_jobs(kGroups.size(), [&](std::size_t g) {
+        if (!active[g]) return;
         const ComponentReport& r = reports[kGroups[g][0]];
-        if (active[g]) filters[g] = make_butterworth(prepared_[0].size(), dt_, r.highpass_hz, r.lowpass_hz, s_.order);
+        run(kGroups[g], make_butterworth(prepared_[0].size(), dt_, r.highpass_hz, r.lowpass_hz, s_.order), out);
       });
-      run_jobs(pending.size(), [&](std::size_t k) { out[pending[k]] = run(pending[k], filters[group_of[k]]); });
       for (std::size_t g = 0; g < kGroups.size(); ++g) active[g] = active[g] && raise && raise_corner(kGroups[g], reports, out);
     }
   }
@@ -129,13 +129,16 @@ class Corrector {
 
 // Signed means of v (cm/s) and d (cm) over the last ceil(1/dt) samples.
 void residuals(std::span<const double> a, double dt, double gal_per_unit, ComponentReport& r) {
-  const std::vector<double> v = integrate(a, dt);
-  const std::vector<double> d = integrate(v, dt);
   const double want = std::ceil(1.0 / dt);
   const std::size_t last = want < static_cast<double>(a.size()) ? static_cast<std::size_t>(want) : a.size();
   const std::size_t from = a.size() - last;
-  r.residual_velocity_cm_s = mean(std::span<const double>(v).subspan(from)) * gal_per_unit;
-  r.residual_displacement_cm = mean(std::span<const double>(d).subspan(from)) * gal_per_unit;
+  double sum_v = 0.0, sum_d = 0.0;
+  integrate_twice(a, dt, [&](std::size_t i, double v, double d) {
+    if (i >= from) sum_v += v, sum_d += d;
+  });
+  const double count = last == 0 ? 1.0 : static_cast<double>(last);
+  r.residual_velocity_cm_s = sum_v / count * gal_per_unit;
+  r.residual_displacement_cm = sum_d / count * gal_per_unit;
   r.flags.residual = std::fabs(r.residual_velocity_cm_s) > kResidualVelocity ||
                      std::fabs(r.residual_displacement_cm) > kResidualDisplacement;
 }

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The cosine taper and the acausal Butterworth band-pass, applied to the
 // zero-padded record's transform.
+#include <array>
 #include <cmath>
 #include <complex>
 #include <cstddef>
@@ -60,6 +61,15 @@ std::vector<double> filtered(const Butterworth& f, std::span<const double> a) {
   std::vector<double> x = fourier::filter_real(a, f.length, f.gain);
   for (double& v : x) v /= static_cast<double>(f.length);
   return x;
+}
+
+std::array<std::vector<double>, 2> filtered_pair(const Butterworth& f, std::span<const double> a1,
+                                                 std::span<const double> a2) {
+  std::array<std::vector<double>, 2> y = fourier::filter_real_pair(a1, a2, f.length, f.gain);
+  for (std::vector<double>& x : y) {
+    for (double& v : x) v /= static_cast<double>(f.length);
+  }
+  return y;
 }
 
 std::vector<double> butterworth(std::span<const double> a, double dt, double highpass,

@@ -15,6 +15,21 @@ namespace wavefft::correct {
 /// empty when that exceeds kMaxTransform or is not a number.
 std::optional<std::size_t> padded_length(std::size_t n, double dt, double highpass, int order);
 
+/// Calls visit(i, v, d) for i = 0 .. n-1 with v and d the cumulative
+/// trapezoids of `a` and of v (the values integrate() gives, without
+/// storing them).
+template <typename Visit>
+void integrate_twice(std::span<const double> a, double dt, Visit visit) {
+  double v = 0.0, d = 0.0;
+  if (!a.empty()) visit(std::size_t{0}, v, d);
+  for (std::size_t i = 1; i < a.size(); ++i) {
+    const double next = v + dt * (a[i - 1] + a[i]) / 2.0;
+    d = d + dt * (v + next) / 2.0;
+    v = next;
+    visit(i, v, d);
+  }
+}
+
 /// The mean of `a` (0 for an empty span).
 double mean(std::span<const double> a);
 
@@ -37,7 +52,7 @@ class PolynomialBaseline {
   void remove(std::span<double> a, double dt) const;
 
  private:
-  std::array<double, kTerms> fit(std::span<const double> d) const;
+  std::array<double, kTerms> fit(std::span<const double> a, double dt) const;
   std::size_t n_;
   std::array<std::vector<double>, kTerms> q_;
   std::array<std::array<double, kTerms>, kTerms> r_{};  // r_[j][k]: power k on column j

@@ -4,6 +4,7 @@
 #include <fftw3.h>
 
 #include <algorithm>
+#include <array>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -46,16 +47,29 @@ using Plan = std::shared_ptr<std::remove_pointer_t<fftw_plan>>;
 // processor either.
 constexpr unsigned kPlanFlags = FFTW_ESTIMATE | FFTW_NO_SIMD;
 
-enum class Direction { forward, inverse };
+// Real to lines, lines to real, and the forward transform of a complex
+// sequence (which also serves backwards, its real and imaginary parts
+// swapped on the way in and out).
+enum class Direction { forward, inverse, complex };
+
+fftw_plan plan_of(int n, Direction d, double* real, fftw_complex* lines, fftw_complex* out) {
+  switch (d) {
+    case Direction::forward: return fftw_plan_dft_r2c_1d(n, real, lines, kPlanFlags);
+    case Direction::inverse: return fftw_plan_dft_c2r_1d(n, lines, real, kPlanFlags);
+    case Direction::complex: return fftw_plan_dft_1d(n, lines, out, FFTW_FORWARD, kPlanFlags);
+  }
+  return nullptr;
+}
 
 // Made under the planner's lock, on scratch buffers (a plan executes on any
 // arrays of the same alignment).
 Plan make_plan(int n, Direction d) {
-  Buffer<double> real = allocate<double>(static_cast<std::size_t>(n));
-  Buffer<fftw_complex> lines = allocate<fftw_complex>(static_cast<std::size_t>(n) / 2 + 1);
+  const auto size = static_cast<std::size_t>(n);
+  Buffer<double> real = allocate<double>(d == Direction::complex ? 1 : size);
+  Buffer<fftw_complex> lines = allocate<fftw_complex>(d == Direction::complex ? size : size / 2 + 1);
+  Buffer<fftw_complex> out = allocate<fftw_complex>(d == Direction::complex ? size : 1);
   const std::lock_guard<std::mutex> hold(planner_lock());
-  fftw_plan p = d == Direction::forward ? fftw_plan_dft_r2c_1d(n, real.get(), lines.get(), kPlanFlags)
-                                        : fftw_plan_dft_c2r_1d(n, lines.get(), real.get(), kPlanFlags);
+  fftw_plan p = plan_of(n, d, real.get(), lines.get(), out.get());
   if (p == nullptr) throw std::runtime_error("no transform plan for this length");
   return Plan(p, [](fftw_plan q) {
     const std::lock_guard<std::mutex> again(planner_lock());
@@ -164,6 +178,37 @@ std::vector<double> filter_real(std::span<const double> x, std::size_t n, std::s
   }
   fftw_execute_dft_c2r(inverse.get(), lines.get(), real.get());
   return std::vector<double>(real.get(), real.get() + x.size());
+}
+
+std::array<std::vector<double>, 2> filter_real_pair(std::span<const double> x1, std::span<const double> x2,
+                                                    std::size_t n, std::span<const double> gain) {
+  if (x1.size() != x2.size() || n < x1.size() || gain.size() != n / 2 + 1) {
+    throw std::invalid_argument("filter: wrong lengths or gain count");
+  }
+  if (n == 0) return {};
+  const Plan plan = plan_for(checked_length(n), Direction::complex);
+  Buffer<fftw_complex> z = allocate<fftw_complex>(n);
+  Buffer<fftw_complex> lines = allocate<fftw_complex>(n);
+  for (std::size_t i = 0; i < n; ++i) {
+    z[i][0] = i < x1.size() ? x1[i] : 0.0;
+    z[i][1] = i < x2.size() ? x2[i] : 0.0;
+  }
+  fftw_execute_dft(plan.get(), z.get(), lines.get());
+  // Line j and its mirror n - j take the same gain; the product goes back
+  // through the forward transform with its parts swapped:
+  // sum_j Y_j e^(+2 pi I i j / n) = swap(DFT(swap(Y)))_i.
+  for (std::size_t j = 0; j < n; ++j) {
+    const double g = gain[std::min(j, n - j)];
+    z[j][0] = lines[j][1] * g;
+    z[j][1] = lines[j][0] * g;
+  }
+  fftw_execute_dft(plan.get(), z.get(), lines.get());
+  std::array<std::vector<double>, 2> y{std::vector<double>(x1.size()), std::vector<double>(x1.size())};
+  for (std::size_t i = 0; i < x1.size(); ++i) {
+    y[0][i] = lines[i][1];
+    y[1][i] = lines[i][0];
+  }
+  return y;
 }
 
 }  // namespace wavefft::fourier

@@ -57,6 +57,24 @@ TEST(CorrectFilter, SineWellInsideTheBandPassesUnchanged) {
   EXPECT_GT(std::fabs(y[0] - a[0]), 1e-3);
 }
 
+TEST(CorrectFilter, TwoComponentsAtOnceAsOneByOne) {
+  // Padded lengths odd and even, with and without a low-pass.
+  for (std::size_t n : {1000u, 1001u}) {
+    for (const std::optional<double> lp : {std::optional<double>(12.0), std::optional<double>()}) {
+      const std::vector<double> a = noise(n, 1.0, 11), b = noise(n, 3.0, 12);
+      const Butterworth f = make_butterworth(n, 0.01, 0.7, lp, 4);
+      const std::array<std::vector<double>, 2> pair = filtered_pair(f, a, b);
+      const std::vector<double> ya = filtered(f, a), yb = filtered(f, b);
+      ASSERT_EQ(pair[0].size(), n);
+      ASSERT_EQ(pair[1].size(), n);
+      for (std::size_t i = 0; i < n; ++i) {
+        EXPECT_NEAR(pair[0][i], ya[i], 1e-13);
+        EXPECT_NEAR(pair[1][i], yb[i], 3e-13);
+      }
+    }
+  }
+}
+
 TEST(CorrectFilter, RemovesAnOffsetAndKeepsTheLength) {
   std::vector<double> a(1001, 5.0);
   const std::vector<double> y = butterworth(a, 0.01, 0.5, std::nullopt, 4);
