@@ -83,8 +83,31 @@ void ReplacingFile::discard() {
   finished_ = false;
 }
 
+// A device, a pipe or a socket takes the bytes where it is.
+bool ReplacingFile::open_direct(FileFault& fault) {
+  const int fd = ::open(path_.c_str(), O_WRONLY | O_CLOEXEC);
+  if (fd < 0) {
+    fault = fault_of(FileFault::Step::create, errno);
+    return false;
+  }
+  fd_ = fd;
+  direct_ = true;
+  return true;
+}
+
 bool ReplacingFile::open(FileFault& fault) {
   discard();
+  direct_ = false;
+  struct stat st {};
+  if (::stat(path_.c_str(), &st) == 0) {
+    if (!S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) return open_direct(fault);
+    // A link to a file: the file is replaced beside itself, the link kept.
+    std::error_code ec;
+    if (std::filesystem::is_symlink(path_, ec)) {
+      const std::filesystem::path target = std::filesystem::canonical(path_, ec);
+      if (!ec) path_ = target;
+    }
+  }
   // OUT -> "OUT's folder/.OUT-name.XXXXXX"
   const std::string name = path_.filename().string();
   std::string templ = (path_.parent_path() / ("." + (name.empty() ? std::string("out") : name) + ".XXXXXX")).string();
@@ -144,6 +167,10 @@ bool ReplacingFile::finish(FileFault& fault) {
 
 bool ReplacingFile::commit(FileFault& fault) {
   if (!finish(fault)) return false;
+  if (direct_) {
+    finished_ = false;
+    return true;
+  }
   if (::rename(temp_.c_str(), path_.c_str()) != 0) {
     fault = fault_of(FileFault::Step::replace, errno);
     discard();

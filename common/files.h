@@ -47,7 +47,10 @@ bool make_parent_folders(const std::filesystem::path& file, FileFault& fault);
 /// A file written under a temporary name in the folder of `path`
 /// (".NAME.XXXXXX", mode 0666 less the umask, as a plain create would
 /// give) and renamed over `path` by commit(). Dropped without commit(),
-/// the temporary file is removed and `path` is untouched.
+/// the temporary file is removed and `path` is untouched. A symbolic link
+/// is followed: the file it names is replaced and the link stays. A path
+/// that is a device, a pipe or a socket ("/dev/null", "/dev/stdout") is
+/// written directly, never renamed over.
 class ReplacingFile {
  public:
   explicit ReplacingFile(std::filesystem::path path);
@@ -72,10 +75,12 @@ class ReplacingFile {
 
  private:
   void discard();
+  bool open_direct(FileFault& fault);
   std::filesystem::path path_;
   std::filesystem::path temp_;
   int fd_ = -1;
   bool finished_ = false;
+  bool direct_ = false;  // written in place: a device, a pipe or a socket
 };
 
 /// `contents` written to `path` through a ReplacingFile. False with the

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The tools' shared files, units, HTML escaping and usage errors.
 #include <gtest/gtest.h>
+#include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -135,6 +136,32 @@ TEST_F(Folder, SeveralFilesReplacedTogetherOrNotAtAll) {
   EXPECT_EQ(wavefft::testing::slurp(dir_ / "a.csv"), "new a\n");
   EXPECT_EQ(wavefft::testing::slurp(dir_ / "new" / "b.csv"), "new b\n");
   EXPECT_EQ(listing(), "a.csv b.csv blocked new");
+}
+
+// A device or a pipe is written where it is, never renamed over (as root,
+// a rename over /dev/null leaves a plain file there); a link to a file is
+// followed and stays a link.
+TEST_F(Folder, PipesAndLinksAreWrittenThrough) {
+  FileFault fault;
+  const fs::path pipe = dir_ / "pipe";
+  ASSERT_EQ(::mkfifo(pipe.c_str(), 0600), 0);
+  const int reader = ::open(pipe.c_str(), O_RDONLY | O_NONBLOCK);  // so that the writer need not wait
+  ASSERT_GE(reader, 0);
+  ASSERT_TRUE(replace_file(pipe, "through the pipe\n", fault)) << fault.reason;
+  char buf[64] = {};
+  const ssize_t n = ::read(reader, buf, sizeof buf);
+  ::close(reader);
+  EXPECT_EQ(std::string(buf, static_cast<std::size_t>(std::max<ssize_t>(n, 0))), "through the pipe\n");
+  struct stat st {};
+  ASSERT_EQ(::stat(pipe.c_str(), &st), 0);
+  EXPECT_TRUE(S_ISFIFO(st.st_mode));
+
+  ASSERT_TRUE(replace_file(dir_ / "target.csv", "old\n", fault));
+  fs::create_symlink("target.csv", dir_ / "link.csv");
+  ASSERT_TRUE(replace_file(dir_ / "link.csv", "new\n", fault)) << fault.reason;
+  EXPECT_TRUE(fs::is_symlink(dir_ / "link.csv"));
+  EXPECT_EQ(wavefft::testing::slurp(dir_ / "target.csv"), "new\n");
+  EXPECT_EQ(listing(), "link.csv pipe target.csv");
 }
 
 TEST_F(Folder, ParentFoldersAreMadeOrTheReasonGiven) {
