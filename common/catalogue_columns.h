@@ -28,22 +28,20 @@ struct CatalogueColumn {
 /// "compN:WORD" joined by blanks. On the page the six corners share one
 /// column, under hp1_hz's heading, and the flags are shown in the status's
 /// cell (batch/index_page.cpp).
+// One line per kind of column. clang-format off
 inline constexpr std::array<CatalogueColumn, 27> kCatalogueColumns = {{
-    {"record", "Record", false},          {"status", "Status", false},
-    {"exit", "", false},                  {"diagnostic", "", false},
-    {"folder", "", false},                {"event", "Event", false},
-    {"station", "Station", false},        {"components", "Components", false},
-    {"dt", "dt (s)", true},               {"duration", "Duration (s)", true},
-    {"measured", "Measured", false},      {"pga", "PGA (g)", true},
-    {"pgv", "PGV (cm/s)", true},          {"psa_02", "PSA 0.2 s (g)", true},
-    {"psa_10", "PSA 1 s (g)", true},      {"rotd50_10", "RotD50 1 s (g)", true},
-    {"eas_1hz", "EAS 1 Hz (g·s)", true},  {"eas_5hz", "EAS 5 Hz (g·s)", true},
-    {"hp1_hz", "Corners (Hz)", true},     {"hp2_hz", "", true},
-    {"hp3_hz", "", true},                 {"lp1_hz", "", true},
-    {"lp2_hz", "", true},                 {"lp3_hz", "", true},
-    {"flags", "", false},                 {"warnings", "Warnings", false},
-    {"page", "", false},
+    {"record", "Record", false}, {"status", "Status", false}, {"exit", "", false}, {"diagnostic", "", false},
+    {"folder", "", false},
+    {"event", "Event", false}, {"station", "Station", false}, {"components", "Components", false},
+    {"dt", "dt (s)", true}, {"duration", "Duration (s)", true}, {"measured", "Measured", false},
+    {"pga", "PGA (g)", true}, {"pgv", "PGV (cm/s)", true},
+    {"psa_02", "PSA 0.2 s (g)", true}, {"psa_10", "PSA 1 s (g)", true}, {"rotd50_10", "RotD50 1 s (g)", true},
+    {"eas_1hz", "EAS 1 Hz (g·s)", true}, {"eas_5hz", "EAS 5 Hz (g·s)", true},
+    {"hp1_hz", "Corners (Hz)", true}, {"hp2_hz", "", true}, {"hp3_hz", "", true},
+    {"lp1_hz", "", true}, {"lp2_hz", "", true}, {"lp3_hz", "", true}, {"flags", "", false},
+    {"warnings", "Warnings", false}, {"page", "", false},
 }};
+// clang-format on
 
 /// The position in kCatalogueColumns of the column named `name`
 /// (kCatalogueColumns.size() when there is none).

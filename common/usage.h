@@ -2,7 +2,9 @@
 // The one way the tools refuse their arguments.
 #pragma once
 
-#include <optional>
+#include <functional>
+#include <span>
+#include <string>
 #include <string_view>
 
 namespace wavefft::common {
@@ -17,10 +19,20 @@ inline constexpr int kUsageStatus = 2;
 /// `synopsis` ends with a line end or not; REASON is one line.
 int usage_error(std::string_view tool, std::string_view reason, std::string_view synopsis);
 
-/// A command's only argument "--help" (the help text on standard output)
-/// or "--version" ("TOOL VERSION"): the exit status 0 once it is printed;
-/// nothing for any other command line.
-std::optional<int> help_or_version(int argc, char** argv, std::string_view tool, std::string_view help,
-                                   std::string_view version);
+/// Why a command stops before its end: an error (status 1, "TOOL: MESSAGE"
+/// on standard error) or, with `usage`, wrong arguments (usage_error).
+struct ToolStop {
+  std::string message;
+  bool usage = false;
+};
+
+/// A tool's whole main. "--help" alone prints `help` and "--version" alone
+/// "TOOL VERSION" (status 0); any other command line goes to body (the
+/// words after the command's name), whose status is returned. A ToolStop
+/// it throws is reported as its kind says, the synopsis being `help` up to
+/// its first empty line; any other std::exception as "TOOL: what()",
+/// status 1.
+int tool_main(int argc, char** argv, std::string_view tool, std::string_view help,
+              const std::function<int(std::span<const std::string_view>)>& body);
 
 }  // namespace wavefft::common

@@ -8,6 +8,7 @@
 #include <string>
 
 #include "common/numbers.h"
+#include "common/options.h"
 
 namespace wavefft::correct {
 
@@ -27,12 +28,14 @@ std::optional<double> corner(std::string_view option, std::string_view v) {
   return f;
 }
 
-void set_lowpass(Settings& s, std::string_view v) {
+void set_lowpass(Arguments& a, std::string_view v) {
+  Settings& s = a.settings;
   s.no_lowpass = v == "none";
   s.lowpass = s.no_lowpass ? std::nullopt : corner("--lowpass", v);
 }
 
-void set_order(Settings& s, std::string_view v) {
+void set_order(Arguments& a, std::string_view v) {
+  Settings& s = a.settings;
   const std::optional<long long> n = common::to_integer(v);
   if (!n || *n < 1 || *n > kMaxOrder) {
     throw Refused{"--order \"" + std::string(v) + "\": the order must be a whole number from 1 to " +
@@ -41,18 +44,21 @@ void set_order(Settings& s, std::string_view v) {
   s.order = static_cast<int>(*n);
 }
 
-void set_taper(Settings& s, std::string_view v) {
+void set_taper(Arguments& a, std::string_view v) {
+  Settings& s = a.settings;
   const std::optional<double> f = number(v);
   if (!f) throw Refused{"--taper \"" + std::string(v) + "\": not a number"};
   s.taper = *f;
 }
 
-void set_baseline(Settings& s, std::string_view v) {
+void set_baseline(Arguments& a, std::string_view v) {
+  Settings& s = a.settings;
   if (v != "poly6" && v != "none") throw Refused{"--baseline \"" + std::string(v) + "\": use poly6 or none"};
   s.baseline = v == "poly6";
 }
 
-void set_onset(Settings& s, std::string_view v) {
+void set_onset(Arguments& a, std::string_view v) {
+  Settings& s = a.settings;
   if (v == "auto") {
     s.onset_s.reset();
     return;
@@ -62,36 +68,66 @@ void set_onset(Settings& s, std::string_view v) {
   s.onset_s = *t;
 }
 
+void set_out(Arguments& a, std::string_view v) { a.out = std::string(v); }
+void set_summary(Arguments& a, std::string_view v) { a.summary = std::string(v); }
+void set_unit(Arguments& a, std::string_view v) { a.unit = std::string(v); }
+void set_highpass(Arguments& a, std::string_view v) { a.settings.highpass = corner("--highpass", v); }
+
 struct Option {
   std::string_view name;
   void (*store)(Arguments&, std::string_view);
 };
 constexpr Option kOptions[] = {
-    {"-o", [](Arguments& a, std::string_view v) { a.out = std::string(v); }},
-    {"--summary", [](Arguments& a, std::string_view v) { a.summary = std::string(v); }},
-    {"--unit", [](Arguments& a, std::string_view v) { a.unit = std::string(v); }},
-    {"--highpass", [](Arguments& a, std::string_view v) { a.settings.highpass = corner("--highpass", v); }},
-    {"--lowpass", [](Arguments& a, std::string_view v) { set_lowpass(a.settings, v); }},
-    {"--order", [](Arguments& a, std::string_view v) { set_order(a.settings, v); }},
-    {"--taper", [](Arguments& a, std::string_view v) { set_taper(a.settings, v); }},
-    {"--baseline", [](Arguments& a, std::string_view v) { set_baseline(a.settings, v); }},
-    {"--onset", [](Arguments& a, std::string_view v) { set_onset(a.settings, v); }},
+    {"-o", set_out},
+    {"--summary", set_summary},
+    {"--unit", set_unit},
+    {"--highpass", set_highpass},
+    {"--lowpass", set_lowpass},
+    {"--order", set_order},
+    {"--taper", set_taper},
+    {"--baseline", set_baseline},
+    {"--onset", set_onset},
 };
 
-// The option `word` names ("--order" or "--order=4"), with its value when
-// joined by '='.
-const Option* find_option(std::string_view word, std::optional<std::string_view>& joined) {
-  for (const Option& o : kOptions) {
-    if (word == o.name) return &o;
-    if (word.size() > o.name.size() && word.starts_with(o.name) && word[o.name.size()] == '=' && o.name != "-o") {
-      joined = word.substr(o.name.size() + 1);
-      return &o;
-    }
-  }
-  return nullptr;
-}
-
 }  // namespace
+
+const std::string_view kHelp =
+    "Usage: wavefft-correct [-o OUT] [--highpass F|auto] [--lowpass F|auto|none] [--order N]\n"
+    "                       [--taper FRAC] [--baseline poly6|none] [--onset T|auto]\n"
+    "                       [--summary FILE] [--unit U] RECORD\n"
+    "       wavefft-correct --help | --version\n"
+    "\n"
+    "Corrects a raw three-component acceleration record in the program's input\n"
+    "layout (the unit is the fourth header word): the onset is picked on\n"
+    "component 3, the pre-event mean removed, the ends tapered, the record\n"
+    "band-passed with an acausal Butterworth filter whose corners come from the\n"
+    "signal-to-noise ratio, and a polynomial baseline taken out of the\n"
+    "displacement. Writes the corrected record in the same layout, every value\n"
+    "the shortest decimal that reads back to the same number.\n"
+    "\n"
+    "  -o OUT           the corrected record (default: standard output); its\n"
+    "                   missing folders are made\n"
+    "  --highpass F     the high-pass corner in Hz, or auto (the default: from\n"
+    "                   the noise, raised while the displacement drifts)\n"
+    "  --lowpass F      the low-pass corner in Hz, auto (the default) or none\n"
+    "  --order N        the Butterworth order, 1 to 100, default 5\n"
+    "  --taper FRAC     the cosine taper at each end, a fraction of the record\n"
+    "                   in [0, 0.5), default 0.05\n"
+    "  --baseline B     poly6 (the default: t^2 .. t^6 fitted to the\n"
+    "                   displacement) or none\n"
+    "  --onset T        the onset in seconds after the first sample, or auto\n"
+    "                   (the default: the Akaike criterion on component 3)\n"
+    "  --summary FILE   a JSON description of the corners, flags and residuals\n"
+    "  --unit U         the values' unit, g, gal, m_s2 or mm_s2, over the fourth\n"
+    "                   header word (which the corrected record then says)\n"
+    "  --help           show this text and exit\n"
+    "  --version        show the version and exit\n"
+    "\n"
+    "A record is flagged, never refused, for no pre-event noise (no-noise), a\n"
+    "ratio below 3 at 1 Hz (low-snr), a displacement that still drifts (drift)\n"
+    "or velocity or displacement left at the end (residual).\n"
+    "\n"
+    "See wavefft-correct(1).\n";
 
 ParsedArguments parse_arguments(std::span<const std::string_view> words) {
   ParsedArguments p;
@@ -100,10 +136,10 @@ ParsedArguments parse_arguments(std::span<const std::string_view> words) {
     for (std::size_t i = 0; i < words.size(); ++i) {
       const std::string_view w = words[i];
       std::optional<std::string_view> value;
-      const Option* o = options_end ? nullptr : find_option(w, value);
+      const Option* o = options_end ? nullptr : common::find_value_option(words, i, kOptions, value);
       if (o) {
-        if (!value && i + 1 >= words.size()) return p.usage = std::string(o->name) + " needs a value", p;
-        o->store(p.arguments, value ? *value : words[++i]);
+        if (!value) return p.usage = std::string(o->name) + " needs a value", p;
+        o->store(p.arguments, *value);
       } else if (!options_end && w == "--") {
         options_end = true;
       } else if (!options_end && w.size() > 1 && w.front() == '-') {

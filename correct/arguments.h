@@ -28,6 +28,10 @@ struct ParsedArguments {
   std::optional<std::string> refusal;
 };
 
+/// The command's --help text; its lines up to the first empty one are the
+/// synopsis that a usage error repeats.
+extern const std::string_view kHelp;
+
 /// Reads the words after the command's name. "--order 4" and "--order=4"
 /// alike; "--" ends the options.
 ParsedArguments parse_arguments(std::span<const std::string_view> words);

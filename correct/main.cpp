@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -26,10 +27,6 @@
 #include "correct/summary.h"
 #include "records/record.h"
 
-#ifndef WAVEFFT_VERSION
-#define WAVEFFT_VERSION "unknown"
-#endif
-
 namespace {
 
 namespace common = wavefft::common;
@@ -38,51 +35,8 @@ namespace wr = wavefft::records;
 
 constexpr const char* kTool = "wavefft-correct";
 
-// --help. A usage error repeats its first lines, up to the first empty
-// one: the synopsis.
-constexpr std::string_view kHelp =
-    "Usage: wavefft-correct [-o OUT] [--highpass F|auto] [--lowpass F|auto|none] [--order N]\n"
-    "                       [--taper FRAC] [--baseline poly6|none] [--onset T|auto]\n"
-    "                       [--summary FILE] [--unit U] RECORD\n"
-    "       wavefft-correct --help | --version\n"
-    "\n"
-    "Corrects a raw three-component acceleration record in the program's input\n"
-    "layout (the unit is the fourth header word): the onset is picked on\n"
-    "component 3, the pre-event mean removed, the ends tapered, the record\n"
-    "band-passed with an acausal Butterworth filter whose corners come from the\n"
-    "signal-to-noise ratio, and a polynomial baseline taken out of the\n"
-    "displacement. Writes the corrected record in the same layout, every value\n"
-    "the shortest decimal that reads back to the same number.\n"
-    "\n"
-    "  -o OUT           the corrected record (default: standard output); its\n"
-    "                   missing folders are made\n"
-    "  --highpass F     the high-pass corner in Hz, or auto (the default: from\n"
-    "                   the noise, raised while the displacement drifts)\n"
-    "  --lowpass F      the low-pass corner in Hz, auto (the default) or none\n"
-    "  --order N        the Butterworth order, 1 to 100, default 5\n"
-    "  --taper FRAC     the cosine taper at each end, a fraction of the record\n"
-    "                   in [0, 0.5), default 0.05\n"
-    "  --baseline B     poly6 (the default: t^2 .. t^6 fitted to the\n"
-    "                   displacement) or none\n"
-    "  --onset T        the onset in seconds after the first sample, or auto\n"
-    "                   (the default: the Akaike criterion on component 3)\n"
-    "  --summary FILE   a JSON description of the corners, flags and residuals\n"
-    "  --unit U         the values' unit, g, gal, m_s2 or mm_s2, over the fourth\n"
-    "                   header word (which the corrected record then says)\n"
-    "  --help           show this text and exit\n"
-    "  --version        show the version and exit\n"
-    "\n"
-    "A record is flagged, never refused, for no pre-event noise (no-noise), a\n"
-    "ratio below 3 at 1 Hz (low-snr), a displacement that still drifts (drift)\n"
-    "or velocity or displacement left at the end (residual).\n"
-    "\n"
-    "See wavefft-correct(1).\n";
-constexpr std::string_view kSynopsis = kHelp.substr(0, kHelp.find("\n\n") + 1);
-
 // A refusal of the record or of the output (status 1).
-struct Refusal {
-  std::string message;
-};
+using Refusal = common::ToolStop;
 
 // The record, its unit settled: --unit U over the fourth header word, which
 // then becomes U in the corrected record's header too.
@@ -159,20 +113,10 @@ int run(const wc::Arguments& args) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> done = common::help_or_version(argc, argv, kTool, kHelp, WAVEFFT_VERSION)) {
-    return *done;
-  }
-  try {
-    std::vector<std::string_view> words(argv + 1, argv + argc);
+  return common::tool_main(argc, argv, kTool, wc::kHelp, [](std::span<const std::string_view> words) {
     const wc::ParsedArguments parsed = wc::parse_arguments(words);
-    if (parsed.usage) return common::usage_error(kTool, *parsed.usage, kSynopsis);
+    if (parsed.usage) throw common::ToolStop{*parsed.usage, true};
     if (parsed.refusal) throw Refusal{*parsed.refusal};
     return run(parsed.arguments);
-  } catch (const Refusal& r) {
-    std::fprintf(stderr, "%s: %s\n", kTool, r.message.c_str());
-    return 1;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", kTool, e.what());
-    return 1;
-  }
+  });
 }

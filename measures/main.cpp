@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <future>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <system_error>
@@ -20,6 +21,7 @@
 
 #include "common/files.h"
 #include "common/numbers.h"
+#include "common/options.h"
 #include "common/units.h"
 #include "common/usage.h"
 #include "measures/fas.h"
@@ -27,10 +29,6 @@
 #include "measures/step.h"
 #include "records/frequency_list.h"
 #include "records/record.h"
-
-#ifndef WAVEFFT_VERSION
-#define WAVEFFT_VERSION "unknown"
-#endif
 
 namespace {
 
@@ -76,7 +74,6 @@ constexpr std::string_view kHelp =
     "  --version        show the version and exit\n"
     "\n"
     "See wavefft-measures(1).\n";
-constexpr std::string_view kSynopsis = kHelp.substr(0, kHelp.find("\n\n") + 1);
 
 // Why the command stops. Each kind becomes its message in `message`.
 enum class Fault {
@@ -155,37 +152,32 @@ constexpr TextOption kTextOptions[] = {
     {"--out", [](Options& o, std::string v) { o.out = std::move(v); }},
 };
 
-Options parse_arguments(int argc, char** argv) {
+// --dt: read as a number here, refused as a usage error.
+struct NumberOption {
+  std::string_view name;
+};
+constexpr NumberOption kDtOption[] = {{"--dt"}};
+
+double parse_dt(std::string_view t) {
+  const std::optional<double> dt = number(t);
+  if (!dt || !std::isfinite(*dt) || !(*dt > 0.0)) {
+    throw Failure{Fault::usage, "--dt \"" + std::string(t) + "\" is not a positive number of seconds"};
+  }
+  return *dt;
+}
+
+Options parse_arguments(std::span<const std::string_view> words) {
   Options o;
   bool have_record = false;
-  for (int i = 1; i < argc; ++i) {
-    const std::string_view arg = argv[i];
-    // "--unit g" and "--unit=g" alike.
-    auto value = [&](std::string_view opt) -> std::optional<std::string> {
-      if (arg == opt) {
-        if (i + 1 >= argc) throw Failure{Fault::usage, std::string(opt) + " needs a value"};
-        return std::string(argv[++i]);
-      }
-      if (arg.size() > opt.size() && arg.starts_with(opt) && arg[opt.size()] == '=') {
-        return std::string(arg.substr(opt.size() + 1));
-      }
-      return std::nullopt;
-    };
-    bool taken = false;
-    for (const TextOption& t : kTextOptions) {
-      if (auto v = value(t.name)) {
-        t.store(o, std::move(*v));
-        taken = true;
-        break;
-      }
-    }
-    if (taken) continue;
-    if (auto t = value("--dt")) {
-      const std::optional<double> dt = number(*t);
-      if (!dt || !std::isfinite(*dt) || !(*dt > 0.0)) {
-        throw Failure{Fault::usage, "--dt \"" + *t + "\" is not a positive number of seconds"};
-      }
-      o.dt = *dt;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string_view arg = words[i];
+    std::optional<std::string_view> value;
+    if (const TextOption* t = common::find_value_option(words, i, kTextOptions, value)) {
+      if (!value) throw Failure{Fault::usage, std::string(t->name) + " needs a value"};
+      t->store(o, std::string(*value));
+    } else if (common::find_value_option(words, i, kDtOption, value)) {
+      if (!value) throw Failure{Fault::usage, "--dt needs a value"};
+      o.dt = parse_dt(*value);
     } else if (arg.size() > 1 && arg.front() == '-') {
       throw Failure{Fault::usage, "unknown option '" + std::string(arg) + "'"};
     } else if (have_record) {
@@ -505,18 +497,11 @@ int run(const Options& o) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (const std::optional<int> done = common::help_or_version(argc, argv, kTool, kHelp, WAVEFFT_VERSION)) {
-    return *done;
-  }
-  try {
-    const Options o = parse_arguments(argc, argv);
-    return run(o);
-  } catch (const Failure& f) {
-    if (f.kind == Fault::usage) return common::usage_error(kTool, message(f), kSynopsis);
-    std::fprintf(stderr, "%s: %s\n", kTool, message(f).c_str());
-    return 1;
-  } catch (const std::exception& e) {
-    std::fprintf(stderr, "%s: %s\n", kTool, message({Fault::internal, e.what()}).c_str());
-    return 1;
-  }
+  return common::tool_main(argc, argv, kTool, kHelp, [](std::span<const std::string_view> words) {
+    try {
+      return run(parse_arguments(words));
+    } catch (const Failure& f) {
+      throw common::ToolStop{message(f), f.kind == Fault::usage};
+    }
+  });
 }

@@ -75,7 +75,7 @@ def ko(lines, n, dt, b=20.0):
         out[k] = (w * lines[sel][m]).sum() / w.sum()
     return out
 
-def spec(part, dt):
+def smoothed_fas(part, dt):
     p = taper(part - part.mean(), 0.05)
     return ko(dt * np.abs(np.fft.rfft(p)), len(p), dt)
 
@@ -98,7 +98,7 @@ def correct(t, a, dt, gal, opts):
     bands = []
     for c in range(3):
         b = None
-        if usable: b = band(spec(a[c][ion:], dt), spec(a[c][:ion], dt) * math.sqrt((n - ion) / ion), limit)
+        if usable: b = band(smoothed_fas(a[c][ion:], dt), smoothed_fas(a[c][:ion], dt) * math.sqrt((n - ion) / ion), limit)
         bands.append(b or (0.1, limit))
     hp = [max(bands[0][0], bands[1][0])] * 2 + [bands[2][0]]
     lp = [min(bands[0][1], bands[1][1])] * 2 + [bands[2][1]]
