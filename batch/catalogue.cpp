@@ -14,6 +14,7 @@
 #include "batch/console.h"
 #include "batch/correct_columns.h"
 #include "batch/eas_columns.h"
+#include "batch/flatfile.h"
 #include "batch/measures_csv.h"
 #include "batch/record_head.h"
 #include "batch/run.h"
@@ -38,8 +39,10 @@ std::string strip_slashes(std::string s) {
 
 // The files a record's folder gets from the batch: cleared before a record
 // runs, so that a folder reused from an earlier batch tells nothing stale.
+// record.done comes first: a record killed while its folder is cleared
+// must not look complete.
 const char* const kOwnFiles[] = {
-    "record.txt",     "import.stdout",   "import.stderr",   "import.status",   "corrected.txt",  "correct.json",
+    kDoneFile,        "record.txt",     "import.stdout",   "import.stderr",   "import.status",   "corrected.txt",  "correct.json",
     "correct.stdout", "correct.stderr",  "correct.status",  "wavefft.stdout",  "wavefft.stderr", "wavefft.status",
     "measures.stdout", "measures.stderr", "measures.status", "measures.csv",   "spectra.csv",    "fas.csv",
     "report.stdout",  "report.stderr",   "report.status",   "report.html",     "warnings.tsv",   ".wavefft-record"};
@@ -121,7 +124,8 @@ std::optional<Stop> import_record(const Job& job, const Settings& s, const fs::p
 // imported), the corrected record into corrected.txt and its summary into
 // correct.json in `folder`; the summary's corners and flags into `row`.
 // Nothing when the record was corrected, flagged or not.
-std::optional<Stop> correct_record(const Settings& s, const fs::path& folder, const std::string& record, Row& row) {
+std::optional<Stop> correct_record(const Settings& s, const fs::path& folder, const std::string& record, Row& row,
+                                   FlatRecord& flat) {
   if (s.correct.empty()) return Stop{"correct-failed", "", no_tool("wavefft-correct")};
   // The batch's --unit stands over the record's header word here as for the
   // measures; "--" keeps a record named "-x" a record.
@@ -131,7 +135,7 @@ std::optional<Stop> correct_record(const Settings& s, const fs::path& folder, co
   const int code = step(folder, "correct", args);
   if (code != 0) return Stop{"correct-failed", std::to_string(code), first_line(folder / "correct.stderr")};
   try {
-    read_correction(folder / "correct.json", row);
+    flat.lowest_usable_hz = lowest_usable_cell(read_correction(folder / "correct.json", row));
   } catch (const correct::SummaryError& e) {
     return Stop{"correct-failed", "0", e.what()};
   }
@@ -159,57 +163,78 @@ std::optional<Stop> transform(const fs::path& folder, const Settings& s, const s
   return std::nullopt;
 }
 
-// The EAS cells of the record wavefft-measures measured (`record`, in
-// `unit`, at the step `dt_text` when not empty) into `row`; a record that
-// gives none gets a note saying why.
-void fill_eas(const fs::path& record, const std::string& unit, const std::string& dt_text, Row& row,
-              std::vector<std::string>& notes) {
+// True when wavefft leaves the record as it is: no option but --output.
+bool program_changes_nothing(const cli::ProcessingOptions& o) {
+  const bool flipped = o.flip[0] || o.flip[1] || o.flip[2];
+  const std::optional<long long> skip = common::to_integer(o.skip);
+  return !flipped && !o.bandpass && o.nit == 0 && !o.cut && skip && *skip == 0;
+}
+
+// The record the measures take, at full precision where there is one: the
+// corrected record when the batch corrected it, the input when wavefft
+// changed nothing, else the processed record while it is an acceleration
+// (its step `--dt`), else the input.
+struct Measured {
+  fs::path record;
+  std::string what;       // "corrected", "input" or "processed"
+  std::string step_text;  // --dt, for the processed record
+};
+std::optional<Measured> measured_record(const Settings& s, const fs::path& input, const fs::path& output,
+                                        const std::optional<NtDt>& nt_dt) {
+  if (s.with_correction) return Measured{input, "corrected", ""};
+  if (program_changes_nothing(s.options) || s.options.nit != 0) return Measured{input, "input", ""};
+  const std::string step_text = nt_dt ? thinned_step(nt_dt->dt, s.options.skip) : std::string();
+  if (step_text.empty()) return std::nullopt;
+  return Measured{output, "processed", step_text};
+}
+
+// The EAS cells of the record wavefft-measures measured (`m`, in `unit`)
+// into `row`, its step and length into `flat`; a record that gives none
+// gets a note saying why.
+void read_measured(const Measured& m, const std::string& unit, Row& row, FlatRecord& flat,
+                   std::vector<std::string>& notes) {
   std::optional<double> dt;
-  if (!dt_text.empty()) dt = common::to_number(dt_text, common::kPrintedNumber);  // as wavefft-measures reads --dt
+  if (!m.step_text.empty()) dt = common::to_number(m.step_text, common::kPrintedNumber);  // as wavefft-measures reads --dt
   try {
-    const EasCells cells = record_eas_cells(record, unit, dt);
-    row.eas_1hz = cells.eas_1hz;
-    row.eas_5hz = cells.eas_5hz;
+    const MeasuredRecord r = read_measured_record(m.record, unit, dt);
+    row.eas_1hz = r.eas.eas_1hz;
+    row.eas_5hz = r.eas.eas_5hz;
+    flat.dt_s = common::shortest(r.dt);
+    flat.npts = std::to_string(r.npts);
+    flat.duration_s = common::shortest(static_cast<double>(r.npts) * r.dt);
   } catch (const std::exception& e) {
     notes.push_back(std::string("EAS not computed: ") + e.what());
   }
 }
 
-// 4. The measures of the processed record (`output`) while it is still an
-// acceleration, else of the input, in `unit`: wavefft-measures, then its
-// numbers and the EAS cells of the same record into `row`. Nothing when the
-// record may go on to its report.
+// 4. The measures of the record measured_record() chooses, in `unit`:
+// wavefft-measures, then its numbers and the EAS cells into `row`, and the
+// record's flatfile line into `flat_line`. Nothing when the record may go
+// on to its report.
 std::optional<Stop> measure(const fs::path& folder, const Settings& s, const fs::path& input, const fs::path& output,
-                            const std::optional<NtDt>& nt_dt, const std::string& unit, Row& row,
-                            std::vector<std::string>& notes) {
+                            const std::optional<NtDt>& nt_dt, const std::string& unit, Row& row, FlatRecord& flat,
+                            std::string& flat_line, std::vector<std::string>& notes) {
   if (s.measures.empty()) return Stop{"measures-failed", "", no_tool("wavefft-measures")};
+  const std::optional<Measured> m = measured_record(s, input, output, nt_dt);
+  if (!m) return Stop{"measures-failed", "", "no sampling interval in wavefft's output"};
   std::vector<std::string> margs{s.measures.string(), "--unit", unit};
-  std::string step_text;  // --dt, the processed record's step
-  fs::path measured = input;
-  if (s.options.nit == 0) {
-    step_text = nt_dt ? thinned_step(nt_dt->dt, s.options.skip) : std::string();
-    if (step_text.empty()) return Stop{"measures-failed", "", "no sampling interval in wavefft's output"};
-    measured = output;
-    margs.insert(margs.end(), {"--dt", step_text});
-    row.measured = "processed";
-  } else {
-    row.measured = "input";
-  }
-  margs.insert(margs.end(), {"--out", folder.string(), measured.string()});
+  if (!m->step_text.empty()) margs.insert(margs.end(), {"--dt", m->step_text});
+  margs.insert(margs.end(), {"--out", folder.string(), m->record.string()});
   const int mcode = step(folder, "measures", std::move(margs));
-  if (mcode != 0) {
-    row.measured.clear();
-    return Stop{"measures-failed", std::to_string(mcode), first_line(folder / "measures.stderr")};
-  }
+  if (mcode != 0) return Stop{"measures-failed", std::to_string(mcode), first_line(folder / "measures.stderr")};
+  row.measured = m->what;
+  flat.measured = m->what;
+  const std::string measures_text = read_all(folder / "measures.csv"), spectra_text = read_all(folder / "spectra.csv");
   Picked picked;
-  pick_measures(read_all(folder / "measures.csv"), picked);
-  pick_spectra(read_all(folder / "spectra.csv"), picked);
+  pick_measures(measures_text, picked);
+  pick_spectra(spectra_text, picked);
   row.pga = picked.pga;
   row.pgv = picked.pgv;
   row.psa_02 = picked.psa_02;
   row.psa_10 = picked.psa_10;
   row.rotd50_10 = picked.rotd50_10;
-  fill_eas(measured, unit, step_text, row, notes);
+  read_measured(*m, unit, row, flat, notes);
+  flat_line = flatfile_line(flat, measures_text, spectra_text, read_all(folder / "fas.csv"));
   return std::nullopt;
 }
 
@@ -232,17 +257,42 @@ std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& fo
   return std::nullopt;
 }
 
+// What one record's steps find out besides its summary row.
+struct Findings {
+  FlatRecord flat;                 // the flatfile's cells of the record
+  std::string flat_line;           // its flatfile line, once measured
+  std::vector<std::string> notes;  // the batch's notes, after the report's warnings
+};
+
+// The flatfile's cells that the settings and the record's header give.
+void describe(const Job& job, const Settings& s, const Header& header, FlatRecord& flat) {
+  flat.record = job.record;
+  flat.event = header.event;
+  flat.station = header.station;
+  flat.titles = header.titles;
+  if (s.options.bandpass) {
+    const auto& c = *s.options.bandpass;
+    flat.bandpass_hz = c[0] + " " + c[1] + " " + c[2] + " " + c[3];
+  }
+}
+
+// The correction's corners and flags of `row` into the flatfile's cells.
+void describe_correction(const Row& row, FlatRecord& flat) {
+  flat.highpass_hz = {row.hp1_hz, row.hp2_hz, row.hp3_hz};
+  flat.lowpass_hz = {row.lp1_hz, row.lp2_hz, row.lp3_hz};
+  flat.flags = row.flags;
+}
+
 // Steps 1 to 5 of a record in its folder, each step's findings into `row`
-// and `notes`: what stopped it, or nothing when it went through to its page.
+// and `f`: what stopped it, or nothing when it went through to its page.
 // `input` is the record that wavefft and the measures take: as given,
 // imported (record.txt) or corrected (corrected.txt); `typed` its name
 // for the programs started in the folder.
-std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path& folder, Row& row,
-                              std::vector<std::string>& notes) {
+std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path& folder, Row& row, Findings& f) {
   fs::path input = job.path;
   std::string typed;
   if (job.kind == Job::Kind::folder) {
-    if (std::optional<Stop> stop = import_record(job, s, folder, notes)) return stop;
+    if (std::optional<Stop> stop = import_record(job, s, folder, f.notes)) return stop;
     input = folder / "record.txt";
     typed = "record.txt";
   }
@@ -250,8 +300,12 @@ std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path&
   row.event = header.event;
   row.station = header.station;
   row.components = header.components;
+  describe(job, s, header, f.flat);
   if (s.with_correction) {
-    if (std::optional<Stop> stop = correct_record(s, folder, typed.empty() ? input.string() : typed, row)) return stop;
+    if (std::optional<Stop> stop = correct_record(s, folder, typed.empty() ? input.string() : typed, row, f.flat)) {
+      return stop;
+    }
+    describe_correction(row, f.flat);
     input = folder / "corrected.txt";
     typed = "corrected.txt";
   }
@@ -261,14 +315,23 @@ std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path&
   if (std::optional<Stop> stop = transform(folder, s, typed, row, nt_dt)) return stop;
   const fs::path output = folder / s.options.output;
 
-  // 4. The measures, of the processed record while it is an acceleration.
   const std::string unit = measures_unit(s.unit, header.unit);
   if (unit.empty()) {
-    notes.push_back("no unit: measures not computed (give --unit)");
-  } else if (std::optional<Stop> stop = measure(folder, s, input, output, nt_dt, unit, row, notes)) {
+    f.notes.push_back("no unit: measures not computed (give --unit)");
+  } else if (std::optional<Stop> stop =
+                 measure(folder, s, input, output, nt_dt, unit, row, f.flat, f.flat_line, f.notes)) {
     return stop;
   }
-  return report(job, s, folder, input, unit, row, notes);
+  return report(job, s, folder, input, unit, row, f.notes);
+}
+
+// Every file a record's folder may hold from the batch and its programs:
+// what record.done lists when it is there.
+std::vector<std::string> folder_files(const Settings& s) {
+  std::vector<std::string> files(std::begin(kOwnFiles) + 1, std::end(kOwnFiles));
+  files.insert(files.end(), std::begin(kProgramFiles), std::end(kProgramFiles));
+  files.push_back(s.options.output);
+  return files;
 }
 
 // The exit status a status file holds ("134\n" -> 134), -1 when it holds none.
@@ -364,31 +427,49 @@ bool is_folder_file(std::string_view name) {
          std::any_of(std::begin(kProgramFiles), std::end(kProgramFiles), named);
 }
 
-Row process_record(const Job& job, const Settings& s) {
-  Row row;
+std::string settings_text(const Settings& s) {
+  // Unit separators between the words: no argument holds one.
+  const std::string sep(1, '\x1f');
+  std::string text = "options";
+  for (const std::string& a : s.option_args) text += sep + a;
+  text += sep + "unit" + sep + s.unit + sep + "correct" + sep + (s.with_correction ? "yes" : "no") + sep + "import";
+  for (const std::string& a : import_arguments(s.import_options, s.unit)) text += sep + a;
+  return text;
+}
+
+Outcome process_record(const Job& job, const Settings& s) {
+  Outcome out;
+  Row& row = out.row;
   row.record = job.record;
   if (job.kind == Job::Kind::missing) {
     row.status = "missing";
     row.diagnostic = "no such file or folder";
-    return row;
+    return out;
   }
   const fs::path folder = s.outdir / job.name;
+  const std::string settings = settings_text(s);
+  if (s.resume) {
+    if (std::optional<Outcome> done = read_done(folder, job.record, settings)) return std::move(*done);
+  }
   common::FileFault fault;
   if (!common::make_folders(folder, fault)) {
     row.status = "error";
     row.diagnostic = "cannot create " + folder.string() + ": " + fault.reason;
-    return row;
+    return out;
   }
   std::error_code ec;
   for (const char* f : kOwnFiles) fs::remove(folder / f, ec);
   row.folder = job.name;
-  std::vector<std::string> notes;
-  Stop end = run_chain(job, s, folder, row, notes).value_or(Stop{"normal", "0", ""});
+  Findings found;
+  Stop end = run_chain(job, s, folder, row, found).value_or(Stop{"normal", "0", ""});
   row.status = std::move(end.status);
   row.exit = std::move(end.exit);
   row.diagnostic = std::move(end.diagnostic);
-  row.warnings = joined(notes);
-  return row;
+  row.warnings = joined(found.notes);
+  out.flat = std::move(found.flat_line);
+  // A record cut short by a stop signal is not complete: a resumed batch runs it again.
+  if (s.stop == nullptr || s.stop->load() == 0) write_done(folder, out, settings, folder_files(s));
+  return out;
 }
 
 void run_answers_record(const fs::path& program, const std::string& answers_text, const fs::path& folder,

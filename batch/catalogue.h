@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "batch/import_step.h"
+#include "batch/resume.h"
 #include "batch/summary.h"
 #include "cli/options.h"
 
@@ -68,7 +69,15 @@ struct Settings {
   cli::ProcessingOptions options;
   std::string unit;  // --unit, or empty: the records' unit, also the unit each import writes
   ImportOptions import_options;  // handed to each import (import_arguments)
+  bool resume = false;  // --resume: a record whose folder is complete is kept, not run again
+  const std::atomic<int>* stop = nullptr;  // set when a signal asks the batch to stop
 };
+
+/// What a record's outputs depend on besides the record: the options,
+/// the unit, the correction and the import's options, as one text
+/// (record.done holds it; a resumed batch with other settings runs every
+/// record again).
+std::string settings_text(const Settings& s);
 
 /// True when `name` is a file the batch writes in every record's folder: a
 /// step's standard streams and status, what the steps write (record.txt,
@@ -76,8 +85,10 @@ struct Settings {
 /// amp3.csv and fort.99. --output may name none of them.
 bool is_folder_file(std::string_view name);
 
-/// Takes one record through the chain; returns its summary row.
-Row process_record(const Job& job, const Settings& s);
+/// Takes one record through the chain; returns its summary row and its
+/// flatfile line. With s.resume, a record whose folder is complete
+/// (resume.h) is not run: its outcome is read back.
+Outcome process_record(const Job& job, const Settings& s);
 
 /// The answer-file form, as one record: folder OUTDIR/<file name of the
 /// record>, the record's absolute path typed first (through the link

@@ -2,6 +2,7 @@
 // The correction's columns of a catalogue row (see correct_columns.h).
 #include "batch/correct_columns.h"
 
+#include <algorithm>
 #include <array>
 
 #include "common/files.h"
@@ -30,12 +31,18 @@ void put_correction(const correct::Summary& s, Row& row) {
   row.flags = std::move(flags);
 }
 
-void read_correction(const std::filesystem::path& file, Row& row) {
+correct::Summary read_correction(const std::filesystem::path& file, Row& row) {
   const std::string name = file.filename().string();
   std::string text;
   common::FileFault fault;
   if (!common::read_file(file, text, fault)) throw correct::SummaryError(name + ": " + fault.reason);
-  put_correction(correct::parse_summary(text, name), row);
+  correct::Summary s = correct::parse_summary(text, name);
+  put_correction(s, row);
+  return s;
+}
+
+std::string lowest_usable_cell(const correct::Summary& s) {
+  return common::shortest(std::max(s.components[0].lowest_usable_hz, s.components[1].lowest_usable_hz));
 }
 
 }  // namespace wavefft::batch

@@ -22,9 +22,15 @@ namespace wavefft::batch {
 ///                     comp3:residual"); empty when none is set.
 void put_correction(const correct::Summary& s, Row& row);
 
-/// The correction's columns of the summary file `file` into `row`. Throws
-/// correct::SummaryError, its message starting with the file's name
-/// ("correct.json: ..."), when the file is missing or not such a summary.
-void read_correction(const std::filesystem::path& file, Row& row);
+/// The correction's columns of the summary file `file` into `row`; returns
+/// the summary. Throws correct::SummaryError, its message starting with the
+/// file's name ("correct.json: ..."), when the file is missing or not such
+/// a summary.
+correct::Summary read_correction(const std::filesystem::path& file, Row& row);
+
+/// The record's lowest usable frequency as the flatfile gives it: the
+/// larger of the two horizontals' (components 1 and 2), which the
+/// horizontal measures share, as the shortest decimal.
+std::string lowest_usable_cell(const correct::Summary& s);
 
 }  // namespace wavefft::batch

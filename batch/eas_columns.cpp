@@ -27,6 +27,11 @@ EasCells eas_cells(const std::array<std::span<const double>, 3>& a, double dt) {
 }
 
 EasCells record_eas_cells(const std::filesystem::path& record, std::string_view unit, std::optional<double> dt) {
+  return read_measured_record(record, unit, dt).eas;
+}
+
+MeasuredRecord read_measured_record(const std::filesystem::path& record, std::string_view unit,
+                                    std::optional<double> dt) {
   const std::optional<common::Unit> u = common::parse_acceleration_unit(unit);
   if (!u) throw std::runtime_error("unknown unit \"" + std::string(unit) + "\"");
   records::RecordFile rec = records::read_record_file(record);  // RecordError is a runtime_error
@@ -35,7 +40,7 @@ EasCells record_eas_cells(const std::filesystem::path& record, std::string_view 
     if (!measures::scale_to_m_s2(c, *u)) throw std::runtime_error("no acceleration unit");
   }
   try {
-    return eas_cells({rec.comp[0], rec.comp[1], rec.comp[2]}, rec.dt);
+    return MeasuredRecord{eas_cells({rec.comp[0], rec.comp[1], rec.comp[2]}, rec.dt), rec.dt, rec.comp[0].size()};
   } catch (const std::invalid_argument& e) {
     throw std::runtime_error(e.what());
   }

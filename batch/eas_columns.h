@@ -8,6 +8,7 @@
 #pragma once
 
 #include <array>
+#include <cstddef>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -38,5 +39,16 @@ EasCells eas_cells(const std::array<std::span<const double>, 3>& a, double dt);
 /// std::runtime_error with the reason when the file does not read, the
 /// unit is none of those or the values give no spectrum.
 EasCells record_eas_cells(const std::filesystem::path& record, std::string_view unit, std::optional<double> dt);
+
+/// What the batch reads of the record it measured: the EAS cells as
+/// record_eas_cells gives them, the sampling interval (`dt` when given,
+/// else the record's) and the number of samples.
+struct MeasuredRecord {
+  EasCells eas;
+  double dt = 0.0;
+  std::size_t npts = 0;
+};
+MeasuredRecord read_measured_record(const std::filesystem::path& record, std::string_view unit,
+                                    std::optional<double> dt);
 
 }  // namespace wavefft::batch

@@ -4,6 +4,7 @@
 // writes a summary table (and, for the records form, an index page).
 //
 //   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [--correct]
+//                 [--shard I/N] [--resume]
 //                 [IMPORT OPTIONS] [PROCESSING OPTIONS] RECORD_OR_FOLDER...
 //   wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...
 //   wavefft-batch --join -o OUTDIR DIR...
@@ -29,6 +30,7 @@
 #include "batch/progress.h"
 #include "batch/record_head.h"
 #include "batch/run.h"
+#include "batch/shard.h"
 #include "batch/summary.h"
 #include "cli/options.h"
 #include "common/files.h"
@@ -51,7 +53,8 @@ extern "C" void on_stop_signal(int sig) { g_stop.store(sig); }
 
 // The first lines of --help, repeated under a refused command line.
 constexpr const char* kSynopsis =
-    "Usage: wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [IMPORT OPTIONS]\n"
+    "Usage: wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] [--unit U] [--correct]\n"
+    "                     [--shard I/N] [--resume] [IMPORT OPTIONS]\n"
     "                     [PROCESSING OPTIONS] RECORD_OR_FOLDER...\n"
     "       wavefft-batch [-j N] [-o OUTDIR] [-p PROGRAM] ANSWERS RECORD...\n"
     "       wavefft-batch --join -o OUTDIR DIR...\n";
@@ -64,8 +67,10 @@ void usage(std::ostream& out) {
          "wavefft-measures and wavefft-report, up to N records at a time, each in\n"
          "its own folder OUTDIR/NAME/ (NAME: the file or folder name). A folder\n"
          "that holds only subfolders is a folder of records: each subfolder is\n"
-         "one. Writes OUTDIR/summary.tsv and OUTDIR/index.html, a sortable page\n"
-         "linking every record's report.\n"
+         "one. Writes OUTDIR/summary.tsv, OUTDIR/index.html, a sortable page\n"
+         "linking every record's report, and OUTDIR/flatfile.csv, one row per\n"
+         "measured record with every measure (PGA, PGV, PGD and their RotD50,\n"
+         "Arias, CAV, durations, PSA at 111 periods, EAS at 401 frequencies).\n"
          "\n"
          "With an answer file and no processing option, runs wavefft alone on each\n"
          "RECORD, typing the record's path and then the lines of ANSWERS, and\n"
@@ -84,7 +89,12 @@ void usage(std::ostream& out) {
          "              take corrected.txt. summary.tsv gets the corners (hp1_hz ..\n"
          "              lp3_hz) and the flags (\"comp1:drift comp3:low-snr\"); a\n"
          "              flagged record is still normal\n"
-         "  --join      one summary and index page from the outputs of several batches\n"
+         "  --shard I/N run only the records whose position in the sorted list of all\n"
+         "              records is I modulo N (0 <= I < N): N batches split a catalogue\n"
+         "  --resume    keep every record of OUTDIR whose outputs are complete (from an\n"
+         "              earlier run with the same options) and run the rest\n"
+         "  --join      one summary, index page and flatfile from the outputs of several\n"
+         "              batches (shards of one catalogue in the catalogue's order)\n"
          "  -h, --help  show this text\n"
          "  --version   show the version\n"
          "\n"
@@ -121,6 +131,9 @@ struct Args {
   std::string unit;
   bool join = false;
   bool correct = false;  // --correct
+  bool resume = false;   // --resume
+  std::string shard_text;  // --shard as typed
+  std::optional<batch::Shard> shard;
   batch::ImportOptions import;
   cli::ProcessingOptions options;
   std::vector<std::string> option_args;
@@ -161,6 +174,10 @@ cli::Take take_batch_option(int argc, char** argv, int& i, Args& a, std::string&
     return t;
   }
   if ((t = take_value(argc, argv, i, "-p", a.program, error)) != cli::Take::not_mine) return t;
+  if ((t = take_value(argc, argv, i, "--shard", a.shard_text, error)) != cli::Take::not_mine) {
+    if (t == cli::Take::taken && !(a.shard = batch::parse_shard(a.shard_text, error))) return cli::Take::error;
+    return t;
+  }
   t = take_value(argc, argv, i, "--unit", a.unit, error);
   if (t == cli::Take::taken && !common::parse_acceleration_unit(a.unit)) {
     error = "--unit: '" + a.unit + "' is not one of g, gal, m_s2, mm_s2";
@@ -199,6 +216,10 @@ int take_option_argument(int argc, char** argv, int& i, Args& a) {
   }
   if (arg == "--correct") {
     a.correct = true;
+    return -1;
+  }
+  if (arg == "--resume") {
+    a.resume = true;
     return -1;
   }
   std::string error;
@@ -489,6 +510,7 @@ int join_form(const Args& a) {
   if (a.options.any || !a.unit.empty()) return refuse("--join takes no processing option and no --unit");
   if (a.import.seen != 0) return refuse("--join takes no import option");
   if (a.correct) return refuse("--join takes no --correct");
+  if (a.shard || a.resume) return refuse("--join takes no --shard and no --resume");
   std::vector<fs::path> dirs(a.positionals.begin(), a.positionals.end());
   fs::path outdir;
   if (const int refused = make_outdir(a, outdir); refused >= 0) return refused;
@@ -513,32 +535,54 @@ int check_output_name(const std::string& output) {
 }
 
 // Takes every record through the chain, a.jobs at a time, until a stop
-// signal: one row per record, of status "not-run" for one the signal left
-// out.
-std::vector<batch::Row> run_records(const Args& a, const batch::Settings& s, const std::vector<batch::Job>& jobs) {
-  std::vector<batch::Row> rows(jobs.size());
+// signal: one outcome per record, of status "not-run" for one the signal
+// left out.
+std::vector<batch::Outcome> run_records(const Args& a, const batch::Settings& s, const std::vector<batch::Job>& jobs) {
+  std::vector<batch::Outcome> outcomes(jobs.size());
   Progress progress(jobs.size(), true);
   const auto ran = batch::run_all(
-      jobs.size(), a.jobs, [&](std::size_t k) { rows[k] = batch::process_record(jobs[k], s); },
-      [&](std::size_t k) { progress.record_done(rows[k].status != "normal"); }, g_stop);
+      jobs.size(), a.jobs, [&](std::size_t k) { outcomes[k] = batch::process_record(jobs[k], s); },
+      [&](std::size_t k) { progress.record_done(outcomes[k].row.status != "normal"); }, g_stop);
   progress.finish();
   for (std::size_t k = 0; k < jobs.size(); ++k) {
     if (!ran[k]) {
-      rows[k] = batch::Row{};
-      rows[k].record = jobs[k].record;
-      rows[k].status = "not-run";
+      outcomes[k] = batch::Outcome{};
+      outcomes[k].row.record = jobs[k].record;
+      outcomes[k].row.status = "not-run";
     }
   }
-  return rows;
+  return outcomes;
 }
 
-// Writes OUTDIR/summary.tsv and OUTDIR/index.html, then the tally; returns
-// the exit status of the batch.
-int write_catalogue(const fs::path& outdir, const std::vector<batch::Row>& rows) {
+// OUTDIR/shard.txt for a shard (the catalogue positions of its records),
+// removed for a whole catalogue; false when it cannot be written.
+bool write_shard_file(const fs::path& outdir, const std::optional<batch::Shard>& shard, std::size_t total,
+                      const std::vector<std::size_t>& positions) {
+  common::FileFault fault;
+  if (shard) return common::replace_file(outdir / batch::kShardFile, batch::shard_text({*shard, total, positions}), fault);
+  std::error_code ec;
+  fs::remove(outdir / batch::kShardFile, ec);
+  return true;
+}
+
+// Writes OUTDIR/summary.tsv, OUTDIR/flatfile.csv and OUTDIR/index.html,
+// then the tally; returns the exit status of the batch.
+int write_catalogue(const fs::path& outdir, const std::vector<batch::Outcome>& outcomes) {
+  std::vector<batch::Row> rows;
+  std::vector<const std::string*> flat;
+  for (const batch::Outcome& o : outcomes) {
+    rows.push_back(o.row);
+    if (!o.flat.empty()) flat.push_back(&o.flat);
+  }
   try {
     batch::write_summary(outdir / "summary.tsv", rows);
   } catch (const std::exception& e) {
     std::cerr << "wavefft-batch: " << e.what() << "\n";
+    return 1;
+  }
+  common::FileFault fault;
+  if (!common::replace_file(outdir / batch::kFlatfile, batch::flatfile_text(flat), fault)) {
+    std::cerr << "wavefft-batch: cannot write " << (outdir / batch::kFlatfile).string() << ": " << fault.reason << "\n";
     return 1;
   }
   if (!write_index(outdir / "index.html", rows, "wavefft-batch: " + outdir.filename().string())) {
@@ -546,6 +590,12 @@ int write_catalogue(const fs::path& outdir, const std::vector<batch::Row>& rows)
     return 1;
   }
   return report_rows(outdir, rows);
+}
+
+std::vector<std::string> job_names(const std::vector<batch::Job>& jobs) {
+  std::vector<std::string> names;
+  for (const batch::Job& j : jobs) names.push_back(j.name);
+  return names;
 }
 
 // The records form: every record and folder through the chain, then the
@@ -566,9 +616,20 @@ int records_form(const Args& a) {
   s.unit = a.unit;
   s.import_options = a.import;
   std::string error;
-  const std::vector<batch::Job> jobs = batch::expand_arguments(a.positionals, error);
+  s.resume = a.resume;
+  s.stop = &g_stop;
+  const std::vector<batch::Job> all = batch::expand_arguments(a.positionals, error);
   if (!error.empty()) return refuse(error);
+  std::vector<std::size_t> positions(all.size());
+  for (std::size_t k = 0; k < all.size(); ++k) positions[k] = k;
+  if (a.shard) positions = batch::shard_positions(job_names(all), *a.shard);
+  std::vector<batch::Job> jobs;
+  for (const std::size_t p : positions) jobs.push_back(all[p]);
   if (const int refused = make_outdir(a, s.outdir); refused >= 0) return refused;
+  if (!write_shard_file(s.outdir, a.shard, all.size(), positions)) {
+    std::cerr << "wavefft-batch: cannot write " << (s.outdir / batch::kShardFile).string() << "\n";
+    return 1;
+  }
 
   install_signals();
   return write_catalogue(s.outdir, run_records(a, s, jobs));
@@ -590,7 +651,7 @@ int main(int argc, char** argv) {
   Args a;
   if (const int done = parse(argc, argv, a); done >= 0) return done;
   if (a.join) return join_form(a);
-  const bool records_option = !a.unit.empty() || a.import.seen != 0 || a.correct;
+  const bool records_option = !a.unit.empty() || a.import.seen != 0 || a.correct || a.shard || a.resume;
   const auto form = batch::choose_form(a.options.any, records_option, a.positionals.size(),
                                        a.positionals.empty() ? batch::FirstArg::missing : first_arg(a.positionals.front()));
   if (form == batch::Form::answers) return answers_form(a);

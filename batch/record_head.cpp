@@ -74,7 +74,8 @@ Header read_header(std::string_view head) {
   if (end == std::string_view::npos) end = head.size();
   const auto titles = line_fields(head.substr(nl + 1, end - nl - 1));
   if (titles.size() >= 12) {
-    h.components = std::string(titles[1]) + " " + std::string(titles[2]) + " " + std::string(titles[11]);
+    h.titles = {std::string(titles[1]), std::string(titles[2]), std::string(titles[11])};
+    h.components = h.titles[0] + " " + h.titles[1] + " " + h.titles[2];
   }
   return h;
 }

@@ -4,6 +4,7 @@
 // the titles of the components). Texts in, texts out; no files.
 #pragma once
 
+#include <array>
 #include <cstddef>
 #include <string>
 #include <string_view>
@@ -31,6 +32,7 @@ std::vector<std::string> free_form_items(std::string_view text, std::size_t max_
 struct Header {
   std::string event, station, kind, unit;
   std::string components;  // "NS EW UD"; empty when the title line is short
+  std::array<std::string, 3> titles;  // "NS", "EW", "UD"; empty likewise
 };
 Header read_header(std::string_view head);
 

@@ -5,10 +5,14 @@
 
 #include <algorithm>
 #include <iterator>
+#include <map>
+#include <optional>
 #include <stdexcept>
 #include <system_error>
 
 #include "batch/fields.h"
+#include "batch/flatfile.h"
+#include "batch/shard.h"
 #include "common/text.h"
 #include "common/files.h"
 
@@ -147,12 +151,18 @@ std::vector<Row> read_summary(const std::filesystem::path& path) {
   return rows;
 }
 
-// Every table is read before anything is written, so OUTDIR may be one of
-// the DIRs: that batch's own summary.tsv and index.html are then replaced
-// by the joined ones (its rows keep their folders, which are already
-// relative to it). The same folder given twice is refused: its rows would
-// be listed twice.
-void join(const std::filesystem::path& outdir, const std::vector<std::filesystem::path>& dirs) {
+namespace {
+
+// What one batch folder gives a join: its rows, their folders and pages
+// made relative to OUTDIR, its flatfile's lines by record (none for a
+// batch from before the flatfile), and its shard file.
+struct Joined {
+  std::vector<Row> rows;
+  std::map<std::string, std::string, std::less<>> flat;
+  std::optional<ShardFile> shard;
+};
+
+void check_dirs(const std::vector<std::filesystem::path>& dirs) {
   if (dirs.empty()) throw std::runtime_error("no batch folders to join");
   for (std::size_t i = 0; i < dirs.size(); ++i) {
     std::error_code ec;
@@ -166,23 +176,79 @@ void join(const std::filesystem::path& outdir, const std::vector<std::filesystem
       }
     }
   }
-  std::vector<Row> rows;
+}
+
+Joined read_batch(const std::filesystem::path& dir, const std::filesystem::path& outdir) {
+  Joined j;
+  const std::filesystem::path prefix = relative_to(dir, outdir);
+  j.rows = read_summary(dir / "summary.tsv");
+  for (Row& row : j.rows) {
+    row.folder = rebase(row.folder, prefix);
+    row.page = rebase(row.page, prefix);
+  }
+  std::error_code ec;
+  const std::filesystem::path flat = dir / kFlatfile;
+  if (std::filesystem::exists(flat, ec)) {
+    std::string text;
+    common::FileFault fault;
+    if (!common::read_file(flat, text, fault)) throw std::runtime_error("cannot read " + shown(flat) + ": " + fault.reason);
+    for (std::string& line : flatfile_rows(text, shown(flat))) j.flat.emplace(flatfile_record(line), std::move(line));
+  }
+  j.shard = read_shard_file(dir);
+  return j;
+}
+
+}  // namespace
+
+std::string flatfile_text(const std::vector<const std::string*>& lines) {
+  std::string text = flatfile_header() + "\n";
+  for (const std::string* line : lines) text += *line + "\n";
+  return text;
+}
+
+// Every table is read before anything is written, so OUTDIR may be one of
+// the DIRs: that batch's own files are then replaced by the joined ones
+// (its rows keep their folders, which are already relative to it). The
+// same folder given twice is refused: its rows would be listed twice.
+// Shards of one catalogue are listed in the order of the catalogue, and
+// the page is titled as a single batch into OUTDIR would be.
+void join(const std::filesystem::path& outdir, const std::vector<std::filesystem::path>& dirs) {
+  check_dirs(dirs);
+  std::vector<Joined> batches;
+  std::vector<std::optional<ShardFile>> shards;
+  std::vector<std::size_t> counts;
   for (const std::filesystem::path& dir : dirs) {
-    const std::filesystem::path prefix = relative_to(dir, outdir);
-    for (Row& row : read_summary(dir / "summary.tsv")) {
-      row.folder = rebase(row.folder, prefix);
-      row.page = rebase(row.page, prefix);
-      rows.push_back(std::move(row));
+    batches.push_back(read_batch(dir, outdir));
+    shards.push_back(batches.back().shard);
+    counts.push_back(batches.back().rows.size());
+  }
+  std::optional<std::vector<std::pair<std::size_t, std::size_t>>> order = shard_order(shards, counts);
+  const bool sharded = order.has_value();
+  if (!sharded) {
+    order.emplace();
+    for (std::size_t d = 0; d < batches.size(); ++d) {
+      for (std::size_t r = 0; r < batches[d].rows.size(); ++r) order->push_back({d, r});
     }
+  }
+  std::vector<Row> rows;
+  std::vector<const std::string*> flat;
+  for (const auto& [d, r] : *order) {
+    rows.push_back(batches[d].rows[r]);
+    const auto it = batches[d].flat.find(rows.back().record);
+    if (it != batches[d].flat.end()) flat.push_back(&it->second);
   }
   common::FileFault fault;
   if (!common::make_folders(outdir, fault)) {
     throw std::runtime_error("cannot create the folder " + shown(outdir) + ": " + fault.reason);
   }
   write_summary(outdir / "summary.tsv", rows);
-  const std::string title = "wavefft-batch: joined " + std::to_string(dirs.size()) +
-                            (dirs.size() == 1 ? " batch" : " batches");
+  write_replacing(outdir / kFlatfile, flatfile_text(flat));
+  const std::string title = sharded ? "wavefft-batch: " + outdir.filename().string()
+                                    : "wavefft-batch: joined " + std::to_string(dirs.size()) +
+                                          (dirs.size() == 1 ? " batch" : " batches");
   write_replacing(outdir / "index.html", render_index(rows, title));
+  std::error_code ec;
+  std::filesystem::remove(outdir / kShardFile, ec);  // the joined catalogue is whole
 }
 
 }  // namespace wavefft::batch

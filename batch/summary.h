@@ -32,7 +32,7 @@ struct Row {
   std::string components;   // titles of values 1, 2 and 11, joined by blanks: "NS EW UD"
   std::string dt;           // seconds, as wavefft reported it ("NT and DT=")
   std::string duration;     // nt * dt, seconds, shortest round-trip decimal
-  std::string measured;     // "processed", "input" or "" (not measured)
+  std::string measured;     // "processed", "input", "corrected" or "" (not measured)
   std::string pga;          // g, the larger of the two horizontals
   std::string pgv;          // cm/s, the larger of the two horizontals
   std::string psa_02;       // g, 5% damped PSA at 0.2 s, the larger horizontal
@@ -93,9 +93,17 @@ std::vector<std::size_t> page_columns(const std::vector<Row>& rows);
 /// and the record column stays at the window's left edge.
 std::string render_index(const std::vector<Row>& rows, const std::string& title);
 
-/// Joins the outputs of several batches: reads DIR/summary.tsv of each DIR,
-/// rewrites `folder` and `page` relative to `outdir`, and writes
-/// OUTDIR/summary.tsv and OUTDIR/index.html, rows in the order of `dirs`.
+/// The name of the flatfile in a batch's output folder.
+inline constexpr const char* kFlatfile = "flatfile.csv";
+
+/// The text of a flatfile: its header, then `lines`, each ended.
+std::string flatfile_text(const std::vector<const std::string*>& lines);
+
+/// Joins the outputs of several batches: reads DIR/summary.tsv and
+/// DIR/flatfile.csv of each DIR, rewrites `folder` and `page` relative to
+/// `outdir`, and writes OUTDIR/summary.tsv, OUTDIR/flatfile.csv and
+/// OUTDIR/index.html, rows in the order of `dirs`; the shards of one
+/// catalogue (each DIR with its shard.txt) in the order of the catalogue.
 void join(const std::filesystem::path& outdir, const std::vector<std::filesystem::path>& dirs);
 
 }  // namespace wavefft::batch

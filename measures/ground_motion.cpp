@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "measures/measures.h"
+#include "measures/trapezoid.h"
 
 namespace wavefft::measures {
 
@@ -41,16 +42,15 @@ Measures ground_motion(std::span<const double> a, double dt) {
   const std::size_t n = a.size();
   if (n == 0) return m;
   double peak_a = std::fabs(a[0]);
-  double v = 0.0, d = 0.0, peak_v = 0.0, peak_d = 0.0;
+  Trapezoid u;
+  double peak_v = 0.0, peak_d = 0.0;
   double energy = 0.0, cav = 0.0;
   std::vector<double> cumulative(n, 0.0);  // trapezoid of a^2 up to t[i]
   for (std::size_t i = 1; i < n; ++i) {
     peak_a = std::max(peak_a, std::fabs(a[i]));
-    const double v_next = v + dt * (a[i - 1] + a[i]) / 2.0;
-    d = d + dt * (v + v_next) / 2.0;
-    v = v_next;
-    peak_v = std::max(peak_v, std::fabs(v));
-    peak_d = std::max(peak_d, std::fabs(d));
+    u.step(a[i - 1], a[i], dt);
+    peak_v = std::max(peak_v, std::fabs(u.v));
+    peak_d = std::max(peak_d, std::fabs(u.d));
     energy = energy + dt * (a[i - 1] * a[i - 1] + a[i] * a[i]) / 2.0;
     cav = cav + dt * (std::fabs(a[i - 1]) + std::fabs(a[i])) / 2.0;
     cumulative[i] = energy;

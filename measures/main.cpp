@@ -47,7 +47,8 @@ constexpr std::string_view kHelp =
     "       wavefft-measures --help | --version\n"
     "\n"
     "Computes the ground-motion measures (PGA, PGV, PGD, Arias intensity, CAV,\n"
-    "D5-75, D5-95), the response spectra (PSA of each component, RotD50 and\n"
+    "D5-75, D5-95 of each component; PGA, PGV and PGD also as RotD50 of the two\n"
+    "horizontals), the response spectra (PSA of each component, RotD50 and\n"
     "RotD100 of the two horizontals) and the Fourier amplitude spectra (FAS of\n"
     "each component and the EAS of the horizontals, Konno-Ohmachi smoothed) of\n"
     "a three-component acceleration record: a file in the program's input\n"
@@ -297,9 +298,11 @@ std::vector<double> settle_frequencies(const Options& o) {
   }
 }
 
-std::string measures_csv(const std::array<wm::Measures, 3>& m) {
-  std::string s = "measure,unit,comp1,comp2,comp3\n";
-  auto row = [&](const char* name, const char* unit, auto get) {
+// measures.csv: a row per measure, its value for each component, and the
+// RotD50 of the horizontals for the peaks (an empty field for the others).
+std::string measures_csv(const std::array<wm::Measures, 3>& m, const wm::PeakRotD50& rotd) {
+  std::string s = "measure,unit,comp1,comp2,comp3,rotd50\n";
+  auto row = [&](const char* name, const char* unit, auto get, std::optional<double> rotd50) {
     s += name;
     s += ',';
     s += unit;
@@ -308,15 +311,18 @@ std::string measures_csv(const std::array<wm::Measures, 3>& m) {
       const std::optional<double> v = get(c);
       if (v) s += num(*v);  // an empty field: no significant duration
     }
+    s += ',';
+    if (rotd50) s += num(*rotd50);
     s += '\n';
   };
-  row("pga", "g", [](const wm::Measures& c) { return std::optional<double>(c.pga); });
-  row("pgv", "cm/s", [](const wm::Measures& c) { return std::optional<double>(c.pgv); });
-  row("pgd", "cm", [](const wm::Measures& c) { return std::optional<double>(c.pgd); });
-  row("arias", "m/s", [](const wm::Measures& c) { return std::optional<double>(c.arias); });
-  row("cav", "m/s", [](const wm::Measures& c) { return std::optional<double>(c.cav); });
-  row("d5_75", "s", [](const wm::Measures& c) { return c.d5_75; });
-  row("d5_95", "s", [](const wm::Measures& c) { return c.d5_95; });
+  constexpr std::optional<double> none;
+  row("pga", "g", [](const wm::Measures& c) { return std::optional<double>(c.pga); }, rotd.pga);
+  row("pgv", "cm/s", [](const wm::Measures& c) { return std::optional<double>(c.pgv); }, rotd.pgv);
+  row("pgd", "cm", [](const wm::Measures& c) { return std::optional<double>(c.pgd); }, rotd.pgd);
+  row("arias", "m/s", [](const wm::Measures& c) { return std::optional<double>(c.arias); }, none);
+  row("cav", "m/s", [](const wm::Measures& c) { return std::optional<double>(c.cav); }, none);
+  row("d5_75", "s", [](const wm::Measures& c) { return c.d5_75; }, none);
+  row("d5_95", "s", [](const wm::Measures& c) { return c.d5_95; }, none);
   return s;
 }
 
@@ -436,6 +442,7 @@ Periods settle_periods(const Options& o, double dt) {
 
 struct Results {
   std::array<wm::Measures, 3> measures;
+  wm::PeakRotD50 peak_rotd50;
   std::vector<wm::SpectrumRow> rows;
   wm::FourierSpectra fourier;
 };
@@ -446,14 +453,15 @@ struct FourierRequest {
   wm::Smoothing smoothing;
 };
 
-// The measures and the Fourier spectra in a thread of their own while the
-// response spectra run (which share their batches out between threads as
-// these come free).
+// The measures (with the peaks' RotD50) and the Fourier spectra in a
+// thread of their own while the response spectra run (which share their
+// batches out between threads as these come free).
 Results compute(const std::array<std::vector<double>, 3>& a, double dt, const Periods& periods,
                 const std::vector<double>& dampings, const FourierRequest& fourier) {
   Results r;
   auto ground = [&a, &r, &fourier, dt] {
     for (std::size_t c = 0; c < 3; ++c) r.measures[c] = wm::ground_motion(a[c], dt);
+    r.peak_rotd50 = wm::peak_rotd50(a[0], a[1], dt);
     r.fourier = wm::fourier_spectra({a[0], a[1], a[2]}, dt, fourier.frequencies, fourier.smoothing);
   };
   std::future<void> ground_done;
@@ -488,7 +496,7 @@ int run(const Options& o) {
   }
   const Results r = compute(a, rec.dt, periods, dampings, fourier);
 
-  write_outputs(o.out, {{{"measures.csv", measures_csv(r.measures)},
+  write_outputs(o.out, {{{"measures.csv", measures_csv(r.measures, r.peak_rotd50)},
                          {"spectra.csv", spectra_csv(r.rows)},
                          {"fas.csv", fas_csv(r.fourier)}}});
   return 0;

@@ -1,11 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // Ground-motion measures and response spectra of an acceleration record:
 // peak acceleration, velocity and displacement, Arias intensity, cumulative
-// absolute velocity, significant durations, the pseudo-spectral
-// acceleration of a damped single-degree-of-freedom oscillator per
-// component, and the rotation-independent RotD50 and RotD100 of the two
-// horizontals. Arrays in, structs out: nothing here reads or writes files
-// (the records come from wavefft_records).
+// absolute velocity, significant durations, the RotD50 of the three peaks
+// of the two horizontals, the pseudo-spectral acceleration of a damped
+// single-degree-of-freedom oscillator per component, and the
+// rotation-independent RotD50 and RotD100 of the two horizontals. Arrays
+// in, structs out: nothing here reads or writes files (the records come
+// from wavefft_records).
 //
 // Shared by wavefft-measures and wavefft-report.
 #pragma once
@@ -44,6 +45,25 @@ struct Measures {
 /// The measures of one component `a` (m/s^2) sampled every `dt` seconds,
 /// by the definitions of the wavefft-measures manual page.
 Measures ground_motion(std::span<const double> a, double dt);
+
+/// The RotD50 of the peaks of the two horizontals.
+struct PeakRotD50 {
+  double pga = 0.0;  // g
+  double pgv = 0.0;  // cm/s
+  double pgd = 0.0;  // cm
+};
+
+/// PGA, PGV and PGD RotD50 of the horizontals `a1` and `a2` (m/s^2, the
+/// same length) sampled every `dt` seconds: for each of the 180 angles
+/// theta = 0, 1, ..., 179 degrees the peak over time of
+/// |x1 cos(theta) + x2 sin(theta)|, x the accelerations, then the
+/// velocities, then the displacements (each integrated as ground_motion
+/// integrates them), and the median of the 180 peaks (the mean of the 90th
+/// and 91st in ascending order), in ground_motion's units. All 0 for no
+/// samples; infinity for a measure whose values or integrals are not all
+/// finite (ground_motion's peak is infinite then too). Throws
+/// std::invalid_argument when the lengths differ.
+PeakRotD50 peak_rotd50(std::span<const double> a1, std::span<const double> a2, double dt);
 
 /// The 111 periods of the NGA-West2 set, 0.01 s to 20 s, ascending.
 std::span<const double> nga_west2_periods();

@@ -219,7 +219,7 @@ for r in "$@"; do
   name=${r##*/}
   [ "$(col "$r" status imp/summary.tsv)" = normal ] ||
     fail "import options: $r is '$(col "$r" status imp/summary.tsv)': $(col "$r" diagnostic imp/summary.tsv)"
-  [ "$(col "$r" measured imp/summary.tsv)" = processed ] || fail "import options: $r not measured"
+  [ "$(col "$r" measured imp/summary.tsv)" = input ] || fail "import options: $r: not the input measured (wavefft changed nothing)"
   [ -n "$(col "$r" pga imp/summary.tsv)" ] || fail "import options: $r has no pga"
   "$import" --zero-vertical --source-unit g -o "direct-$name.txt" "$r" 2>/dev/null || fail "import options: direct import of $r"
   cmp -s "direct-$name.txt" "imp/$name/record.txt" || fail "import options: $r: record.txt is not the import's with the options"

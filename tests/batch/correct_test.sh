@@ -79,7 +79,7 @@ for r in in/CHB002 in/sylmar.txt; do
   unit=$(head -n 1 "$raw" | cut -d ' ' -f 4)
   "$bin/wavefft-measures" --unit "$unit" --out "direct-$name" "$d/corrected.txt" >/dev/null 2>&1 || fail "$r: direct measures"
   cmp -s "direct-$name/measures.csv" "$d/measures.csv" || fail "$r: measures.csv is not that of corrected.txt"
-  [ "$(col "$r" measured "$sum")" = input ] || fail "$r: measured '$(col "$r" measured "$sum")'"
+  [ "$(col "$r" measured "$sum")" = corrected ] || fail "$r: measured '$(col "$r" measured "$sum")'"
   eas=$(awk -F, '$1 == 1 { print $5 }' "direct-$name/fas.csv")
   [ -n "$eas" ] && [ "$(col "$r" eas_1hz "$sum")" = "$eas" ] ||
     fail "$r: eas_1hz '$(col "$r" eas_1hz "$sum")', corrected.txt's is '$eas'"
