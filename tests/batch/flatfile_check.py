@@ -4,7 +4,9 @@
 # measured record has exactly one row, in the order of summary.tsv, and
 # every cell equals, as text, the cell of measures.csv, spectra.csv (5 %
 # damping), fas.csv or correct.json it comes from. Prints what differs and
-# exits 1; prints "flatfile ok: N rows" and exits 0 otherwise.
+# exits 1; prints "flatfile ok: N rows" and exits 0 otherwise. Then loads
+# it with pandas.read_csv, as users do: the same rows and columns, every
+# measure a number equal to its text (FLATFILE_PANDAS=0 leaves this out).
 #
 #   flatfile_check.py OUTDIR
 import csv
@@ -100,6 +102,23 @@ for row, s in zip(rows, measured):
     if got["duration_s"] != shortest(n * dt):
         faults.append("%s: duration_s %s is not npts * dt_s" % (s["record"], got["duration_s"]))
     checked += 1
+
+# As users load it: pandas reads every row, every measure as a number.
+if os.environ.get("FLATFILE_PANDAS", "1") == "1":
+    import pandas
+    # The round-trip parser: pandas' default one may miss the last bit.
+    frame = pandas.read_csv(os.path.join(out, "flatfile.csv"), float_precision="round_trip")
+    if list(frame.columns) != head or len(frame) != len(rows):
+        faults.append("pandas reads %d columns and %d rows" % (len(frame.columns), len(frame)))
+    numeric = [c for c in head[19:] if frame[c].notna().any()]
+    wrong = [c for c in numeric if frame[c].dtype.kind != "f"]
+    if wrong:
+        faults.append("pandas reads these as text, not numbers: %s" % wrong[:5])
+    for r, (_, got) in zip(rows, frame.iterrows()):
+        for k in range(19, len(head)):
+            if r[k] and float(r[k]) != got.iloc[k]:
+                faults.append("%s: pandas reads %s as %r, not %s" % (r[0], head[k], got.iloc[k], r[k]))
+                break
 
 for f in faults[:20]:
     print(f)
