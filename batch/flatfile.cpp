@@ -2,6 +2,7 @@
 // The catalogue's flatfile (see flatfile.h).
 #include "batch/flatfile.h"
 
+#include <cmath>
 #include <cstdio>
 #include <map>
 #include <optional>
@@ -95,7 +96,9 @@ std::map<double, std::array<std::string, 5>> psa_cells(std::string_view csv) {
   std::map<double, std::array<std::string, 5>> cells;
   for_each_row(csv, [&](const CsvRow& row) {
     const std::optional<double> t = number(row["period_s"]), h = number(row["damping"]);
-    if (!t || !h || *h != kDamping) return;
+    // A period that is no finite number matches none of the flatfile's
+    // (and would break the map's ordering).
+    if (!t || !h || *h != kDamping || !std::isfinite(*t)) return;
     std::array<std::string, 5> c;
     for (std::size_t k = 0; k < c.size(); ++k) c[k] = text(row[kPsaColumns[k]]);
     cells.emplace(*t, std::move(c));
@@ -107,7 +110,8 @@ std::map<double, std::array<std::string, 5>> psa_cells(std::string_view csv) {
 std::map<double, std::string> eas_cells(std::string_view csv) {
   std::map<double, std::string> cells;
   for_each_row(csv, [&](const CsvRow& row) {
-    if (const std::optional<double> f = number(row["frequency_hz"])) cells.emplace(*f, text(row["eas"]));
+    const std::optional<double> f = number(row["frequency_hz"]);
+    if (f && std::isfinite(*f)) cells.emplace(*f, text(row["eas"]));
   });
   return cells;
 }

@@ -500,7 +500,8 @@ int report_rows(const fs::path& outdir, const std::vector<batch::Row>& rows) {
     all_normal = all_normal && r.status == "normal";
   }
   std::cout << batch::tally(statuses) << "summary: " << (outdir / "summary.tsv").string() << "\n"
-            << "index: " << (outdir / "index.html").string() << "\n";
+            << "index: " << (outdir / "index.html").string() << "\n"
+            << "flatfile: " << (outdir / batch::kFlatfile).string() << "\n";
   return stop_status(all_normal);
 }
 

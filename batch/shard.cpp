@@ -14,16 +14,17 @@ namespace wavefft::batch {
 namespace {
 
 constexpr long long kMaxShards = 1000000;
+constexpr long long kMaxRecords = 1000000000000;  // a catalogue's records, in shard.txt
 constexpr std::string_view kShardTitle = "wavefft-batch shard ";
 
 // A whole number of digits only ("+1", " 1" and "1.0" are not), at most
-// kMaxShards.
-std::optional<std::size_t> whole(std::string_view text) {
-  if (text.empty() || text.size() > 7 || text.find_first_not_of("0123456789") != std::string_view::npos) {
+// `largest`.
+std::optional<std::size_t> whole(std::string_view text, long long largest = kMaxShards) {
+  if (text.empty() || text.size() > 13 || text.find_first_not_of("0123456789") != std::string_view::npos) {
     return std::nullopt;
   }
   const std::optional<long long> n = common::to_integer(text, false);
-  if (!n || *n > kMaxShards) return std::nullopt;
+  if (!n || *n > largest) return std::nullopt;
   return static_cast<std::size_t>(*n);
 }
 
@@ -80,11 +81,12 @@ std::optional<ShardFile> read_shard_file(const std::filesystem::path& dir) {
   const std::size_t of = head.find(" of ");
   std::string ignored;
   const std::optional<Shard> shard = of == std::string_view::npos ? std::nullopt : parse_shard(head.substr(0, of), ignored);
-  const std::optional<std::size_t> total = of == std::string_view::npos ? std::nullopt : whole(head.substr(of + 4));
+  const std::optional<std::size_t> total =
+      of == std::string_view::npos ? std::nullopt : whole(head.substr(of + 4), kMaxRecords);
   if (!shard || !total) return std::nullopt;
   ShardFile f{*shard, *total, {}};
   for (std::size_t k = 1; k < lines.size(); ++k) {
-    const std::optional<std::size_t> p = whole(lines[k]);
+    const std::optional<std::size_t> p = whole(lines[k], kMaxRecords);
     if (!p || *p >= f.total) return std::nullopt;
     f.positions.push_back(*p);
   }

@@ -4,13 +4,20 @@
 # 0 summary.tsv, 1 a record's head, 2 wavefft.stdout (the "NT and DT="
 # line), 3 measures.csv, 4 spectra.csv, 5 console lines and record heads
 # (form detection, endings), 6 wavefft-import's standard error, 7 counts
-# and seconds of the progress line.
-# Sources: a batch run of build/wavefft-batch on the agency folders in
-# tests/data/import/raw/knet when that program is built (its summary.tsv,
-# record.txt heads, wavefft.stdout, measures.csv and spectra.csv), and
-# hand-written tables and lines around them.
+# and seconds of the progress line, 8 a --shard value and record names,
+# 9 shard.txt files, 10 a record.done and an outcome, 11 flatfile.csv,
+# 12 measures.csv, spectra.csv, fas.csv and a flatfile's record fields,
+# 13 a flatfile.csv and a shard.txt to join (texts of one input separated
+# by RS, byte 0x1e).
+# Sources: batch runs of wavefft-batch (build/wavefft-batch, or the program
+# WAVEFFT_BATCH names) when it is built: on the agency folders in
+# tests/data/import/raw/knet (its summary.tsv, record.txt heads,
+# wavefft.stdout, measures.csv and spectra.csv), and two shards of
+# tests/data/records, one with --correct and --resume (shard.txt,
+# record.done, flatfile.csv, a record's measures.csv, spectra.csv and
+# fas.csv); and hand-written tables and lines around them.
 #
-#   fuzz/seeds-batch.sh OUT
+#   [WAVEFFT_BATCH=PROGRAM] fuzz/seeds-batch.sh OUT
 set -euo pipefail
 . "$(dirname "$0")/seed-file.sh" "$@"
 
@@ -21,10 +28,10 @@ before_correction=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tco
 earlier=$'record\tstatus\texit\tdiagnostic\tfolder\tevent\tstation\tcomponents\tdt\tduration\tmeasured\tpga\tpgv\tpsa_02\tpsa_10\trotd50_10\twarnings\tpage'
 
 # --- a real batch ---------------------------------------------------------------
-batch=$root/build/wavefft-batch
+batch=${WAVEFFT_BATCH:-$root/build/wavefft-batch}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
 if [ -x "$batch" ]; then
-  work=$(mktemp -d)
-  trap 'rm -rf "$work"' EXIT
   # With --correct the summary also has corners and flags.
   if (cd "$work" && "$batch" -j 1 -o out-corrected --correct "$root/tests/data/import/raw/knet") >/dev/null 2>&1; then
     seed 00 < "$work/out-corrected/summary.tsv"
@@ -43,6 +50,45 @@ if [ -x "$batch" ]; then
       grep -E '^(period_s|0\.2,|1,|1\.0,)' "$dir/spectra.csv" | seed 04
     done
   fi
+fi
+
+# --- shards, record.done and flatfiles of a real batch -------------------------------
+# Two shards of tests/data/records (the second with --correct and --resume)
+# and their join: each OUTDIR holds shard.txt and flatfile.csv, each
+# record's folder record.done, measures.csv, spectra.csv and fas.csv.
+rs=$'\x1e'
+header=
+if [ -x "$batch" ] && "$batch" --help 2>/dev/null | grep -q -- '--shard'; then
+  records=("$root"/tests/data/records/*.txt)
+  (cd "$work" && "$batch" -j 1 --shard 0/2 -o s0 "${records[@]}" &&
+    "$batch" -j 1 --resume --correct --shard 1/2 -o s1 "${records[@]}" &&
+    "$batch" --join -o joined s0 s1) >/dev/null 2>&1 || true
+  [ -f "$work/joined/flatfile.csv" ] && header=$(head -n 1 "$work/joined/flatfile.csv")
+  if [ -f "$work/s0/shard.txt" ] && [ -f "$work/s1/shard.txt" ]; then
+    seed 09 < "$work/s0/shard.txt"
+    { cat "$work/s0/shard.txt"; printf '%s' "$rs"; cat "$work/s1/shard.txt"; } | seed 09
+    { cat "$work/s1/shard.txt"; printf '%s' "$rs"; cat "$work/s1/shard.txt"; } | seed 09
+    seed 0b < "$work/joined/flatfile.csv"
+    { cat "$work/s0/flatfile.csv"; printf '%s' "$rs"; cat "$work/s0/shard.txt"; } | seed 0d
+    { cat "$work/s1/flatfile.csv"; printf '%s' "$rs"; cat "$work/s1/shard.txt"; } | seed 0d
+    seed 0d < "$work/joined/flatfile.csv"
+  fi
+  for done in "$work"/s0/*/record.done "$work"/s1/*/record.done; do
+    [ -f "$done" ] || continue
+    dir=$(dirname "$done")
+    # The outcome of the record, "settings|flat|row fields".
+    outcome=$(printf '%s|%s|%s' "$(sed -n 's/^settings\t//p' "$done")" "$(sed -n 's/^flat\t//p' "$done")" \
+      "$(sed -n 's/^row\t//p' "$done" | tr '\t' '|')")
+    { cat "$done"; printf '%s%s' "$rs" "$outcome"; } | seed 0a
+    # The harness makes the first three files listed: those under 64 kB.
+    { awk -F'\t' '$1 != "file" || ($3 < 65536 && n++ < 3)' "$done"; printf '%s%s' "$rs" "$outcome"; } | seed 0a
+    seed 0b < "$(dirname "$dir")/flatfile.csv"
+    fields=$(sed -n 's/^flat\t//p' "$done" | cut -d, -f1-19 | tr ',' '|')
+    { cat "$dir/measures.csv"; printf '%s' "$rs"; cat "$dir/spectra.csv"; printf '%s' "$rs"
+      cat "$dir/fas.csv"; printf '%s%s' "$rs" "$fields"; } | seed 0c
+    { cat "$dir/measures.csv"; printf '%s' "$rs"; head -n 20 "$dir/spectra.csv"; printf '%s' "$rs"
+      head -n 30 "$dir/fas.csv"; printf '%s%s' "$rs" "$fields"; } | seed 0c
+  done
 fi
 
 # --- hand-written summaries -------------------------------------------------------
@@ -93,3 +139,46 @@ printf 'note: only a note\n' | seed 06
 # --- counts and seconds -----------------------------------------------------------------
 printf '\x07\x3c\x00\x00\x00\x00\x00\x00\x00\x0c\x00\x00\x00\x40\x00\x00\x00\x00\x00\x00\x00\x00\x00\x45\x40' | seed 07
 printf '\x07\xff\xff\xff\xff\xff\xff\xff\xff\x01\x00\x00\x00\x02\x00\x00\x00\x00\x00\x00\x00\x00\x00\xf0\x7f' | seed 07
+
+# --- shard values and record names ---------------------------------------------------
+printf '0/2\nb.txt\na.txt\nc.txt\nd\n' | seed 08
+printf '1/3\nELCENTRO_1940.txt\nSYLMAR_1994_AFTERSHOCK.txt\nCHB002\nNGNH31_kik\n\n' | seed 08
+for value in 3/3 0/0 0/1 999999/1000000 1/1000001 0000001/2 01/02 +1/2 ' 1/2' 1/2/3 1/ /2 1.0/2 \
+    -1/2 12345678/99999999 $'1/2\r'; do
+  printf '%s\nx\ny\n' "$value" | seed 08
+done
+
+# --- shard files ------------------------------------------------------------------------
+printf 'wavefft-batch shard 0/2 of 5\n0\n2\n4\n\x1ewavefft-batch shard 1/2 of 5\n1\n3\n' | seed 09
+printf 'wavefft-batch shard 0/2 of 5\n0\n2\n\x1ewavefft-batch shard 1/2 of 5\n2\n3\n' | seed 09
+printf 'wavefft-batch shard 0/2 of 5\n0\n\x1ewavefft-batch shard 1/3 of 5\n1\n\x1ewavefft-batch shard 1/2 of 6\n3' | seed 09
+printf 'wavefft-batch shard 0/1 of 0\n' | seed 09
+printf 'wavefft-batch shard 0/1 of 3\r\n0\r\n5\n' | seed 09
+printf 'wavefft-batch shard 0/1\n0\n' | seed 09
+
+# --- record.done and outcomes --------------------------------------------------------------
+done_row=$'rec.txt\tnormal\t0\t\trec.txt\tev1\tST01\tNS EW UD\t0.01\t68\tprocessed\t0.0071\t5.1\t0.0081\t0.0060\t0.0057\t0.0002\t0.0001\t\t\t\t\t\t\t\t\trec.txt/report.html'
+printf 'wavefft-batch record 1\nsettings\tS\x1fx\nfile\tmeasures.csv\t12\nfile\tfas.csv\t0\nrow\t%s\nflat\trec.txt,ev1\n' \
+  "$done_row" | seed 0a
+printf 'wavefft-batch record 1\nsettings\tS\nfile\tmeasures.csv\t+12\nfile\t../x\t1\nrow\t%s\nflat\t\n' "$done_row" | seed 0a
+printf 'wavefft-batch record 1\nsettings\tS\nrow\trec.txt\tnormal\nflat\tx\nrow\t%s\n\x1eS\ty|a,"b"|r\ne c|normal|0|d\ti\n|||||||||||||||||||||||p\n' \
+  "$done_row" | seed 0a
+printf 'wavefft-batch record 1\r\nsettings\tS\r\nrow\t%s\r\nflat\t\r\n' "$done_row" | seed 0a
+
+# --- flatfiles, lines and joins (with the header of a real flatfile) ---------------------
+if [ -n "$header" ]; then
+  printf '%s\n' "$header" | seed 0b
+  printf '%s\r\n"a ""b"", c",1\r\n\r\n"open,2\nplain"x,3\n' "$header" | seed 0b
+  printf '%s\nb,1\na,2\nc,3\n\x1ewavefft-batch shard 0/2 of 6\n4\n0\n2\n' "$header" | seed 0d
+  printf '%s\n" a",1\na,2\na,3\n\x1ewavefft-batch shard 1/2 of 4\n3\n1\n' "$header" | seed 0d
+fi
+printf 'record,x\na,1\n\x1ewavefft-batch shard 0/1 of 1\n0\n' | seed 0d
+printf '\x1ewavefft-batch shard 0/1 of 2\n1\n0\n' | seed 0d
+printf 'record,x\na,1\n' | seed 0b
+printf 'measure,unit,comp1,comp2,comp3,rotd50\npga,g,"0.1",0.2\r,0 3,\npgv,cm/s,1,2,3,4,5\npga,g,9,9,9,9\n\x1e' > "$work/line"
+printf 'period_s,damping,comp1,comp2,comp3,rotd50,rotd100\n0.01,0.05,1,2,3,4,5\n0.010,5e-2,",x, y\n' >> "$work/line"
+printf 'nan,0.05,1,1,1,1,1\n0.02,0.05,6,7,8,9,10\n\x1efrequency_hz,eas\n0.01,"q"\n0.0100,2\n\x1e' >> "$work/line"
+printf ' r, "1"|ev\tone|st\nx|0.01|100|1|N,S|E"W|UD|processed|0.1 0.2 20 25|0.1|0.2||20|||0.3|comp1:drift |x' \
+  >> "$work/line"
+seed 0c < "$work/line"
+printf '\x1e\x1e\x1e' | seed 0c

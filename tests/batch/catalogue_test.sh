@@ -175,6 +175,7 @@ grep -q 'CHB002/report.html' out/index.html || fail "the index does not link CHB
 grep -q '^1 import-failed$' log.txt && grep -q '^6 normal$' log.txt && grep -q '^1 missing$' log.txt ||
   fail "tally: '$(cat log.txt)'"
 grep -q "^index: $work/out/index.html\$" log.txt || fail "no index line in '$(cat log.txt)'"
+grep -q "^flatfile: $work/out/flatfile.csv\$" log.txt || fail "no flatfile line in '$(cat log.txt)'"
 
 # One record at a time: the same table.
 set -- in/CHB002 in/RSN763_GIL in/sample.txt in/broken.txt in/missing.txt in/volts.txt downloads/ in/NSMN_0921

@@ -62,6 +62,15 @@ TEST(Flatfile, CellsComeFromTheFilesByNameNotPosition) {
   EXPECT_EQ(c[column("eas_f100.0000Hz_g_s")], "") << "an empty smoothed value stays empty";
 }
 
+TEST(Flatfile, APeriodOrFrequencyThatIsNoNumberMatchesNothing) {
+  const std::string spectra = "period_s,damping,comp1,comp2,comp3,rotd50,rotd100\n1,0.05,1,2,3,4,5\n";
+  const std::string fas = "frequency_hz,comp1,comp2,comp3,eas\n1,1,1,1,0.5\n";
+  const std::string nan_spectra = "period_s,damping,comp1,comp2,comp3,rotd50,rotd100\nnan,0.05,9,9,9,9,9\n1,0.05,1,2,3,4,5\n";
+  const std::string nan_fas = "frequency_hz,comp1,comp2,comp3,eas\nnan,1,1,1,9\n1,1,1,1,0.5\n";
+  EXPECT_EQ(wb::flatfile_line(wb::FlatRecord{}, "", nan_spectra, nan_fas),
+            wb::flatfile_line(wb::FlatRecord{}, "", spectra, fas));
+}
+
 TEST(Flatfile, CellsAreOneLineAndQuotedOnlyWhenNeeded) {
   EXPECT_EQ(wb::csv_cell("0.25"), "0.25");
   EXPECT_EQ(wb::csv_cell("a\tb\nc"), "a b c");
@@ -96,7 +105,7 @@ TEST(Shard, TextParsedStrictly) {
   ASSERT_TRUE(s);
   EXPECT_EQ(s->index, 2u);
   EXPECT_EQ(s->count, 5u);
-  for (const char* bad : {"5/5", "0/0", "1", "/", "1/", "/2", "+1/2", "1/2/3", "1.0/2", "-1/2", "99999999/100000000"}) {
+  for (const char* bad : {"5/5", "0/0", "1", "/", "1/", "/2", "+1/2", "1/2/3", "1.0/2", "-1/2", "1/1000001", "99999999/100000000"}) {
     EXPECT_FALSE(wb::parse_shard(bad, error)) << bad;
     EXPECT_NE(error.find("--shard"), std::string::npos) << bad;
   }
