@@ -247,6 +247,9 @@ std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& fo
   std::vector<std::string> rargs{s.report.string(), "--out", (folder / "report.html").string(), "--wave", s.options.output,
                                  "--warnings", (folder / "warnings.tsv").string()};
   if (!unit.empty()) rargs.insert(rargs.end(), {"--unit", unit});
+  // The measures just written: the report takes them instead of computing
+  // them again (for whichever of its records they are).
+  if (!row.measured.empty()) rargs.insert(rargs.end(), {"--measures", folder.string()});
   rargs.insert(rargs.end(), {"--input", input.string(), folder.string()});
   const int rcode = step(folder, "report", std::move(rargs));
   std::vector<std::string> titles = warning_titles(folder / "warnings.tsv");

@@ -12,6 +12,7 @@
 
 #include "common/numbers.h"
 #include "fourier/real_transform.h"
+#include "report/parallel.h"
 
 namespace wavefft::report {
 namespace {
@@ -124,9 +125,8 @@ InputLines input_lines(const Series& input, std::size_t rows, double df) {
   InputLines in;
   in.df = df;
   const double dt = input_dt(input);
-  std::vector<double> padded(2 * (rows - 1));
-  for (std::size_t c = 0; c < 3; ++c) {
-    std::fill(padded.begin(), padded.end(), 0.0);
+  auto component = [&](std::size_t c) {
+    std::vector<double> padded(2 * (rows - 1), 0.0);
     std::copy_n(input.comp[c].begin(), input.size(), padded.begin());
     const std::vector<std::complex<double>> lines = fourier::forward_real(padded);
     in.amp[c].resize(rows);
@@ -134,7 +134,14 @@ InputLines input_lines(const Series& input, std::size_t rows, double df) {
       in.amp[c][k] = std::abs(lines[k]) * std::fabs(dt);
       if (k > 0) in.peak[c] = std::max(in.peak[c], in.amp[c][k]);
     }
-  }
+  };
+  // The third component beside the first two.
+  run_both(
+      [&] {
+        component(0);
+        component(1);
+      },
+      [&] { component(2); });
   return in;
 }
 

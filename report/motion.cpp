@@ -8,6 +8,8 @@
 #include <system_error>
 
 #include "common/numbers.h"
+#include "report/handed_motion.h"
+#include "report/parallel.h"
 
 namespace wavefft::report {
 namespace {
@@ -72,33 +74,71 @@ bool to_si(const std::array<std::vector<double>, 3>& comp, Unit unit, std::array
 // cannot be had (an amplitude beyond the double range: values near the
 // largest allowed over a long record, or an enormous dt) leave r.fas empty
 // and the reason in `why`.
-RecordMotion measure(const std::string& label, const std::string& source, const std::array<std::vector<double>, 3>& si,
-                     double dt, unsigned threads, std::string& why) {
+RecordMotion measure(const MeasuredRecord& rec, unsigned threads, std::string& why) {
   RecordMotion r;
-  r.label = label;
-  r.source = source;
-  r.dt = dt;
-  for (std::size_t c = 0; c < 3; ++c) r.measures[c] = measures::ground_motion(si[c], dt);
-  const std::array<std::span<const double>, 3> spans{si[0], si[1], si[2]};
+  r.label = rec.label;
+  r.source = rec.source;
+  r.dt = rec.dt;
+  for (std::size_t c = 0; c < 3; ++c) r.measures[c] = measures::ground_motion(rec.si[c], rec.dt);
+  const std::array<std::span<const double>, 3> spans{rec.si[0], rec.si[1], rec.si[2]};
   const double damping[] = {kSpectrumDamping};
-  r.spectra = measures::response_spectra(spans, dt, measures::nga_west2_periods(), damping, threads);
+  r.spectra = measures::response_spectra(spans, rec.dt, measures::nga_west2_periods(), damping, threads);
   try {
-    r.fas = measures::fourier_spectra(spans, dt, measures::fas_frequencies(), measures::Smoothing{}, threads);
+    r.fas = measures::fourier_spectra(spans, rec.dt, measures::fas_frequencies(), measures::Smoothing{}, threads);
   } catch (const std::invalid_argument& e) {
     why = e.what();
   }
   return r;
 }
 
-// Adds the measures of one record to `m`, and the line saying why it has no
-// Fourier spectra when it has none.
-void add_record(Motion& m, const std::string& label, const std::string& source,
-                const std::array<std::vector<double>, 3>& si, double dt, unsigned threads) {
-  std::string why;
-  m.records.push_back(measure(label, source, si, dt, threads, why));
-  if (!m.records.back().fas) {
-    const std::string whose = label == "input" ? "The input" : "The processed record";
-    m.skipped.push_back(whose + " has no Fourier spectra: " + why + ".");
+// The records the page measures, and in the page's order for each record
+// either its index in `records` or the sentence saying why it has no
+// measures.
+struct ToMeasure {
+  std::vector<MeasuredRecord> records;
+  struct Entry {
+    std::optional<std::size_t> record;
+    std::string skipped;
+  };
+  std::vector<Entry> entries;
+  void add(MeasuredRecord r) {
+    entries.push_back({records.size(), ""});
+    records.push_back(std::move(r));
+  }
+  void skip(std::string why) { entries.push_back({std::nullopt, std::move(why)}); }
+};
+
+// The motion of every record of `t` into `m`, in the page's order: from
+// its files when `handed` has files of it (report/handed_motion.h), else
+// computed, with the line saying why a computed one has no Fourier spectra
+// when it has none.
+void add_records(Motion& m, const ToMeasure& t, std::span<const MeasuresFiles> handed, unsigned threads) {
+  const std::vector<std::size_t> match = match_records(t.records, handed);
+  // The records with files, the first beside the others.
+  std::vector<std::optional<RecordMotion>> from_files(t.records.size());
+  auto take = [&](std::size_t i) { from_files[match[i]] = handed_motion(t.records[match[i]], handed[i]); };
+  if (!match.empty()) {
+    run_both([&] { take(0); },
+             [&] {
+               for (std::size_t i = 1; i < match.size(); ++i) take(i);
+             });
+  }
+  for (const ToMeasure::Entry& e : t.entries) {
+    if (!e.record) {
+      m.skipped.push_back(e.skipped);
+      continue;
+    }
+    const MeasuredRecord& r = t.records[*e.record];
+    if (from_files[*e.record]) {
+      m.records.push_back(std::move(*from_files[*e.record]));
+      continue;
+    }
+    std::string why;
+    m.records.push_back(measure(r, threads, why));
+    if (!m.records.back().fas) {
+      const std::string whose = r.label == "input" ? "The input" : "The processed record";
+      m.skipped.push_back(whose + " has no Fourier spectra: " + why + ".");
+    }
   }
 }
 
@@ -173,7 +213,7 @@ std::optional<InputRecord> find_input_record(const fs::path& dir, const Series& 
   return std::nullopt;
 }
 
-InputRecord read_input_record(const fs::path& dir, const std::string& name, const Series& echo) {
+InputRecord load_named_input(const fs::path& dir, const std::string& name) {
   const fs::path p = fs::path(name).is_absolute() ? fs::path(name) : dir / name;
   std::error_code ec;
   if (!fs::is_regular_file(p, ec)) throw FileError(p.string() + ": no such file (the input record named by --input)");
@@ -186,33 +226,43 @@ InputRecord read_input_record(const fs::path& dir, const std::string& name, cons
   if (f.kind != records::RecordFile::Kind::input_layout) {
     throw FileError(p.string() + ": a waveform file, not an input record (--input names the file wavefft read)");
   }
-  const std::size_t bad = first_disagreement(f, echo);
-  if (bad != 0) {
-    const std::string where = p.string() + " line " + std::to_string(bad + kInputLayoutHeaderLines) + ": ";
-    const std::size_t n = f.comp[0].size();
-    if (n != echo.size()) {
-      throw FileError(where + "the file holds " + std::to_string(n) + " samples but fort.99 " +
-                      std::to_string(echo.size()) + " records: not the input of this run");
-    }
-    if (bad == 2 && !agrees_with_echo(f.dt, echo_dt(echo))) {
-      bool values_agree = true;
-      for (std::size_t c = 0; c < 3; ++c) {
-        values_agree = values_agree && agrees_with_echo(f.comp[c][1], echo.comp[c][1]);
-      }
-      if (values_agree) {
-        throw FileError(where + "dt is " + full(f.dt) + " s but " + full(echo_dt(echo)) +
-                        " s in fort.99: not the input of this run");
-      }
-    }
-    for (std::size_t c = 0; c < 3; ++c) {
-      const double v = f.comp[c][bad - 1], e = echo.comp[c][bad - 1];
-      if (agrees_with_echo(v, e)) continue;
-      throw FileError(where + "comp" + std::to_string(c + 1) + " is " + full(v) + " but " + full(e) + " in fort.99 line " +
-                      std::to_string(bad) + ": not the input of this run");
-    }
-    throw FileError(where + "does not agree with fort.99: not the input of this run");
-  }
   return InputRecord{p, std::move(f), true};
+}
+
+void check_named_input(const InputRecord& input, const Series& echo) {
+  const fs::path& p = input.path;
+  const records::RecordFile& f = input.file;
+  const std::size_t bad = first_disagreement(f, echo);
+  if (bad == 0) return;
+  const std::string where = p.string() + " line " + std::to_string(bad + kInputLayoutHeaderLines) + ": ";
+  const std::size_t n = f.comp[0].size();
+  if (n != echo.size()) {
+    throw FileError(where + "the file holds " + std::to_string(n) + " samples but fort.99 " +
+                    std::to_string(echo.size()) + " records: not the input of this run");
+  }
+  if (bad == 2 && !agrees_with_echo(f.dt, echo_dt(echo))) {
+    bool values_agree = true;
+    for (std::size_t c = 0; c < 3; ++c) {
+      values_agree = values_agree && agrees_with_echo(f.comp[c][1], echo.comp[c][1]);
+    }
+    if (values_agree) {
+      throw FileError(where + "dt is " + full(f.dt) + " s but " + full(echo_dt(echo)) +
+                      " s in fort.99: not the input of this run");
+    }
+  }
+  for (std::size_t c = 0; c < 3; ++c) {
+    const double v = f.comp[c][bad - 1], e = echo.comp[c][bad - 1];
+    if (agrees_with_echo(v, e)) continue;
+    throw FileError(where + "comp" + std::to_string(c + 1) + " is " + full(v) + " but " + full(e) + " in fort.99 line " +
+                    std::to_string(bad) + ": not the input of this run");
+  }
+  throw FileError(where + "does not agree with fort.99: not the input of this run");
+}
+
+InputRecord read_input_record(const fs::path& dir, const std::string& name, const Series& echo) {
+  InputRecord input = load_named_input(dir, name);
+  check_named_input(input, echo);
+  return input;
 }
 
 std::vector<double> integrate(std::span<const double> x, double dt) {
@@ -281,10 +331,12 @@ void settle_unit(Motion& m, std::optional<Unit> unit, const std::optional<InputR
   }
 }
 
-// The measures of the input and, while it is still an acceleration, of the
-// processed record; a sentence in m.skipped for each that has none.
-void measure_records(Motion& m, const RunFiles& run, const Analysis& a, const std::optional<InputRecord>& input,
-                     unsigned threads) {
+// The records to measure, in the page's order: the input and, while it is
+// still an acceleration, the processed record; for each that has no
+// measures, the sentence saying why.
+ToMeasure records_to_measure(const Motion& m, const RunFiles& run, const Analysis& a,
+                             const std::optional<InputRecord>& input) {
+  ToMeasure t;
   const std::string wave_name = run.wave_path.filename().string();
   std::array<std::vector<double>, 3> si;
   std::string why;
@@ -293,23 +345,24 @@ void measure_records(Motion& m, const RunFiles& run, const Analysis& a, const st
   const double dt = input ? input->file.dt : std::fabs(a.dt);
   const std::string source = input ? m.input_name : kEchoName;
   if (run.input.size() < 2 || !(dt > 0.0) || !std::isfinite(dt)) {
-    m.skipped.push_back("The input has no measures: it needs at least two records and a time step above 0.");
+    t.skip("The input has no measures: it needs at least two records and a time step above 0.");
   } else if (!to_si(comp, *m.unit, si, why)) {
-    m.skipped.push_back("The input has no measures: " + source + " " + why + ".");
+    t.skip("The input has no measures: " + source + " " + why + ".");
   } else {
-    add_record(m, "input", source, si, dt, threads);
+    t.add({"input", source, std::move(si), dt});
   }
 
   const Series& out = run.output.series;
-  if (a.op != Operation::None) return;
+  if (a.op != Operation::None) return t;
   const double out_dt = static_cast<double>(a.step) * std::fabs(a.dt);
   if (a.step == 0 || out.size() < 2 || !(out_dt > 0.0) || !std::isfinite(out_dt)) {
-    m.skipped.push_back("The processed record has no measures: its time step could not be told from " + wave_name + ".");
+    t.skip("The processed record has no measures: its time step could not be told from " + wave_name + ".");
   } else if (!to_si(out.comp, *m.unit, si, why)) {
-    m.skipped.push_back("The processed record has no measures: " + wave_name + " " + why + ".");
+    t.skip("The processed record has no measures: " + wave_name + " " + why + ".");
   } else {
-    add_record(m, "processed", wave_name, si, out_dt, threads);
+    t.add({"processed", wave_name, std::move(si), out_dt});
   }
+  return t;
 }
 
 // What the drift test looks at and how its warning names it.
@@ -347,7 +400,8 @@ DriftCheck drift_check(const RunFiles& run, const Analysis& a, const std::option
 }  // namespace
 
 Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<Unit> unit,
-                      const std::optional<InputRecord>& input, unsigned threads) {
+                      const std::optional<InputRecord>& input, unsigned threads,
+                      std::span<const MeasuresFiles> handed) {
   Motion m;
   if (input) {
     m.input_name = input->path.filename().string();
@@ -355,7 +409,7 @@ Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<Unit
     m.channels = input->file.titles;
   }
   settle_unit(m, unit, input);
-  if (m.unit) measure_records(m, run, a, input, threads);
+  if (m.unit) add_records(m, records_to_measure(m, run, a, input), handed, threads);
 
   // The drift warning.
   const DriftCheck check = drift_check(run, a, input, m);

@@ -21,6 +21,7 @@
 #include "measures/fas.h"
 #include "measures/measures.h"
 #include "records/record.h"
+#include "report/measures_files.h"
 #include "report/analysis.h"
 #include "report/runfiles.h"
 
@@ -70,6 +71,13 @@ std::optional<InputRecord> find_input_record(const std::filesystem::path& dir, c
 /// layout, or disagrees with the echo: the message names the file, the line
 /// and component, and both values.
 InputRecord read_input_record(const std::filesystem::path& dir, const std::string& name, const Series& echo);
+
+/// read_input_record in its two steps, so that the file can be read before
+/// fort.99 is: load_named_input reads it (FileError when it cannot be read
+/// or is not in the input layout), check_named_input compares it with the
+/// echo (FileError when they disagree).
+InputRecord load_named_input(const std::filesystem::path& dir, const std::string& name);
+void check_named_input(const InputRecord& input, const Series& echo);
 
 /// Cumulative trapezoidal integral of `x` sampled every `dt`, starting at 0:
 /// y[0] = 0, y[i] = y[i-1] + (x[i-1] + x[i]) dt / 2.
@@ -132,7 +140,12 @@ DriftSubject drift_subject(const Analysis& a);
 /// row step is known. A record with a non-finite value or one beyond
 /// 1e100 m/s^2 gets none (a line in `skipped`). The drift warning needs no
 /// unit. `threads` is passed to response_spectra and fourier_spectra.
+/// `handed` holds the files wavefft-measures wrote for some of the records
+/// (--measures): a record they belong to takes its measures and spectra
+/// from them (report/handed_motion.h); files of no record measured are a
+/// FileError. Without a unit they are not used.
 Motion analyse_motion(const RunFiles& run, const Analysis& a, std::optional<common::Unit> unit,
-                      const std::optional<InputRecord>& input, unsigned threads = 0);
+                      const std::optional<InputRecord>& input, unsigned threads = 0,
+                      std::span<const MeasuresFiles> handed = {});
 
 }  // namespace wavefft::report

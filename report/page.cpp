@@ -11,6 +11,7 @@
 #include "common/units.h"
 #include "report/correction_page.h"
 #include "report/fas_plot.h"
+#include "report/parallel.h"
 #include "report/svg.h"
 
 namespace wavefft::report {
@@ -367,9 +368,13 @@ std::string render_page(const RunFiles& run, const Analysis& a, const std::strin
   h += "</style></head>\n<body>\n<h1>wavefft run in <code>" + escape_html(dir) + "</code></h1>\n";
   h += "<table class=\"summary\">" + processing_rows(run, a) + record_rows(motion) + "</table>\n";
   h += warnings_section(page_warnings(a, motion, correction));
-  h += record_plots(run, a, motion, correction);
-  h += signal_noise_section(correction);
-  h += ground_motion_section(motion);
+  // The plots of the records beside those of the spectra: each half of the
+  // page's drawing.
+  std::string plots, spectra;
+  run_both([&] { plots = record_plots(run, a, motion, correction); },
+           [&] { spectra = signal_noise_section(correction) + ground_motion_section(motion); });
+  h += plots;
+  h += spectra;
   h += "<p class=\"foot\">";
   if (!motion.unit) h += "u: the unit of the input record. ";
   h += "Spectrum lines of amplitude zero are drawn on the lower edge; the shaded range is the pass band, the dashed "

@@ -7,7 +7,7 @@
 // noise and the corners chosen from them.
 //
 //   wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]
-//                  [--warnings FILE] [DIR]
+//                  [--warnings FILE] [--measures MDIR]... [DIR]
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -22,8 +22,10 @@
 #include "common/usage.h"
 #include "report/analysis.h"
 #include "report/correction.h"
+#include "report/measures_files.h"
 #include "report/motion.h"
 #include "report/page.h"
+#include "report/parallel.h"
 #include "report/runfiles.h"
 
 #ifndef WAVEFFT_VERSION
@@ -38,7 +40,7 @@ constexpr const char* kTool = "wavefft-report";
 // one: the synopsis.
 constexpr std::string_view kHelp =
     "Usage: wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]\n"
-    "                      [--warnings FILE] [DIR]\n"
+    "                      [--warnings FILE] [--measures MDIR]... [DIR]\n"
     "\n"
     "Reads the files a wavefft run left in DIR (default: the current folder):\n"
     "fort.99, amp3.csv and the waveform file, and writes one self-contained\n"
@@ -75,6 +77,14 @@ constexpr std::string_view kHelp =
     "               separated by tabs; an empty file when there is none.\n"
     "               Written only when the page is written; missing folders\n"
     "               are made.\n"
+    "  --measures MDIR  take the measures, response spectra and smoothed\n"
+    "               Fourier spectra of a record from the files wavefft-measures\n"
+    "               wrote for it with its defaults (MDIR/measures.csv,\n"
+    "               spectra.csv, fas.csv) instead of computing them; the\n"
+    "               record is the one (input or processed) whose measures\n"
+    "               they hold. At most twice, once per record. Files that are\n"
+    "               missing, malformed or of no record on the page are an\n"
+    "               error.\n"
     "  --help       show this text and exit\n"
     "  --version    show the version and exit\n"
     "\n"
@@ -129,10 +139,14 @@ std::string write_outputs(const std::vector<Output>& outputs) {
 
 int usage_error(const std::string& reason) { return wavefft::common::usage_error(kTool, reason, kSynopsis); }
 
+// The records whose measures the page shows: the input and the processed.
+constexpr std::size_t kMaxMeasures = 2;
+
 // What the command line asks for.
 struct Options {
   std::string out, wave, dir, input, warnings_file;
   std::optional<wavefft::common::Unit> unit;
+  std::vector<std::string> measures;  // --measures, in order
 };
 
 // The value of `option` when argv[i] is "--out FILE" or "--out=FILE": 1 when
@@ -173,6 +187,12 @@ std::optional<int> parse_arguments(int argc, char** argv, Options& o) {
     if (r == 0) r = option_value("--unit", i, argc, argv, unit_word);
     if (r == 0) r = option_value("--input", i, argc, argv, o.input);
     if (r == 0) r = option_value("--warnings", i, argc, argv, o.warnings_file);
+    std::string measures_dir;
+    if (r == 0 && (r = option_value("--measures", i, argc, argv, measures_dir)) > 0) {
+      if (measures_dir.empty()) return usage_error("--measures needs a folder");
+      if (o.measures.size() == kMaxMeasures) return usage_error("--measures given more than twice");
+      o.measures.push_back(measures_dir);
+    }
     if (r < 0) return usage_error(std::string(arg) + " needs a value");
     if (r > 0) continue;
     if (arg.size() > 1 && arg[0] == '-') return usage_error("unknown option " + std::string(arg));
@@ -195,12 +215,23 @@ std::optional<int> parse_arguments(int argc, char** argv, Options& o) {
 int write_report(const Options& o) {
   try {
     namespace wr = wavefft::report;
-    const auto run = wr::read_run(o.dir, o.wave);
+    // The run's files beside the named input record and the measures'
+    // files; the run's faults are told first.
+    wr::RunFiles run;
+    std::optional<wr::InputRecord> record;
+    std::vector<wr::MeasuresFiles> handed;
+    wr::run_both([&] { run = wr::read_run(o.dir, o.wave); },
+                 [&] {
+                   if (!o.input.empty()) record = wr::load_named_input(o.dir, o.input);
+                   for (const std::string& m : o.measures) handed.push_back(wr::read_measures_files(m));
+                 });
     const auto analysis = wr::analyse(run);
-    const std::optional<wr::InputRecord> record =
-        o.input.empty() ? wr::find_input_record(o.dir, run.input, {run.wave_path, o.out})
-                        : std::optional<wr::InputRecord>(wr::read_input_record(o.dir, o.input, run.input));
-    const auto motion = wr::analyse_motion(run, analysis, o.unit, record);
+    if (record) {
+      wr::check_named_input(*record, run.input);
+    } else {
+      record = wr::find_input_record(o.dir, run.input, {run.wave_path, o.out});
+    }
+    const auto motion = wr::analyse_motion(run, analysis, o.unit, record, 0, handed);
     const auto correction = wr::read_correction(o.dir, analysis.nt, analysis.dt);
     const std::string page =
         wr::render_page(run, analysis, std::string("wavefft-report ") + WAVEFFT_VERSION, motion, correction);

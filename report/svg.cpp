@@ -24,8 +24,15 @@ struct Axis {
   double lo = 0.0, hi = 1.0;  // data range
   bool log = false;
   double p0 = 0.0, p1 = 1.0;  // pixels of lo and hi
+  double t_lo = 0.0, t_hi = 1.0;  // t(lo) and t(hi), kept: map() runs for every point of a trace
   double t(double v) const { return log ? std::log10(v) : v; }
-  double map(double v) const { return p0 + (t(v) - t(lo)) / (t(hi) - t(lo)) * (p1 - p0); }
+  void set_range(double l, double h) {
+    lo = l;
+    hi = h;
+    t_lo = t(lo);
+    t_hi = t(hi);
+  }
+  double map(double v) const { return p0 + (t(v) - t_lo) / (t_hi - t_lo) * (p1 - p0); }
 };
 
 // Widens a degenerate range so that the mapping is defined.
@@ -203,10 +210,8 @@ Axes plot_axes(const Plot& plot, const std::vector<Trace>& traces) {
   room_around(e, plot, have_y);
   widen(e.x_lo, e.x_hi, plot.log_x);
   widen(e.y_lo, e.y_hi, plot.log_y);
-  a.x.lo = e.x_lo;
-  a.x.hi = e.x_hi;
-  a.y.lo = e.y_lo;
-  a.y.hi = e.y_hi;
+  a.x.set_range(e.x_lo, e.x_hi);
+  a.y.set_range(e.y_lo, e.y_hi);
   return a;
 }
 

@@ -77,7 +77,7 @@ call "$report" --unit furlong_s2 no-such-folder
 [ "$rc" -eq 2 ] || fail "wavefft-report --unit furlong_s2: exit status $rc"
 [ "$(cat err.txt)" = "wavefft-report: --unit furlong_s2: not one of g, gal, m_s2, mm_s2
 Usage: wavefft-report [--out FILE] [--wave NAME] [--unit U] [--input FILE]
-                      [--warnings FILE] [DIR]
+                      [--warnings FILE] [--measures MDIR]... [DIR]
 Try 'wavefft-report --help' for more information." ] ||
   fail "wavefft-report --unit furlong_s2: message '$(cat err.txt)'"
 call "$report" --input
