@@ -18,6 +18,7 @@
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <vector>
 
@@ -108,18 +109,18 @@ void check_fas(const wr::SmoothedSpectra& s) {
 
 }  // namespace
 
+// The three readers, by the first byte of the input.
+using Reader = void (*)(const std::string&);
+constexpr Reader kReaders[] = {
+    [](const std::string& text) { check_measures(wr::parse_measures_csv(text, "fuzz")); },
+    [](const std::string& text) { check_spectra(wr::parse_spectra_csv(text, "fuzz")); },
+    [](const std::string& text) { check_fas(wr::parse_fas_csv(text, "fuzz")); },
+};
+
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   if (size == 0) return 0;
-  const int pick = data[0] % 3;
-  const std::string bytes(reinterpret_cast<const char*>(data) + 1, size - 1);
   try {
-    if (pick == 0) {
-      check_measures(wr::parse_measures_csv(bytes, "fuzz"));
-    } else if (pick == 1) {
-      check_spectra(wr::parse_spectra_csv(bytes, "fuzz"));
-    } else {
-      check_fas(wr::parse_fas_csv(bytes, "fuzz"));
-    }
+    kReaders[data[0] % std::size(kReaders)](std::string(reinterpret_cast<const char*>(data) + 1, size - 1));
   } catch (const wr::FileError&) {
   }
   return 0;
