@@ -23,6 +23,7 @@
 #include "common/usage.h"
 #include "correct/arguments.h"
 #include "correct/correct.h"
+#include "correct/values.h"
 #include "records/layout_writer.h"
 #include "correct/summary.h"
 #include "records/record.h"
@@ -67,19 +68,6 @@ wr::RecordFile read_record(const wc::Arguments& args) {
   return rec;
 }
 
-// Values so large (or a step so long) that the transforms or the
-// integrations overflow leave no record worth writing.
-void check_finite(const wc::Correction& c, const std::string& name) {
-  for (std::size_t k = 0; k < 3; ++k) {
-    for (double v : c.corrected[k]) {
-      if (!std::isfinite(v)) {
-        throw Refusal{name + ": component " + std::to_string(k + 1) +
-                      " overflows in the correction (its values or its time step are too large)"};
-      }
-    }
-  }
-}
-
 // The record to OUT and the summary, renamed together once both are
 // complete; without -o the record goes to standard output first, so that a
 // closed pipe leaves no summary behind either.
@@ -97,13 +85,12 @@ void write_outputs(const wc::Arguments& args, const std::string& record, const s
 
 int run(const wc::Arguments& args) {
   wr::RecordFile rec = read_record(args);
-  wc::Settings settings = args.settings;
-  settings.gal_per_unit = common::convert_unit(1.0, *rec.unit, common::Unit::gal);
-  if (const std::string why = wc::check_settings(settings, rec.comp[0].size(), rec.dt); !why.empty()) {
-    throw Refusal{why};
+  wc::Correction c;
+  try {
+    c = wc::correct_values({rec.comp[0], rec.comp[1], rec.comp[2]}, rec.dt, *rec.unit, args.settings, args.record);
+  } catch (const wc::Refusal& e) {
+    throw Refusal{e.what()};
   }
-  const wc::Correction c = wc::correct_record({rec.comp[0], rec.comp[1], rec.comp[2]}, rec.dt, settings);
-  check_finite(c, args.record);
   const std::string record = wr::layout_text(rec, c.corrected);
   const std::string summary = wc::summary_json(wc::summarise(c, rec.titles, common::unit_word(*rec.unit)));
   write_outputs(args, record, summary);
