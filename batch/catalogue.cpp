@@ -50,10 +50,6 @@ const char* const kOwnFiles[] = {
 // What wavefft itself writes beside its output, whatever the options.
 const char* const kProgramFiles[] = {"amp3.csv", "fort.99"};
 
-// The folder of the measures of the page's other record (see
-// measure_other), cleared with the files.
-constexpr const char* kPageMeasures = "page-measures";
-
 // Runs one step with the record's folder as working directory; the streams
 // and the exit status go to STEM.stdout, STEM.stderr, STEM.status.
 int step(const fs::path& folder, const std::string& stem, std::vector<std::string> argv) {
@@ -242,39 +238,11 @@ std::optional<Stop> measure(const fs::path& folder, const Settings& s, const fs:
   return std::nullopt;
 }
 
-// The record the page shows besides the one measured: the input beside the
-// processed record, the processed record (while it is an acceleration)
-// beside the input or the corrected record; nothing when there is none.
-std::optional<Measured> other_record(const Settings& s, const std::string& measured, const fs::path& input,
-                                     const fs::path& output, const std::optional<NtDt>& nt_dt) {
-  if (measured == "processed") return Measured{input, "input", ""};
-  if (s.options.nit != 0) return std::nullopt;
-  const std::string step_text = nt_dt ? thinned_step(nt_dt->dt, s.options.skip) : std::string();
-  if (step_text.empty()) return std::nullopt;
-  return Measured{output, "processed", step_text};
-}
-
-// 4b. The measures of the page's other record into page-measures/, for the
-// report only (the summary and the flatfile hold the record measured):
-// the report then computes no spectrum itself. True when they were
-// written; a failure only leaves the report to compute them.
-bool measure_other(const fs::path& folder, const Settings& s, const fs::path& input, const fs::path& output,
-                   const std::optional<NtDt>& nt_dt, const std::string& unit, const std::string& measured_what) {
-  const std::optional<Measured> m = other_record(s, measured_what, input, output, nt_dt);
-  common::FileFault fault;
-  if (!m || s.measures.empty() || !common::make_folders(folder / kPageMeasures, fault)) return false;
-  std::vector<std::string> margs{s.measures.string(), "--unit", unit};
-  if (!m->step_text.empty()) margs.insert(margs.end(), {"--dt", m->step_text});
-  margs.insert(margs.end(), {"--out", (folder / kPageMeasures).string(), m->record.string()});
-  return step(folder / kPageMeasures, "measures", std::move(margs)) == 0;
-}
-
 // 5. The report page of the record `input` (measured in `unit`, "" when
 // not), its warnings' titles put before `notes`; the page goes into `row`.
-// The measures written (in the folder, and in page-measures/ when
-// `other_measured`) are handed to it. Nothing when the page was written.
+// Nothing when the page was written.
 std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& folder, const fs::path& input,
-                           const std::string& unit, bool other_measured, Row& row, std::vector<std::string>& notes) {
+                           const std::string& unit, Row& row, std::vector<std::string>& notes) {
   if (s.report.empty()) return Stop{"report-failed", "", no_tool("wavefft-report")};
   std::vector<std::string> rargs{s.report.string(), "--out", (folder / "report.html").string(), "--wave", s.options.output,
                                  "--warnings", (folder / "warnings.tsv").string()};
@@ -282,7 +250,6 @@ std::optional<Stop> report(const Job& job, const Settings& s, const fs::path& fo
   // The measures just written: the report takes them instead of computing
   // them again (for whichever of its records they are).
   if (!row.measured.empty()) rargs.insert(rargs.end(), {"--measures", folder.string()});
-  if (other_measured) rargs.insert(rargs.end(), {"--measures", (folder / kPageMeasures).string()});
   rargs.insert(rargs.end(), {"--input", input.string(), folder.string()});
   const int rcode = step(folder, "report", std::move(rargs));
   std::vector<std::string> titles = warning_titles(folder / "warnings.tsv");
@@ -352,16 +319,13 @@ std::optional<Stop> run_chain(const Job& job, const Settings& s, const fs::path&
   const fs::path output = folder / s.options.output;
 
   const std::string unit = measures_unit(s.unit, header.unit);
-  bool other_measured = false;
   if (unit.empty()) {
     f.notes.push_back("no unit: measures not computed (give --unit)");
   } else if (std::optional<Stop> stop =
                  measure(folder, s, input, output, nt_dt, unit, row, f.flat, f.flat_line, f.notes)) {
     return stop;
-  } else {
-    other_measured = measure_other(folder, s, input, output, nt_dt, unit, row.measured);
   }
-  return report(job, s, folder, input, unit, other_measured, row, f.notes);
+  return report(job, s, folder, input, unit, row, f.notes);
 }
 
 // Every file a record's folder may hold from the batch and its programs:
@@ -462,7 +426,7 @@ std::vector<Job> expand_arguments(const std::vector<std::string>& args, std::str
 
 bool is_folder_file(std::string_view name) {
   const auto named = [name](const char* f) { return name == f; };
-  return name == kPageMeasures || std::any_of(std::begin(kOwnFiles), std::end(kOwnFiles), named) ||
+  return std::any_of(std::begin(kOwnFiles), std::end(kOwnFiles), named) ||
          std::any_of(std::begin(kProgramFiles), std::end(kProgramFiles), named);
 }
 
@@ -498,7 +462,6 @@ Outcome process_record(const Job& job, const Settings& s) {
   }
   std::error_code ec;
   for (const char* f : kOwnFiles) fs::remove(folder / f, ec);
-  fs::remove_all(folder / kPageMeasures, ec);
   row.folder = job.name;
   Findings found;
   Stop end = run_chain(job, s, folder, row, found).value_or(Stop{"normal", "0", ""});
