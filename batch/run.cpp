@@ -17,6 +17,7 @@
 
 #include "batch/console.h"
 #include "common/files.h"
+#include "common/programs.h"
 
 extern char** environ;
 
@@ -27,24 +28,8 @@ namespace {
 
 std::atomic<bool> g_sigpipe_ignored_at_start{false};
 
-bool executable_file(const fs::path& p) {
-  struct stat st {};
-  return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
-}
-
-fs::path on_path(const std::string& name) {
-  const char* path = std::getenv("PATH");
-  std::string_view rest = path != nullptr ? path : "/usr/local/bin:/usr/bin:/bin";
-  while (true) {
-    const std::size_t colon = rest.find(':');
-    const std::string_view dir = rest.substr(0, colon);
-    const fs::path candidate = (dir.empty() ? fs::path(".") : fs::path(dir)) / name;
-    if (executable_file(candidate)) return fs::absolute(candidate);
-    if (colon == std::string_view::npos) break;
-    rest.remove_prefix(colon + 1);
-  }
-  return {};
-}
+using common::is_executable_file;
+using common::on_path;
 
 // The file actions and attributes of one spawn, released on every path out.
 struct SpawnSetup {
@@ -164,7 +149,7 @@ fs::path find_tool(const std::string& name) {
   const fs::path self = fs::read_symlink("/proc/self/exe", ec);
   if (!ec) {
     const fs::path beside = self.parent_path() / name;
-    if (executable_file(beside)) return beside;
+    if (is_executable_file(beside)) return beside;
   }
   return on_path(name);
 }
@@ -173,7 +158,7 @@ fs::path resolve_program(const std::string& name) {
   if (name.empty()) return {};
   if (name.find('/') != std::string::npos) {
     const fs::path p = fs::absolute(name);
-    return executable_file(p) ? p : fs::path();
+    return is_executable_file(p) ? p : fs::path();
   }
   return on_path(name);
 }

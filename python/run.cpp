@@ -3,7 +3,6 @@
 // work folder, its options given as keywords with the command line's names,
 // and what it writes read back (class Run). The module never links the
 // program's own code: it starts the executable.
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -14,6 +13,7 @@
 #include <vector>
 
 #include "common/numbers.h"
+#include "common/programs.h"
 #include "import/inputs.h"
 #include "python/arrays.h"
 #include "python/bindings.h"
@@ -35,26 +35,13 @@ struct Run {
   py::object spectrum = py::none(), waveform = py::none(), workdir = py::none();
 };
 
-bool executable(const fs::path& p) {
-  struct stat st {};
-  return ::stat(p.c_str(), &st) == 0 && S_ISREG(st.st_mode) && ::access(p.c_str(), X_OK) == 0;
-}
-
 // The program: beside the module's folder (the build tree), else on the
 // PATH, else $WAVEFFT.
 std::string find_program() {
   const fs::path module = py::module_::import("wavefft").attr("__file__").cast<std::string>();
-  if (const fs::path p = module.parent_path().parent_path() / "wavefft"; executable(p)) return p;
-  if (const char* path = std::getenv("PATH")) {
-    std::string_view rest = path;
-    while (!rest.empty()) {
-      const std::size_t colon = rest.find(':');
-      const std::string_view dir = rest.substr(0, colon);
-      if (const fs::path p = fs::path(dir.empty() ? "." : std::string(dir)) / "wavefft"; executable(p)) return fs::absolute(p);
-      rest = colon == std::string_view::npos ? std::string_view() : rest.substr(colon + 1);
-    }
-  }
-  if (const char* env = std::getenv("WAVEFFT"); env && executable(env)) return env;
+  if (const fs::path p = module.parent_path().parent_path() / "wavefft"; common::is_executable_file(p)) return p;
+  if (const fs::path p = common::on_path("wavefft"); !p.empty()) return p;
+  if (const char* env = std::getenv("WAVEFFT"); env && common::is_executable_file(env)) return env;
   throw BadFile("wavefft: the program is neither beside the module, nor on the PATH, nor in $WAVEFFT");
 }
 

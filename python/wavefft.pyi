@@ -79,18 +79,13 @@ class Record:
 class Run:
     """What a run of the program wavefft gave."""
 
-    @property
-    def console(self) -> str: ...
-    @property
-    def errors(self) -> str: ...
-    @property
-    def status(self) -> int: ...
-    @property
-    def spectrum(self) -> _Spectrum | None: ...
-    @property
-    def waveform(self) -> _Waveform | None: ...
-    @property
-    def workdir(self) -> str | None: ...
+    # Read-only attributes, set by run().
+    console: str
+    errors: str
+    status: int
+    spectrum: _Spectrum | None
+    waveform: _Waveform | None
+    workdir: str | None
 
 def read(
     *paths: _Path,

@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The C++ side of bench/python_spectra.py: reads a record in the program's
+// The C++ side of bench/python_psa.py: reads a record in the program's
 // input layout into arrays as the Python module does, then times what
 // wavefft.spectra computes (the record scaled to m/s^2 by scale_to_m_s2,
 // then response_spectra at the 111 NGA-West2 periods and 5 % damping),
@@ -7,7 +7,7 @@
 // describes the record). The spectra's first value is printed too, so that
 // both sides can be seen to compute the same numbers.
 //
-//   bench/spectra_call RECORD [RUNS]      (RUNS default 5)
+//   bench/psa_call RECORD [RUNS]      (RUNS default 5)
 #include <algorithm>
 #include <array>
 #include <chrono>
@@ -39,7 +39,7 @@ std::vector<wm::SpectrumRow> spectra(const std::array<std::vector<double>, 3>& c
 
 int main(int argc, char** argv) {
   if (argc < 2) {
-    std::fprintf(stderr, "usage: bench/spectra_call RECORD [RUNS]\n");
+    std::fprintf(stderr, "usage: bench/psa_call RECORD [RUNS]\n");
     return 2;
   }
   const int runs = argc > 2 ? std::max(1, std::atoi(argv[2])) : 5;
@@ -47,11 +47,11 @@ int main(int argc, char** argv) {
   try {
     rec = wr::read_record_file(argv[1]);
   } catch (const wr::RecordError& e) {
-    std::fprintf(stderr, "spectra_call: %s\n", e.what());
+    std::fprintf(stderr, "psa_call: %s\n", e.what());
     return 1;
   }
   if (!rec.unit) {
-    std::fprintf(stderr, "spectra_call: %s: the record does not say its unit\n", argv[1]);
+    std::fprintf(stderr, "psa_call: %s: the record does not say its unit\n", argv[1]);
     return 1;
   }
   double best = HUGE_VAL;

@@ -2,7 +2,7 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # How much the Python module adds to the response spectra: wavefft.spectra
 # on a record's arrays against the same library call from C++
-# (bench/spectra_call, started as a child in the same run), best of RUNS
+# (bench/psa_call, started as a child in the same run), best of RUNS
 # each, and their ratio (target: at most 1.05); then four records' spectra
 # and measures in two Python threads against the same four in one thread
 # (the module releases the GIL, so two threads must not be slower, and the
@@ -10,7 +10,7 @@
 # time on two cores; each record's measures are computed 20 times).
 # Prints figures; never fails on timing.
 #
-#   PYTHONPATH=BUILD/python /usr/bin/python3 bench/python_spectra.py \
+#   PYTHONPATH=BUILD/python /usr/bin/python3 bench/python_psa.py \
 #       [--build BUILD] [--runs N] RECORD [RECORD...]
 #
 # RECORD: files in the program's input layout; the first is timed against
@@ -59,13 +59,13 @@ def main():
     print(f"record {args.records[0]}: {rec.data.shape[1]} samples, dt {rec.dt} s, {rec.unit}")
     py_best = best_of(args.runs, lambda: wavefft.spectra(rec.data, rec.dt, rec.unit))
     psa = wavefft.spectra(rec.data, rec.dt, rec.unit)["psa"]
-    child = os.path.abspath(os.path.join(args.build, "bench", "spectra_call"))
+    child = os.path.abspath(os.path.join(args.build, "bench", "psa_call"))
     if not os.access(child, os.X_OK):
-        print(f"no {child}: build the target spectra_call")
+        print(f"no {child}: build the target psa_call")
         return 0
     out = subprocess.run([child, args.records[0], str(args.runs)], capture_output=True, text=True)
     if out.returncode != 0:
-        print(f"spectra_call failed: {out.stderr.strip()}")
+        print(f"psa_call failed: {out.stderr.strip()}")
         return 0
     cpp_best = float(out.stdout.split("best_seconds=")[1])
     same = f"psa[0][0] = {float(psa[0][0])!r}"
